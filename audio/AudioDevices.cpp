@@ -1,0 +1,129 @@
+#include <QComboBox>
+#include <cmath>
+#include <limits>
+
+#include "audio/WaveMMIO.h"
+#include "support/Logging.h"
+#include "support/MessageBox.h"
+
+namespace WaveMMIO {
+
+namespace {
+
+Direction DirectionOf(int input) { return input ? Direction::Input : Direction::Output; }
+
+QString DisplayName(Direction direction, int id) {
+  return QString::fromStdString(SoundHost::Instance().DeviceName(direction, id)).trimmed();
+}
+
+// Removes every occurrence of "n- " for n = 1..4 when the text holds "(n- ".
+void DropBracketedPrefixes(QString& s) {
+  for (int n = 1; n <= 4; ++n) {
+    const QString tag = QString::number(n) + QStringLiteral("- ");
+    if (s.contains(QLatin1Char('(') + tag, Qt::CaseInsensitive)) s.remove(tag, Qt::CaseInsensitive);
+  }
+}
+
+// For a text longer than 4 characters: removes "n- " (n = 1..4) everywhere
+// when the text starts with it, then trims.
+void DropLeadingPrefixes(QString& s) {
+  if (s.size() <= 4) return;
+  for (int n = 1; n <= 4; ++n) {
+    const QString tag = QString::number(n) + QStringLiteral("- ");
+    if (s.left(3) == tag) s.remove(tag);
+  }
+  s = s.trimmed();
+}
+
+// A name typed as a number ("3", " 2 ", "1.5"): its value, rounded half to even.
+bool ReadsAsNumber(const QString& s, double& value) {
+  bool ok = false;
+  value = s.toDouble(&ok);
+  return ok && std::isfinite(value);
+}
+
+}  // namespace
+
+void FillRateCombo(QComboBox* combo, int32_t rateToSelect, int32_t lowest, int32_t highest) {
+  if (!combo) return;
+  combo->clear();
+  for (const int32_t r : kSampleRates)
+    if ((r >= lowest || lowest == 0) && (r <= highest || highest == 0)) combo->addItem(QString::number(r));
+  combo->setCurrentIndex(combo->findText(QString::number(rateToSelect), Qt::MatchExactly));
+}
+
+void ListAudioDevices(QComboBox* combo, int input, const QString& storedName, int fallBackToFirst) {
+  if (!combo) return;
+  combo->clear();
+  const Direction direction = DirectionOf(input);
+  const int count = SoundHost::Instance().DeviceCount(direction);
+  if (count <= 0) return;
+  for (int id = 0; id < count; ++id) combo->addItem(DisplayName(direction, id));
+
+  const QString s = storedName.trimmed().toLower();
+  if (s.isEmpty()) {
+    combo->setCurrentIndex(fallBackToFirst ? 0 : -1);
+    return;
+  }
+  for (int i = 0; i < combo->count(); ++i) {
+    if (combo->itemText(i).toLower() == s) {
+      combo->setCurrentIndex(i);
+      return;
+    }
+  }
+  for (int i = 0; i < combo->count(); ++i) {
+    if (DeviceNamesMatch(combo->itemText(i), s)) {
+      combo->setCurrentIndex(i);
+      return;
+    }
+  }
+  combo->setCurrentIndex(fallBackToFirst ? 0 : -1);
+}
+
+int32_t FindAudioDevice(int input, const QString& name, int show) {
+  const QString s = name.trimmed().toLower();
+  if (s.isEmpty()) return 0;
+  double number = 0;
+  if (ReadsAsNumber(s, number)) {
+    const double rounded = std::nearbyint(number);
+    // Out of range for an id: the conversion fails and the lookup ends with 0.
+    if (rounded < std::numeric_limits<int32_t>::min() || rounded > std::numeric_limits<int32_t>::max()) return 0;
+    return static_cast<int32_t>(rounded);
+  }
+  const Direction direction = DirectionOf(input);
+  const int count = SoundHost::Instance().DeviceCount(direction);
+  if (count <= 0) return 0;
+  QStringList names;
+  for (int id = 0; id < count; ++id) names << DisplayName(direction, id).toLower();
+  for (int id = 0; id < count; ++id)
+    if (names[id] == s) return id;
+  for (int id = 0; id < count; ++id)
+    if (DeviceNamesMatch(names[id], s)) return id;
+
+  const QString text = QStringLiteral("この名前のデバイスを検出できませんでした");
+  if (show == 1) basic::PlainMessage(basic::AppTitle(), text + QStringLiteral("\r\n") + name, basic::MsgIcon::Critical);
+  basic::WriteLogLine((text + QLatin1Char(' ') + name).toStdString(), 0);
+  return -1;
+}
+
+int DeviceNamesMatch(const QString& a, const QString& b) {
+  QString x = a.toLower();
+  QString y = b.toLower();
+  DropBracketedPrefixes(x);
+  DropBracketedPrefixes(y);
+  if (x == y) return 1;
+  DropLeadingPrefixes(x);
+  DropLeadingPrefixes(y);
+  return x == y ? 1 : 0;
+}
+
+int CheckWaveResult(int32_t code, int output, int logOnly) {
+  if (code == 0) return 0;
+  const QString text = QString::fromStdString(WaveErrorText(code, output == 1 ? Direction::Output : Direction::Input))
+                           .left(kErrorTextChars);
+  if (logOnly) basic::WriteLogLine(text.toStdString(), 1);
+  else basic::PlainMessage(basic::AppTitle(), text, basic::MsgIcon::None);
+  return 1;
+}
+
+}  // namespace WaveMMIO

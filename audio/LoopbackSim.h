@@ -1,0 +1,57 @@
+#pragma once
+// The loopback simulator: one output and one input device joined by a
+// simulated cable, so that a measurement can run on any machine.
+//
+// What is played on the output reaches the input through a fixed path:
+// a 10 ms delay, a 2nd-order Butterworth high-pass at 100 Hz, a 2nd-order
+// Butterworth low-pass at 10 kHz (only when the rate's Nyquist frequency is
+// above 12 kHz), a gain of -6 dB, and independent white noise of -80 dBFS RMS
+// on each channel. Time comes from a clock, real time by default; tests hand
+// in a clock they step. Samples are computed on demand, whenever a stream is
+// asked for its position or done flag, on the caller's thread.
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "audio/SoundDevice.h"
+
+namespace WaveMMIO {
+
+// Nanoseconds from an arbitrary but fixed origin, never going back.
+using NanoClock = std::function<int64_t()>;
+NanoClock SteadyNanoClock();
+
+struct LoopbackPath {
+  static constexpr int64_t kDelayNs = 10'000'000;
+  static constexpr double kHighPassHz = 100.0;
+  static constexpr double kLowPassHz = 10'000.0;
+  static constexpr double kLowPassMinNyquistHz = 12'000.0;
+  static constexpr double kGainDb = -6.0;
+  static constexpr double kNoiseDbfs = -80.0;
+  static constexpr int kMinRate = 8000;
+  static constexpr int kMaxRate = 192000;
+};
+
+class LoopbackWire;
+
+class LoopbackBackend : public SoundBackend {
+ public:
+  static constexpr const char* kDeviceName = "Loopback simulator";
+
+  explicit LoopbackBackend(NanoClock clock, uint64_t noiseSeed = 0x5A4152494EULL);
+  ~LoopbackBackend() override;
+
+  int DeviceCount(Direction direction) override;
+  std::string DeviceName(Direction direction, int index) override;
+  int DefaultDevice(Direction direction) override;
+  int Open(Direction direction, int index, int sampleRate, std::unique_ptr<SoundStream>& stream) override;
+
+  // Simulates the device being unplugged: open streams let go of their
+  // buffers and answer MMSYSERR_NODRIVER from then on; new opens fail.
+  void Unplug();
+
+ private:
+  std::shared_ptr<LoopbackWire> m_Wire;
+};
+
+}  // namespace WaveMMIO

@@ -1,0 +1,281 @@
+#include "audio/PortAudioBackend.h"
+
+#include <alsa/asoundlib.h>
+#include <fcntl.h>
+#include <portaudio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+
+namespace WaveMMIO {
+
+namespace {
+
+// ALSA reports every probe of a missing card on stderr; the program's stderr
+// stays clean, so those reports are dropped.
+void QuietAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+// Runs fn with file descriptor 2 pointed at /dev/null. PortAudio's JACK and
+// ALSA probing print dozens of lines while it starts and stops.
+template <typename Fn>
+auto WithStderrSilenced(Fn fn) {
+  const int saved = dup(STDERR_FILENO);
+  const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (saved >= 0 && null >= 0) dup2(null, STDERR_FILENO);
+  struct Restore {
+    int saved, null;
+    ~Restore() {
+      if (saved >= 0) {
+        dup2(saved, STDERR_FILENO);
+        close(saved);
+      }
+      if (null >= 0) close(null);
+    }
+  } restore{saved, null};
+  return fn();
+}
+
+std::string Trimmed(std::string s) {
+  const auto notSpace = [](unsigned char c) { return c != ' ' && c != '\t' && c != '\r' && c != '\n'; };
+  s.erase(s.begin(), std::find_if(s.begin(), s.end(), notSpace));
+  s.erase(std::find_if(s.rbegin(), s.rend(), notSpace).base(), s.end());
+  return s;
+}
+
+}  // namespace
+
+// Pa_Initialize/Pa_Terminate, shared by the backend and its open streams so
+// that a stream outliving the backend still closes cleanly.
+class PortAudioLibrary {
+ public:
+  PortAudioLibrary() {
+    snd_lib_error_set_handler(QuietAlsaError);
+    setenv("JACK_NO_START_SERVER", "1", 0);
+    m_Ok = WithStderrSilenced([] { return Pa_Initialize(); }) == paNoError;
+  }
+  ~PortAudioLibrary() {
+    if (!m_Ok) return;
+    WithStderrSilenced([] { return Pa_Terminate(); });
+    // ALSA keeps its parsed configuration in a global cache; with every
+    // device closed it can go too.
+    snd_config_update_free_global();
+  }
+  bool Ok() const { return m_Ok; }
+
+ private:
+  bool m_Ok = false;
+};
+
+namespace {
+
+class PortAudioStream : public SoundStream {
+ public:
+  PortAudioStream(std::shared_ptr<PortAudioLibrary> library, Direction direction)
+      : m_Library(std::move(library)), m_Direction(direction) {}
+  ~PortAudioStream() override { Close(); }
+
+  int OpenDevice(PaDeviceIndex device, int sampleRate) {
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
+    if (!info) return MMSYSERR_BADDEVICEID;
+    PaStreamParameters params{};
+    params.device = device;
+    params.channelCount = 2;
+    params.sampleFormat = paInt16;
+    params.suggestedLatency = IsOutput() ? info->defaultHighOutputLatency : info->defaultHighInputLatency;
+    const PaStreamParameters* in = IsOutput() ? nullptr : &params;
+    const PaStreamParameters* out = IsOutput() ? &params : nullptr;
+    if (Pa_IsFormatSupported(in, out, sampleRate) != paFormatIsSupported) return WAVERR_BADFORMAT;
+    const PaError err = Pa_OpenStream(&m_Stream, in, out, sampleRate, paFramesPerBufferUnspecified, paNoFlag,
+                                      &PortAudioStream::Callback, this);
+    if (err != paNoError) {
+      m_Stream = nullptr;
+      return err;
+    }
+    Pa_SetStreamFinishedCallback(m_Stream, &PortAudioStream::Finished);
+    return MMSYSERR_NOERROR;
+  }
+
+  int Queue(StereoSample* buffer, uint32_t frames) override {
+    if (!m_Stream) return MMSYSERR_INVALHANDLE;
+    if (m_Started && !m_Done.load()) return WAVERR_STILLPLAYING;
+    if (m_Started) StopStream();
+    m_Buffer = buffer;
+    m_Frames = frames;
+    m_Pos.store(0);
+    m_Done.store(false);
+    if (!IsOutput()) return MMSYSERR_NOERROR;
+    return StartStream();
+  }
+
+  int Start() override {
+    if (!m_Stream) return MMSYSERR_INVALHANDLE;
+    if (IsOutput()) return MMSYSERR_NOERROR;
+    if (!m_Buffer) return WAVERR_UNPREPARED;
+    if (m_Started) return MMSYSERR_NOERROR;
+    return StartStream();
+  }
+
+  int Position(int64_t& frames) override {
+    frames = m_Pos.load(std::memory_order_acquire);
+    if (!m_Stream) return MMSYSERR_INVALHANDLE;
+    if (m_Started && !m_Done.load()) {
+      // A stream that stopped on its own before its buffer was done has lost
+      // its device.
+      const PaError active = Pa_IsStreamActive(m_Stream);
+      if (active < 0) return active;
+      if (active == 0 && frames < m_Frames) return MMSYSERR_NODRIVER;
+    }
+    return MMSYSERR_NOERROR;
+  }
+
+  bool Done() override { return m_Stream && m_Done.load(std::memory_order_acquire); }
+
+  int Reset() override {
+    if (!m_Stream) return MMSYSERR_INVALHANDLE;
+    StopStream();
+    if (m_Buffer) m_Done.store(true);
+    return MMSYSERR_NOERROR;
+  }
+
+  int Stop() override { return Reset(); }
+
+  int Unprepare() override {
+    if (!m_Stream) return MMSYSERR_INVALHANDLE;
+    if (m_Started && !m_Done.load()) return WAVERR_STILLPLAYING;
+    StopStream();
+    m_Buffer = nullptr;
+    m_Frames = 0;
+    return MMSYSERR_NOERROR;
+  }
+
+  int Close() override {
+    if (!m_Stream) return MMSYSERR_INVALHANDLE;
+    StopStream();
+    // After Pa_CloseStream returns the callback can no longer run.
+    const PaError err = Pa_CloseStream(m_Stream);
+    m_Stream = nullptr;
+    m_Buffer = nullptr;
+    m_Frames = 0;
+    return err == paNoError ? MMSYSERR_NOERROR : err;
+  }
+
+ private:
+  bool IsOutput() const { return m_Direction == Direction::Output; }
+
+  int StartStream() {
+    const PaError err = Pa_StartStream(m_Stream);
+    if (err != paNoError) return err;
+    m_Started = true;
+    return MMSYSERR_NOERROR;
+  }
+
+  void StopStream() {
+    if (!m_Started) return;
+    // Abort: returns only once the callback has finished for good.
+    if (Pa_IsStreamStopped(m_Stream) == 0) Pa_AbortStream(m_Stream);
+    m_Started = false;
+  }
+
+  static int Callback(const void* input, void* output, unsigned long count, const PaStreamCallbackTimeInfo*,
+                      PaStreamCallbackFlags, void* user) {
+    auto* self = static_cast<PortAudioStream*>(user);
+    const int64_t pos = self->m_Pos.load(std::memory_order_relaxed);
+    const int64_t n = std::min<int64_t>(static_cast<int64_t>(count), self->m_Frames - pos);
+    if (self->IsOutput()) {
+      auto* out = static_cast<StereoSample*>(output);
+      if (n > 0) std::memcpy(out, self->m_Buffer + pos, static_cast<size_t>(n) * sizeof(StereoSample));
+      std::fill(out + std::max<int64_t>(n, 0), out + count, StereoSample{});
+    } else if (n > 0 && input) {
+      std::memcpy(self->m_Buffer + pos, input, static_cast<size_t>(n) * sizeof(StereoSample));
+    }
+    const int64_t next = pos + std::max<int64_t>(n, 0);
+    self->m_Pos.store(next, std::memory_order_release);
+    if (next < self->m_Frames) return paContinue;
+    if (!self->IsOutput()) self->m_Done.store(true, std::memory_order_release);
+    return paComplete;  // playback is done once the stream has drained (Finished)
+  }
+
+  static void Finished(void* user) {
+    auto* self = static_cast<PortAudioStream*>(user);
+    if (self->m_Pos.load() >= self->m_Frames) self->m_Done.store(true, std::memory_order_release);
+  }
+
+  std::shared_ptr<PortAudioLibrary> m_Library;
+  Direction m_Direction;
+  PaStream* m_Stream = nullptr;
+  StereoSample* m_Buffer = nullptr;
+  int64_t m_Frames = 0;
+  bool m_Started = false;
+  std::atomic<int64_t> m_Pos{0};
+  std::atomic<bool> m_Done{false};
+};
+
+}  // namespace
+
+PortAudioBackend::PortAudioBackend() : m_Library(std::make_shared<PortAudioLibrary>()) {
+  if (!m_Library->Ok()) return;
+  const PaHostApiIndex api = Pa_GetDefaultHostApi();
+  const PaHostApiInfo* apiInfo = api >= 0 ? Pa_GetHostApiInfo(api) : nullptr;
+  if (!apiInfo) return;
+  for (int i = 0; i < apiInfo->deviceCount; ++i) {
+    const PaDeviceIndex dev = Pa_HostApiDeviceIndexToDeviceIndex(api, i);
+    const PaDeviceInfo* info = dev >= 0 ? Pa_GetDeviceInfo(dev) : nullptr;
+    if (!info) continue;
+    const std::string name = Trimmed(info->name ? info->name : "");
+    if (info->maxOutputChannels > 0) {
+      m_Devices[0].push_back(dev);
+      m_Names[0].push_back(name);
+    }
+    if (info->maxInputChannels > 0) {
+      m_Devices[1].push_back(dev);
+      m_Names[1].push_back(name);
+    }
+  }
+}
+
+PortAudioBackend::~PortAudioBackend() = default;
+
+bool PortAudioBackend::Available() const { return m_Library->Ok(); }
+
+int PortAudioBackend::DeviceCount(Direction direction) {
+  return static_cast<int>(m_Devices[static_cast<int>(direction)].size());
+}
+
+std::string PortAudioBackend::DeviceName(Direction direction, int index) {
+  const auto& names = m_Names[static_cast<int>(direction)];
+  return index >= 0 && index < static_cast<int>(names.size()) ? names[static_cast<size_t>(index)] : std::string();
+}
+
+int PortAudioBackend::DefaultDevice(Direction direction) {
+  if (!m_Library->Ok()) return -1;
+  const PaHostApiIndex api = Pa_GetDefaultHostApi();
+  const PaHostApiInfo* apiInfo = api >= 0 ? Pa_GetHostApiInfo(api) : nullptr;
+  if (!apiInfo) return -1;
+  const PaDeviceIndex def =
+      direction == Direction::Output ? apiInfo->defaultOutputDevice : apiInfo->defaultInputDevice;
+  const auto& devices = m_Devices[static_cast<int>(direction)];
+  const auto it = std::find(devices.begin(), devices.end(), def);
+  return it == devices.end() ? -1 : static_cast<int>(it - devices.begin());
+}
+
+int PortAudioBackend::Open(Direction direction, int index, int sampleRate, std::unique_ptr<SoundStream>& stream) {
+  stream.reset();
+  const auto& devices = m_Devices[static_cast<int>(direction)];
+  if (index < 0 || index >= static_cast<int>(devices.size())) return MMSYSERR_BADDEVICEID;
+  auto s = std::make_unique<PortAudioStream>(m_Library, direction);
+  const int result = s->OpenDevice(devices[static_cast<size_t>(index)], sampleRate);
+  if (result != MMSYSERR_NOERROR) return result;
+  stream = std::move(s);
+  return MMSYSERR_NOERROR;
+}
+
+std::string PortAudioErrorText(int code) {
+  const char* text = Pa_GetErrorText(static_cast<PaError>(code));
+  return text ? text : "Unknown error " + std::to_string(code) + ".";
+}
+
+}  // namespace WaveMMIO

@@ -1,0 +1,37 @@
+#pragma once
+// Real sound devices through PortAudio: the devices of the default host API,
+// the output list being those with output channels and the input list those
+// with input channels, in PortAudio's order.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/SoundDevice.h"
+
+namespace WaveMMIO {
+
+class PortAudioLibrary;
+
+class PortAudioBackend : public SoundBackend {
+ public:
+  PortAudioBackend();
+  ~PortAudioBackend() override;
+
+  // False when PortAudio could not start (then there are no devices).
+  bool Available() const;
+
+  int DeviceCount(Direction direction) override;
+  std::string DeviceName(Direction direction, int index) override;
+  int DefaultDevice(Direction direction) override;
+  int Open(Direction direction, int index, int sampleRate, std::unique_ptr<SoundStream>& stream) override;
+
+ private:
+  std::shared_ptr<PortAudioLibrary> m_Library;
+  std::vector<int> m_Devices[2];  // PortAudio device indexes per direction
+  std::vector<std::string> m_Names[2];
+};
+
+// PortAudio's text for one of its error codes.
+std::string PortAudioErrorText(int code);
+
+}  // namespace WaveMMIO

@@ -1,0 +1,84 @@
+#include "audio/SoundDevice.h"
+
+#include "audio/LoopbackSim.h"
+#include "audio/PortAudioBackend.h"
+
+namespace WaveMMIO {
+
+std::string WaveErrorText(int code, Direction direction) {
+  const bool out = direction == Direction::Output;
+  switch (code) {
+    case MMSYSERR_NOERROR: return {};
+    case MMSYSERR_ERROR: return "Unspecified error.";
+    case MMSYSERR_BADDEVICEID: return "The device identifier is out of range.";
+    case MMSYSERR_ALLOCATED: return "The specified resource is already allocated.";
+    case MMSYSERR_INVALHANDLE: return "The device is not open.";
+    case MMSYSERR_NODRIVER: return "The device was removed or has stopped working.";
+    case MMSYSERR_NOMEM: return "Unable to allocate or lock memory.";
+    case MMSYSERR_INVALPARAM: return "An invalid parameter was passed.";
+    case WAVERR_BADFORMAT: return out ? "The output device does not support 16-bit stereo PCM at this sample rate."
+                                      : "The input device does not support 16-bit stereo PCM at this sample rate.";
+    case WAVERR_STILLPLAYING: return out ? "The buffer is still playing." : "The buffer is still being recorded.";
+    case WAVERR_UNPREPARED: return "No buffer has been queued.";
+    default: break;
+  }
+  if (code < 0) return PortAudioErrorText(code);
+  return "Unknown error " + std::to_string(code) + ".";
+}
+
+SoundHost& SoundHost::Instance() {
+  static SoundHost host;
+  return host;
+}
+
+void SoundHost::SetBackends(std::vector<std::unique_ptr<SoundBackend>> backends) {
+  m_Backends = std::move(backends);
+  m_Initialised = true;
+}
+
+void SoundHost::EnsureBackends() {
+  if (m_Initialised) return;
+  m_Initialised = true;
+  m_Backends.push_back(std::make_unique<PortAudioBackend>());
+  m_Backends.push_back(std::make_unique<LoopbackBackend>(SteadyNanoClock()));
+}
+
+int SoundHost::DeviceCount(Direction direction) {
+  EnsureBackends();
+  int count = 0;
+  for (auto& backend : m_Backends) count += backend->DeviceCount(direction);
+  return count;
+}
+
+std::string SoundHost::DeviceName(Direction direction, int id) {
+  EnsureBackends();
+  if (id < 0) return {};
+  for (auto& backend : m_Backends) {
+    const int n = backend->DeviceCount(direction);
+    if (id < n) return backend->DeviceName(direction, id);
+    id -= n;
+  }
+  return {};
+}
+
+int SoundHost::Open(Direction direction, int id, int sampleRate, std::unique_ptr<SoundStream>& stream) {
+  EnsureBackends();
+  stream.reset();
+  if (id == -1) {
+    // The default device: the first backend that has one.
+    for (auto& backend : m_Backends) {
+      const int def = backend->DefaultDevice(direction);
+      if (def >= 0) return backend->Open(direction, def, sampleRate, stream);
+    }
+    return MMSYSERR_BADDEVICEID;
+  }
+  if (id < 0) return MMSYSERR_BADDEVICEID;
+  for (auto& backend : m_Backends) {
+    const int n = backend->DeviceCount(direction);
+    if (id < n) return backend->Open(direction, id, sampleRate, stream);
+    id -= n;
+  }
+  return MMSYSERR_BADDEVICEID;
+}
+
+}  // namespace WaveMMIO

@@ -1,0 +1,93 @@
+#pragma once
+// The sound device layer: one small interface for "list the devices of a
+// direction" and "open device id for a direction at a rate", with one
+// implementation per source of devices (PortAudio, the loopback simulator).
+//
+// A stream plays or records exactly one caller-owned buffer of 16-bit stereo
+// frames. The layer never copies the buffer away, resizes or frees it, and
+// does not touch it once Reset, Unprepare or Close has returned. Progress is
+// published as a frame position and a done flag.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/StereoSample.h"
+
+namespace WaveMMIO {
+
+enum class Direction : int { Output = 0, Input = 1 };
+
+// Result codes of the device calls: 0 is success. PortAudio's own error codes
+// (negative) pass through unchanged; WaveErrorText has a text for all of them.
+enum WaveResult : int {
+  MMSYSERR_NOERROR = 0,
+  MMSYSERR_ERROR = 1,
+  MMSYSERR_BADDEVICEID = 2,
+  MMSYSERR_ALLOCATED = 4,
+  MMSYSERR_INVALHANDLE = 5,
+  MMSYSERR_NODRIVER = 6,
+  MMSYSERR_NOMEM = 7,
+  MMSYSERR_INVALPARAM = 11,
+  WAVERR_BADFORMAT = 32,
+  WAVERR_STILLPLAYING = 33,
+  WAVERR_UNPREPARED = 34,
+};
+
+// The text for a result code (empty for 0).
+std::string WaveErrorText(int code, Direction direction);
+
+class SoundStream {
+ public:
+  virtual ~SoundStream() = default;  // closes; the buffer is no longer touched
+  // Hands over the one buffer. Playback starts at once; capture waits for Start.
+  virtual int Queue(StereoSample* buffer, uint32_t frames) = 0;
+  // Starts capture (input only).
+  virtual int Start() = 0;
+  // Frames played or captured since the start.
+  virtual int Position(int64_t& frames) = 0;
+  // True once the whole buffer has been played or filled, or after Reset.
+  virtual bool Done() = 0;
+  // Stops at once and marks the buffer done.
+  virtual int Reset() = 0;
+  // Stops capture (input) with the buffer as far as it got.
+  virtual int Stop() = 0;
+  // Forgets the buffer; fails with WAVERR_STILLPLAYING while it is in use.
+  virtual int Unprepare() = 0;
+  virtual int Close() = 0;
+};
+
+class SoundBackend {
+ public:
+  virtual ~SoundBackend() = default;
+  virtual int DeviceCount(Direction direction) = 0;
+  virtual std::string DeviceName(Direction direction, int index) = 0;
+  // The backend's default device of a direction, or -1 when it has none.
+  virtual int DefaultDevice(Direction direction) = 0;
+  virtual int Open(Direction direction, int index, int sampleRate, std::unique_ptr<SoundStream>& stream) = 0;
+};
+
+// The process-wide list of devices: each backend's devices in turn, so a
+// device id is the position in that concatenation. By default PortAudio's
+// devices come first and the loopback simulator's after them.
+class SoundHost {
+ public:
+  static SoundHost& Instance();
+
+  // Replaces the backends (tests; streams already open stay valid).
+  void SetBackends(std::vector<std::unique_ptr<SoundBackend>> backends);
+
+  int DeviceCount(Direction direction);
+  // Display name of a device id; empty when out of range.
+  std::string DeviceName(Direction direction, int id);
+  // Opens device id (-1: the default device) at a rate.
+  int Open(Direction direction, int id, int sampleRate, std::unique_ptr<SoundStream>& stream);
+
+ private:
+  SoundHost() = default;
+  void EnsureBackends();
+  bool m_Initialised = false;
+  std::vector<std::unique_ptr<SoundBackend>> m_Backends;
+};
+
+}  // namespace WaveMMIO

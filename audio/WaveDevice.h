@@ -1,0 +1,44 @@
+#pragma once
+// A handle on one open playback or capture device, as the measurement run
+// holds it. Every call is safe on a handle that was never opened (it answers
+// MMSYSERR_INVALHANDLE), so a close sequence can run whatever state a failed
+// start left behind.
+#include <cstdint>
+#include <memory>
+
+#include "audio/SoundDevice.h"
+
+namespace WaveMMIO {
+
+class WaveDevice {
+ public:
+  explicit WaveDevice(Direction direction) : m_Direction(direction) {}
+  ~WaveDevice() { Close(); }
+  WaveDevice(const WaveDevice&) = delete;
+  WaveDevice& operator=(const WaveDevice&) = delete;
+
+  Direction GetDirection() const { return m_Direction; }
+  bool IsOpen() const { return m_Stream != nullptr; }
+
+  // Opens device id (-1: the default device) for 16-bit stereo PCM at a rate.
+  // A handle that is still open is closed first.
+  int Open(int deviceId, int sampleRate);
+  // Queues the one buffer (prepare and add or write); playback starts here.
+  int Queue(StereoSample* buffer, uint32_t frames);
+  // Starts capture.
+  int Start();
+  // Frames since the start of capture (or of playback).
+  int Position(int64_t& frames) const;
+  // The buffer's "done" flag.
+  bool Done() const;
+  int Reset();
+  int Stop();
+  int Unprepare();
+  int Close();
+
+ private:
+  Direction m_Direction;
+  std::unique_ptr<SoundStream> m_Stream;
+};
+
+}  // namespace WaveMMIO

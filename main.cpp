@@ -1,0 +1,12 @@
+#include <QApplication>
+
+#include "measurement/FrmMain.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setOrganizationName(QStringLiteral("morvane"));
+  QApplication::setApplicationName(QStringLiteral("zarin"));
+  FrmMain window;
+  window.show();
+  return QApplication::exec();
+}
