@@ -102,7 +102,7 @@ int32_t FindAudioDevice(int input, const QString& name, int show) {
 
   const QString text = QStringLiteral("この名前のデバイスを検出できませんでした");
   if (show == 1) basic::PlainMessage(basic::AppTitle(), text + QStringLiteral("\r\n") + name, basic::MsgIcon::Critical);
-  basic::WriteLogLine((text + QLatin1Char(' ') + name).toStdString(), 0);
+  basic::WriteLogLine(text + QLatin1Char(' ') + name, 0);
   return -1;
 }
 
@@ -121,7 +121,7 @@ int CheckWaveResult(int32_t code, int output, int logOnly) {
   if (code == 0) return 0;
   const QString text = QString::fromStdString(WaveErrorText(code, output == 1 ? Direction::Output : Direction::Input))
                            .left(kErrorTextChars);
-  if (logOnly) basic::WriteLogLine(text.toStdString(), 1);
+  if (logOnly) basic::WriteLogLine(text, 1);
   else basic::PlainMessage(basic::AppTitle(), text, basic::MsgIcon::None);
   return 1;
 }

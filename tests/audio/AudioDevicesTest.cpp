@@ -15,7 +15,7 @@ using zarin_test::UseBackends;
 namespace {
 
 struct Captured {
-  std::vector<std::pair<std::string, int>> logLines;
+  std::vector<std::pair<QString, int>> logLines;
   std::vector<std::tuple<QString, QString, basic::MsgIcon>> boxes;
 };
 
@@ -26,14 +26,14 @@ class AudioDevicesTest : public ::testing::Test {
                     std::vector<std::string>{"Speakers (2- USB Audio CODEC)", "Realtek Digital Output", "2- Line Out"},
                     std::vector<std::string>{"Mic (1- X)", "2- USB Audio CODEC", "Line In"}),
                 std::make_unique<LoopbackBackend>([] { return int64_t{0}; }));
-    basic::SetLogError(true);
-    basic::SetLogObserver([this](const std::string& t, int e) { got.logLines.emplace_back(t, e); });
+    basic::SetLogError(1);
+    basic::SetLogObserver([this](const QString& t, int e) { got.logLines.emplace_back(t, e); });
     basic::SetMessagePresenter(
         [this](const QString& title, const QString& text, basic::MsgIcon icon) { got.boxes.emplace_back(title, text, icon); });
   }
   void TearDown() override {
     basic::SetLogObserver({});
-    basic::SetLogError(false);
+    basic::SetLogError(0);
     basic::SetMessagePresenter({});
   }
   static QStringList Items(const QComboBox& c) {
@@ -91,7 +91,7 @@ TEST_F(AudioDevicesTest, FindAudioDeviceRules) {
 TEST_F(AudioDevicesTest, UnknownNameGivesMinusOneALogLineAndOnRequestABox) {
   EXPECT_EQ(FindAudioDevice(0, "Nowhere Card", 0), -1);
   ASSERT_EQ(got.logLines.size(), 1u);
-  EXPECT_EQ(got.logLines[0].first, "この名前のデバイスを検出できませんでした Nowhere Card");
+  EXPECT_EQ(got.logLines[0].first, QStringLiteral("この名前のデバイスを検出できませんでした Nowhere Card"));
   EXPECT_EQ(got.logLines[0].second, 0);
   EXPECT_TRUE(got.boxes.empty());
 
@@ -101,7 +101,7 @@ TEST_F(AudioDevicesTest, UnknownNameGivesMinusOneALogLineAndOnRequestABox) {
   EXPECT_EQ(std::get<1>(got.boxes[0]), QStringLiteral("この名前のデバイスを検出できませんでした\r\n Nowhere Card"));
   EXPECT_EQ(std::get<2>(got.boxes[0]), basic::MsgIcon::Critical);
 
-  basic::SetLogError(false);  // logging off: nothing written
+  basic::SetLogError(0);  // logging off: nothing written
   EXPECT_EQ(FindAudioDevice(0, "Nowhere Card", 0), -1);
   EXPECT_EQ(got.logLines.size(), 2u);
 }
