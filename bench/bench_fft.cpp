@@ -1,0 +1,107 @@
+// The FFT engine beside FFTW (the yardstick), one complete noise tick, and
+// the sweep envelope of the longest run.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "dsp/C_FFT.h"
+#include "measurement/Analysis.h"
+#include "measurement/TestSignal.h"
+
+#ifdef ZARIN_BENCH_FFTW
+#include <fftw3.h>
+#endif
+
+using namespace measurement;
+
+namespace {
+
+std::vector<double> RandomBlock(size_t n) {
+  std::mt19937 rng(1);
+  std::uniform_real_distribution<double> d(-32768, 32767);
+  std::vector<double> v(n);
+  for (double& x : v) x = d(rng);
+  return v;
+}
+
+void BM_FourierTransform2048(benchmark::State& state) {
+  C_FFT fft;
+  fft.Init(2048);
+  const auto x = RandomBlock(2048);
+  for (int i = 0; i < 2048; ++i) fft.SetRealIn(i, x[static_cast<size_t>(i)]);
+  for (auto _ : state) {
+    fft.FourierTransform();
+    benchmark::DoNotOptimize(fft.RealOut(7));
+  }
+}
+BENCHMARK(BM_FourierTransform2048);
+
+#ifdef ZARIN_BENCH_FFTW
+void BM_FftwComplex2048(benchmark::State& state) {
+  fftw_complex* in = fftw_alloc_complex(2048);
+  fftw_complex* out = fftw_alloc_complex(2048);
+  fftw_plan plan = fftw_plan_dft_1d(2048, in, out, FFTW_FORWARD, FFTW_MEASURE);
+  const auto x = RandomBlock(2048);
+  for (int i = 0; i < 2048; ++i) {
+    in[i][0] = x[static_cast<size_t>(i)];
+    in[i][1] = 0;
+  }
+  for (auto _ : state) {
+    fftw_execute(plan);
+    benchmark::DoNotOptimize(out[7][0]);
+  }
+  fftw_destroy_plan(plan);
+  fftw_free(in);
+  fftw_free(out);
+}
+BENCHMARK(BM_FftwComplex2048);
+
+void BM_FftwRealToComplex2048(benchmark::State& state) {
+  double* in = fftw_alloc_real(2048);
+  fftw_complex* out = fftw_alloc_complex(1025);
+  fftw_plan plan = fftw_plan_dft_r2c_1d(2048, in, out, FFTW_MEASURE);
+  const auto x = RandomBlock(2048);
+  for (int i = 0; i < 2048; ++i) in[i] = x[static_cast<size_t>(i)];
+  for (auto _ : state) {
+    fftw_execute(plan);
+    benchmark::DoNotOptimize(out[7][0]);
+  }
+  fftw_destroy_plan(plan);
+  fftw_free(in);
+  fftw_free(out);
+}
+BENCHMARK(BM_FftwRealToComplex2048);
+#endif
+
+// What one timer tick of a noise run computes: 2048 samples in, the
+// transform, 1025 bins folded into the running mean.
+void BM_NoiseTick(benchmark::State& state) {
+  C_FFT fft;
+  fft.Init(2048);
+  std::vector<StereoSample> capture(48000);
+  GenerateNoise(capture, 23197, 3);
+  NoiseSpectrum spectrum;
+  int32_t start = 0;
+  for (auto _ : state) {
+    NoiseStep(fft, capture, 48000, start, spectrum);
+    start = (start + 2205) % 40000;
+  }
+}
+BENCHMARK(BM_NoiseTick)->Unit(benchmark::kMicrosecond);
+
+void BM_AnalyseSweep30s192k(benchmark::State& state) {
+  const int32_t rate = 192000, n = 30 * rate;
+  std::vector<StereoSample> capture(static_cast<size_t>(n));
+  SweepTable table;
+  std::vector<int16_t> level;
+  GenerateSweep(capture, rate, 16000, table, level);
+  for (auto _ : state) {
+    AnalyseSweep(capture, n, rate, table.freq, level);
+    benchmark::DoNotOptimize(level.data());
+  }
+}
+BENCHMARK(BM_AnalyseSweep30s192k)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,79 @@
+#include "measurement/Analysis.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "dsp/C_FFT.h"
+#include "measurement/TestSignal.h"
+#include "support/Decibels.h"
+
+namespace measurement {
+
+bool NoiseStep(C_FFT& fft, std::span<const StereoSample> capture, int32_t totalFrames, int32_t start,
+               NoiseSpectrum& spectrum) {
+  if (start >= totalFrames - 2049 || start < 0) return false;
+  if (static_cast<int64_t>(capture.size()) < static_cast<int64_t>(start) + kFftPoints) return false;
+  for (int i = 0; i < kFftPoints; ++i) fft.SetRealIn(i, capture[static_cast<size_t>(start + i)].Left);
+  fft.FourierTransform();
+  const double n = spectrum.count + 1.0;
+  const double keep = spectrum.count / n, add = 1.0 / n;
+  for (int k = 0; k < kSpectrumBins; ++k) {
+    const double v = std::abs(fft.RealOut(k)) / kSpectrumDivisor;
+    float& mean = spectrum.values[static_cast<size_t>(k)];
+    mean = static_cast<float>(keep * mean + add * v);
+  }
+  spectrum.count += 1;
+  return true;
+}
+
+float SweepFrequency(int32_t rate, int32_t count, int32_t i) {
+  const double nyquist = rate / 2.0;
+  const double span = basic::LinToDb(10.0 / nyquist);
+  return static_cast<float>(nyquist * basic::DbToLin(span / count * (count - i)));
+}
+
+bool MakeSweepFreqTable(SweepTable& table, int32_t rate, int32_t count) {
+  if (rate == table.keyRate && count == table.keyCount && static_cast<int32_t>(table.freq.size()) == count)
+    return false;
+  const int32_t n = std::max<int32_t>(count, 0);
+  table.freq.assign(static_cast<size_t>(n), 0.0f);
+  FillSweepFrequencies(table.freq, rate);  // the same table the generator makes
+  table.keyRate = rate;
+  table.keyCount = count;
+  return true;
+}
+
+void AnalyseSweep(std::span<const StereoSample> capture, int32_t totalFrames, int32_t rate,
+                  std::span<const float> sweepFreq, std::span<int16_t> level) {
+  const int64_t frames = std::min<int64_t>({totalFrames, static_cast<int64_t>(capture.size()),
+                                            static_cast<int64_t>(sweepFreq.size())});
+  const auto levels = static_cast<int64_t>(level.size());
+  double q = 0;     // sum of squares in the window
+  int64_t c = 0;    // samples in the window
+  int64_t t = 0;    // oldest sample in the window
+  int64_t w = 0;    // next entry to write
+  for (int64_t b = 0; b < frames; ++b) {
+    const double x = capture[static_cast<size_t>(b)].Left;
+    q += x * x;
+    ++c;
+    const double r = std::min(std::sqrt(std::max(q, 0.0) / static_cast<double>(c)), 32767.0);
+    const double f = sweepFreq[static_cast<size_t>(b)];
+    if (!(f > 0)) return;  // no frequency for this sample: the table is not for this capture
+    const auto span = static_cast<int64_t>(std::nearbyint(rate / f * 4.0));
+    const auto centre = static_cast<int64_t>(std::nearbyint(static_cast<double>(b) - span / 2.0));
+    if (centre > 0) {
+      const auto value = static_cast<int16_t>(std::nearbyint(r));
+      for (int64_t j = w; j <= centre && j < levels; ++j) level[static_cast<size_t>(j)] = value;
+      w = centre;
+    }
+    while (c > span) {
+      const double y = capture[static_cast<size_t>(t)].Left;
+      q -= y * y;
+      ++t;
+      --c;
+      if (t >= totalFrames) return;
+    }
+  }
+}
+
+}  // namespace measurement

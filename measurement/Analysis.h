@@ -1,0 +1,61 @@
+#pragma once
+// The two ways a run becomes a frequency-response curve, on plain buffers:
+//  - noise: each timer tick transforms 2048 captured samples and folds
+//    |Re X(k)| / 25.5 of bins 0 .. 1024 into a running mean;
+//  - sweep: after the run a sliding RMS whose window is four periods of the
+//    sweep frequency turns the capture into an envelope, one value per sample.
+// Only the left channel takes part.
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "audio/StereoSample.h"
+
+class C_FFT;
+
+namespace measurement {
+
+using WaveMMIO::StereoSample;
+
+inline constexpr int kFftPoints = 2048;
+inline constexpr int kSpectrumBins = 1025;       // bins 0 .. 1024 are computed
+inline constexpr double kSpectrumDivisor = 25.5;  // |Re X(k)| / 25.5
+
+// The running mean of noise magnitudes and how many frames it holds.
+struct NoiseSpectrum {
+  std::array<float, kFftPoints> values{};
+  int32_t count = 0;
+  void Clear() {
+    values.fill(0.0f);
+    count = 0;
+  }
+};
+
+// Folds the 2048-frame stretch of the capture that starts at frame start into
+// the mean. Does nothing (and returns false) when start >= totalFrames - 2049,
+// where the stretch would reach the end of the capture.
+bool NoiseStep(C_FFT& fft, std::span<const StereoSample> capture, int32_t totalFrames, int32_t start,
+               NoiseSpectrum& spectrum);
+
+// The instantaneous frequency of a logarithmic sweep from 10 Hz towards
+// rate / 2, for each of count samples, with the (rate, count) it was made for.
+struct SweepTable {
+  std::vector<float> freq;  // m_SweepFreq
+  int32_t keyRate = 0;      // SweepTableKey
+  int32_t keyCount = 0;
+};
+
+// Frequency of sample i of a sweep of count samples at rate.
+float SweepFrequency(int32_t rate, int32_t count, int32_t i);
+// Fills the table unless it already holds (rate, count); true when it was filled.
+bool MakeSweepFreqTable(SweepTable& table, int32_t rate, int32_t count);
+
+// The sweep envelope: the RMS over L + 1 samples (L = four periods at the
+// sweep frequency) written at the window's centre, clamped to 32767. Entries
+// past the last centre keep their value. Reads totalFrames frames of capture
+// and of sweepFreq; writes at most level.size() entries.
+void AnalyseSweep(std::span<const StereoSample> capture, int32_t totalFrames, int32_t rate,
+                  std::span<const float> sweepFreq, std::span<int16_t> level);
+
+}  // namespace measurement
