@@ -1,10 +1,305 @@
 #include "measurement/FrmMain.h"
 
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
+#include <cmath>
+#include <stdexcept>
+
+#include "audio/WaveMMIO.h"
+#include "controls/UC_Buttons/UC_Buttons.h"
+#include "controls/UC_Slider/UC_Slider.h"
+#include "controls/UC_TextPicture/UC_TextPicture.h"
+#include "measurement/Analysis.h"
+#include "measurement/TestSignal.h"
+#include "support/Colors.h"
+#include "support/ErrorTrap.h"
+#include "support/Logging.h"
 #include "support/MessageBox.h"
+#include "support/Paths.h"
+#include "support/Settings.h"
 #include "support/Surface.h"
 
+using basic::PictureBox;
+using basic::ReadSetting;
+
+namespace {
+
+// The design size of the client area and the controls' design positions, in twips.
+constexpr int kClientWidth = 13830, kClientHeight = 7620;
+
+void Place(QWidget* w, int left, int top, int width, int height) {
+  w->setGeometry(basic::TwipsToPixels(left), basic::TwipsToPixels(top), basic::TwipsToPixels(width),
+                 basic::TwipsToPixels(height));
+}
+
+// A stored number as the caller's type; text that is no number is a fault.
+double Number(const QString& text) {
+  bool ok = false;
+  const double v = text.trimmed().toDouble(&ok);
+  if (!ok) throw std::invalid_argument("not a number");
+  return v;
+}
+
+int32_t Nearest32(double v) {
+  if (!(v >= INT32_MIN && v <= INT32_MAX)) throw std::out_of_range("out of range");
+  return static_cast<int32_t>(std::nearbyint(v));
+}
+
+// One step of start-up: with error catching off a failing step is skipped.
+template <typename Body>
+void Step(Body&& body) {
+  basic::Trap(std::forward<Body>(body));
+}
+
+}  // namespace
+
 FrmMain::FrmMain(QWidget* parent) : QWidget(parent) {
+  CreateControls();
+  WireRun();
+  Form_Load();
+}
+
+FrmMain::~FrmMain() { m_Run.CloseDevices(); }
+
+void FrmMain::CreateControls() {
   basic::SetTwipsPerPixel(basic::ScreenTwipsPerPixel());
-  setWindowTitle(basic::AppTitle());
-  resize(800, 600);
+  for (int i = 0; i < 2; ++i) {
+    ComboDev[static_cast<size_t>(i)] = new QComboBox(this);
+    SliderValue[static_cast<size_t>(i)] = new UC_Slider(this);
+    TextValue[static_cast<size_t>(i)] = new UC_TextPicture(this);
+  }
+  ComboFreq = new QComboBox(this);
+  ComboMode = new QComboBox(this);
+  RecButton = new UC_Buttons(this);
+  ClearButton = new UC_Buttons(this);
+  PictureVU = new PictureBox(this);
+  PictureWave = new PictureBox(this);
+  PictureFFT = new PictureBox(this);
+  PictureScale = new PictureBox(this);
+  PictureA = new PictureBox(PictureFFT);
+  TextFreq = new QLineEdit(this);
+  TimerRec = new QTimer(this);
+  TimerRec->setInterval(5);
+  TimerRec->setTimerType(Qt::PreciseTimer);
+
+  MenuLV = new QMenu(this);
+  MenuDelete = MenuLV->addAction(QStringLiteral("Delete"));
+  MenuSave = MenuLV->addAction(QStringLiteral("Save As"));
+  MenuRC = new QMenu(this);
+  MenuRMSP3 = MenuRC->addAction(QStringLiteral("RMS+3db"));
+  MenuRMSP3->setCheckable(true);
+
+  Place(ComboDev[0], 1050, 165, 3360, 300);
+  Place(ComboFreq, 5385, 165, 1620, 300);
+  Place(ComboDev[1], 1050, 495, 3360, 300);
+  Place(ComboMode, 5385, 495, 1620, 300);
+  Place(SliderValue[0], 1050, 915, 3360, 300);
+  Place(TextValue[0], 4455, 915, 585, 300);
+  // The second slider and read-out sit directly below the first, 2 pixels apart.
+  const int below = 915 + 300 + 2 * basic::TwipsPerPixel();
+  Place(SliderValue[1], 1050, below, 3360, 300);
+  Place(TextValue[1], 4455, below, 585, 300);
+  Place(RecButton, 5385, 915, 1620, 300);
+  Place(PictureVU, 105, 1740, 6960, 690);
+  Place(PictureWave, 105, 2475, 6960, 1725);
+  Place(PictureFFT, 105, 4260, 11400, 2520);
+  Place(PictureScale, 105, 6960, 11370, 255);
+  Place(ClearButton, 10035, 4425, 1335, 300);
+  Place(TextFreq, 210, 4365, 900, 270);
+  ClearButton->raise();
+  TextFreq->raise();
+
+  connect(RecButton, &UC_Buttons::ButtonClicked, this, &FrmMain::RecButton_ButtonClicked);
+  connect(ClearButton, &UC_Buttons::ButtonClicked, this, &FrmMain::ClearButton_ButtonClicked);
+  connect(TimerRec, &QTimer::timeout, this, &FrmMain::TimerRec_Timer);
+  connect(MenuRMSP3, &QAction::triggered, this, &FrmMain::MenuRMSP3_Click);
+  for (int i = 0; i < 2; ++i)
+    connect(SliderValue[static_cast<size_t>(i)], &UC_Slider::Scrolled, this,
+            [this, i](int nButton) { SliderValue_Scrolled(i, nButton); });
+  connect(PictureVU, &PictureBox::MouseUp, this, [this](int button, int, double, double) {
+    if (button == basic::vbRightButton) MenuRC->popup(QCursor::pos());
+  });
+}
+
+void FrmMain::WireRun() {
+  measurement::MeasurementRun::Callbacks cb;
+  cb.RateChanged = [this] { DrawFreqScale(PictureScale); };
+  cb.StretchReady = [this](int32_t first, int32_t last) {
+    DrawVU(first, last);
+    DrawWave(first, last);
+    DrawSpectrum(first, 0, 0, 0, 0);
+  };
+  cb.Stopped = [this] { OnRunStopped(); };
+  cb.SweepCompleted = [this] { AnalyseSweep(); };
+  cb.ResultReady = [this](const QString& path) {
+    SaveResult(path);
+    AddResultItem(path, -2, 1);
+  };
+  m_Run.SetCallbacks(cb);
+}
+
+void FrmMain::Form_Load() {
+  Step([&] { setWindowTitle(basic::AppTitle()); });
+  Step([&] { QDir::setCurrent(basic::AppFolder()); });
+  Step([&] { basic::InitDiagnosticSwitches(); });
+  Step([&] {
+    for (QComboBox* c : {ComboDev[0], ComboDev[1], ComboMode, ComboFreq}) {
+      QPalette p = c->palette();
+      p.setColor(QPalette::Text, Qt::black);
+      p.setColor(QPalette::Base, QColor::fromRgb(basic::ToQRgb(0xE0B0B0)));
+      c->setPalette(p);
+    }
+  });
+  Step([&] {
+    RecButton->SetNumButtons(1);
+    RecButton->SetButtonChar(0, QStringLiteral("開始"));
+    RecButton->Init();
+    RecButton->DrawAll();
+    ClearButton->SetNumButtons(1);
+    ClearButton->SetButtonChar(0, QStringLiteral("クリア"));
+    ClearButton->Init();
+  });
+  for (int i = 0; i < 2; ++i) {
+    UC_Slider* slider = SliderValue[static_cast<size_t>(i)];
+    Step([&] { TextValue[static_cast<size_t>(i)]->Init(); });
+    Step([&] {
+      slider->SetMin(i == 1 ? -600 : 2);
+      slider->SetMax(i == 1 ? 0 : 30);
+      slider->SetSmallChange(1);
+      slider->Init();
+    });
+    Step([&] {
+      const double stored = i == 1 ? Number(ReadSetting(QStringLiteral("PlayLevel"), -3.0f)) * 10
+                                   : Number(ReadSetting(QStringLiteral("PlaySec"), int16_t{10}));
+      slider->SetValue(Nearest32(stored));
+      SliderValue_Scrolled(i, 0);
+    });
+  }
+  Step([&] { m_OffsetDb = static_cast<float>(Number(ReadSetting(QStringLiteral("Offsetdb"), -6.0f))); });
+  Step([&] {
+    // A stored, non-zero "BufferDelayMS" decides; otherwise the diagnostic switch does.
+    const int32_t stored = Nearest32(Number(ReadSetting(QStringLiteral("BufferDelayMS"), int16_t{0})));
+    m_Run.m_BufferDelayMs = stored != 0 ? stored : 70 * basic::ErrorCatch();
+  });
+  Step([&] {
+    m_Run.m_SampleRate = Nearest32(Number(ReadSetting(QStringLiteral("nFreq"), int32_t{44100})));
+    WaveMMIO::FillRateCombo(ComboFreq, m_Run.m_SampleRate, 0, 0);
+  });
+  Step([&] { WaveMMIO::ListAudioDevices(ComboDev[0], 0, ReadSetting(QStringLiteral("DeviceOut"), QString()), 0); });
+  Step([&] { WaveMMIO::ListAudioDevices(ComboDev[1], 1, ReadSetting(QStringLiteral("DeviceIn"), QString()), 0); });
+  Step([&] {
+    ComboMode->addItem(QStringLiteral("スウィープ"));
+    ComboMode->addItem(QStringLiteral("ホワイトノイズ"));
+    ComboMode->setCurrentIndex(-1);  // a combo box starts without a selection
+    const int32_t mode = Nearest32(Number(ReadSetting(QStringLiteral("CheckMode"), int32_t{0})));
+    if (mode < 0 || mode >= ComboMode->count()) throw std::out_of_range("no such mode");
+    ComboMode->setCurrentIndex(mode);
+  });
+  Step([&] {
+    m_RmsP3 = Nearest32(Number(ReadSetting(QStringLiteral("RMSP3mon"), int32_t{0})));
+    MenuRMSP3->setChecked(m_RmsP3 != 0);
+  });
+  Step([&] { m_FFT.Init(measurement::kFftPoints); });
+  Step([&] { PictureA->SetPixelSize(12, 12); });
+  Step([&] { m_Run.m_DataPath = ReadSetting(QStringLiteral("DataPath"), basic::AppFolder()); });
+  Step([&] { m_TraceColors = {0xFF80FF, 0xFF8080, 0xFFFF80, 0x80FF80, 0x80FFFF, 0x80C0FF, 0x8080FF}; });
+  Step([&] {
+    m_Run.m_SweepLevel.assign(1, 0);
+    m_Run.m_Sweep.freq.assign(1, 0.0f);
+  });
+  Step([&] { resize(basic::TwipsToPixels(kClientWidth), basic::TwipsToPixels(kClientHeight)); });
+  Step([&] { basic::RestoreWindowPlacement(this, QString(), 0, 1, 0); });
+  m_Loaded = 1;
+}
+
+void FrmMain::RecButton_ButtonClicked(int) {
+  basic::Trap([&] {
+    if (m_Run.Running()) {
+      m_Run.StopRun();
+      return;
+    }
+    basic::SetMousePointer(basic::vbHourglass);
+    measurement::RunRequest request;
+    request.deviceOut = ComboDev[0]->currentIndex() >= 0 ? ComboDev[0]->currentText() : QString();
+    request.deviceIn = ComboDev[1]->currentIndex() >= 0 ? ComboDev[1]->currentText() : QString();
+    request.mode = ComboMode->currentIndex();
+    request.sampleRate = ComboFreq->currentText().toInt();
+    request.seconds = SliderValue[0]->Value();
+    request.levelTenthsDb = SliderValue[1]->Value();
+    const bool ok = m_Run.Start(request);
+    if (ok) {
+      TimerRec->start();
+      RecButton->SetButtonChar(0, QStringLiteral("停止"));
+      RecButton->DrawAll();
+    }
+    basic::SetMousePointer(basic::vbDefault);
+  });
+  basic::SetMousePointer(basic::vbDefault);
+}
+
+void FrmMain::TimerRec_Timer() {
+  basic::Trap([&] { m_Run.Tick(); });
+}
+
+void FrmMain::OnRunStopped() {
+  RecButton->SetButtonState(0, 0);
+  TimerRec->stop();
+  PictureWave->Cls();
+  RecButton->SetButtonChar(0, QStringLiteral("開始"));
+  RecButton->DrawAll();
+}
+
+void FrmMain::ClearButton_ButtonClicked(int) {
+  basic::Trap([&] { DrawSpectrum(0, 0, 0, 0, 0, 1); });
+}
+
+void FrmMain::SliderValue_Scrolled(int Index, int) {
+  basic::Trap([&] {
+    if (Index < 0 || Index > 1) return;
+    const int32_t v = SliderValue[static_cast<size_t>(Index)]->Value();
+    const QString text = Index == 0 ? QString::number(v) : QString::number(v / 10.0, 'f', 1);
+    TextValue[static_cast<size_t>(Index)]->DispMes(0, text);
+  });
+}
+
+void FrmMain::MenuRMSP3_Click() {
+  // The action has already toggled its check mark.
+  m_RmsP3 = MenuRMSP3->isChecked() ? 1 : 0;
+}
+
+void FrmMain::DrawVU(int32_t, int32_t) {}
+
+void FrmMain::DrawWave(int32_t, int32_t) {}
+
+void FrmMain::DrawSpectrum(int32_t start, int32_t, int32_t, int32_t, int32_t, int32_t gridOnly) {
+  if (gridOnly) return;
+  // During a noise run each new stretch folds one more frame into the mean.
+  if (m_Run.Running() && m_Run.m_Mode == measurement::kModeNoise)
+    measurement::NoiseStep(m_FFT, m_Run.m_RecBuf, m_Run.m_TotalFrames, start, m_Run.m_Spectrum);
+}
+
+void FrmMain::DrawFreqScale(PictureBox*) {}
+
+void FrmMain::AnalyseSweep() {
+  basic::SetMousePointer(basic::vbHourglass);
+  measurement::AnalyseSweep(m_Run.m_RecBuf, m_Run.m_TotalFrames, m_Run.m_SampleRate, m_Run.m_Sweep.freq,
+                            m_Run.m_SweepLevel);
+  DrawSpectrum(0, 0, 0, 0, 0);
+  basic::SetMousePointer(basic::vbDefault);
+}
+
+void FrmMain::SaveResult(const QString&) {}
+
+void FrmMain::AddResultItem(const QString&, int32_t, int32_t) {}
+
+void FrmMain::closeEvent(QCloseEvent* event) {
+  basic::Trap([&] {
+    if (m_Run.Running()) m_Run.CloseDevices();
+  });
+  event->accept();
 }

@@ -1,10 +1,84 @@
 #pragma once
-// The program's one window.
+// The program's one window: the device, rate and mode choices, the run
+// length and level sliders, the start/stop button, the meter, waveform and
+// spectrum pictures, and the measurement run they drive.
 #include <QWidget>
+#include <array>
+#include <cstdint>
+
+#include "dsp/C_FFT.h"
+#include "measurement/MeasurementRun.h"
+
+class QAction;
+class QComboBox;
+class QLineEdit;
+class QMenu;
+class QTimer;
+class UC_Buttons;
+class UC_Slider;
+class UC_TextPicture;
+namespace basic {
+class PictureBox;
+}
 
 class FrmMain : public QWidget {
   Q_OBJECT
 
  public:
   explicit FrmMain(QWidget* parent = nullptr);
+  ~FrmMain() override;
+
+  // The run and its state (buffers, spectrum, sweep tables, result number).
+  measurement::MeasurementRun m_Run;
+  C_FFT m_FFT;
+  float m_OffsetDb = -6.0f;
+  int32_t m_RmsP3 = 0;
+  int32_t m_Loaded = 0;
+  std::array<uint32_t, 7> m_TraceColors{};
+
+  // Controls, by their names.
+  std::array<QComboBox*, 2> ComboDev{};
+  QComboBox* ComboFreq = nullptr;
+  QComboBox* ComboMode = nullptr;
+  std::array<UC_Slider*, 2> SliderValue{};
+  std::array<UC_TextPicture*, 2> TextValue{};
+  UC_Buttons* RecButton = nullptr;
+  UC_Buttons* ClearButton = nullptr;
+  basic::PictureBox* PictureVU = nullptr;
+  basic::PictureBox* PictureWave = nullptr;
+  basic::PictureBox* PictureFFT = nullptr;
+  basic::PictureBox* PictureA = nullptr;
+  basic::PictureBox* PictureScale = nullptr;
+  QLineEdit* TextFreq = nullptr;
+  QTimer* TimerRec = nullptr;
+  QMenu* MenuLV = nullptr;
+  QAction* MenuDelete = nullptr;
+  QAction* MenuSave = nullptr;
+  QMenu* MenuRC = nullptr;
+  QAction* MenuRMSP3 = nullptr;
+
+  // Event handlers.
+  void Form_Load();
+  void RecButton_ButtonClicked(int ClickedIndex);
+  void TimerRec_Timer();
+  void ClearButton_ButtonClicked(int ClickedIndex);
+  void SliderValue_Scrolled(int Index, int nButton);
+  void MenuRMSP3_Click();
+
+  // Drawing and result steps of a run.
+  void DrawVU(int32_t first, int32_t last);
+  void DrawWave(int32_t first, int32_t last);
+  void DrawSpectrum(int32_t start, int32_t a1, int32_t a2, int32_t a3, int32_t a4, int32_t gridOnly = 0);
+  void DrawFreqScale(basic::PictureBox* picture);
+  void AnalyseSweep();
+  void SaveResult(const QString& path);
+  void AddResultItem(const QString& path, int32_t position, int32_t temporary);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CreateControls();
+  void WireRun();
+  void OnRunStopped();
 };

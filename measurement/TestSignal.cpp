@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <random>
+#include <thread>
 
 #include "support/Decibels.h"
 
@@ -19,6 +20,24 @@ constexpr double kTwoPi = 6.28318530717958;
 constexpr int32_t kExactEvery = 4096;
 
 int16_t Nearest16(double v) { return static_cast<int16_t>(std::nearbyint(v)); }
+
+// Below this many samples a signal is computed on the calling thread alone.
+constexpr size_t kSplitFrom = 1 << 16;
+
+// Runs part(0, begin, end) and part(1, begin, end) over the two halves of
+// [0, n), the second half on a helper thread. Each sample's value does not
+// depend on which thread computes it.
+template <typename Part>
+void InTwoHalves(size_t n, Part part) {
+  if (n < kSplitFrom || std::thread::hardware_concurrency() < 2) {
+    part(0, size_t{0}, n);
+    return;
+  }
+  const size_t mid = n / 2;
+  std::thread helper([&] { part(1, mid, n); });
+  part(0, size_t{0}, mid);
+  helper.join();
+}
 
 }  // namespace
 
@@ -49,23 +68,32 @@ void GenerateSweep(std::span<StereoSample> play, int32_t rate, double amplitude,
   table.keyRate = rate;
   table.keyCount = n;
   level.assign(static_cast<size_t>(n), 0);
-  double phase = 0;
   const double step = kTwoPi / rate;
-  for (int32_t i = 0; i < n; ++i) {
-    phase += table.freq[static_cast<size_t>(i)] * step;
-    const int16_t s = Nearest16(std::sin(phase) * amplitude);
-    play[static_cast<size_t>(i)] = {s, s};
-  }
+  const float* freq = table.freq.data();
+  InTwoHalves(play.size(), [&](int, size_t begin, size_t end) {
+    // The phase is accumulated from sample 0 in the same order whichever
+    // half is computed, so both halves see exactly the phases of one pass.
+    double phase = 0;
+    for (size_t i = 0; i < begin; ++i) phase += freq[i] * step;
+    for (size_t i = begin; i < end; ++i) {
+      phase += freq[i] * step;
+      const int16_t s = Nearest16(std::sin(phase) * amplitude);
+      play[i] = {s, s};
+    }
+  });
 }
 
 void GenerateNoise(std::span<StereoSample> play, double amplitude, uint64_t seed) {
-  std::mt19937_64 rng(seed);
-  std::uniform_real_distribution<double> uniform(0.0, 1.0);
-  for (size_t i = 0; i < play.size(); ++i) {
-    const double r = uniform(rng);
-    const int16_t s = Nearest16(std::sin(r * static_cast<double>(i)) * amplitude);
-    play[i] = {s, s};
-  }
+  InTwoHalves(play.size(), [&](int part, size_t begin, size_t end) {
+    // One generator per half, seeded once; every sample draws its own r.
+    std::mt19937_64 rng(seed + 0x9E3779B97F4A7C15ULL * static_cast<uint64_t>(part));
+    std::uniform_real_distribution<double> uniform(0.0, 1.0);
+    for (size_t i = begin; i < end; ++i) {
+      const double r = uniform(rng);
+      const int16_t s = Nearest16(std::sin(r * static_cast<double>(i)) * amplitude);
+      play[i] = {s, s};
+    }
+  });
 }
 
 uint64_t ClockSeed() {

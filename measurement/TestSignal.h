@@ -27,7 +27,7 @@ void GenerateSweep(std::span<StereoSample> play, int32_t rate, double amplitude,
                    std::vector<int16_t>& level);
 
 // White noise: sample i is nearest(sin(r_i * i) * A) with an independent
-// uniform r_i in [0, 1) for every sample, from a generator seeded once.
+// uniform r_i in [0, 1) for every sample, from generators seeded once per call.
 void GenerateNoise(std::span<StereoSample> play, double amplitude, uint64_t seed);
 
 // A seed from the clock, different for each call.

@@ -1,0 +1,122 @@
+#include "measurement/MeasurementRun.h"
+
+#include <cmath>
+
+#include "audio/WaveMMIO.h"
+#include "measurement/TestSignal.h"
+#include "support/Paths.h"
+
+namespace measurement {
+
+using WaveMMIO::CheckWaveResult;
+using WaveMMIO::FindAudioDevice;
+
+MeasurementRun::MeasurementRun() = default;
+
+MeasurementRun::MeasurementRun(Callbacks callbacks) : m_Callbacks(std::move(callbacks)) {}
+
+MeasurementRun::~MeasurementRun() { CloseDevices(); }
+
+QString ResultPath(const QString& folder, int32_t number, int32_t mode) {
+  return folder + QStringLiteral("%1").arg(number, 2, 10, QLatin1Char('0')) +
+         (mode == kModeSweep ? QStringLiteral(".dat") : QStringLiteral(".fft"));
+}
+
+bool MeasurementRun::Start(const RunRequest& request) {
+  m_DevOut = FindAudioDevice(0, request.deviceOut, 0);
+  m_DevIn = FindAudioDevice(1, request.deviceIn, 0);
+  m_Mode = request.mode;
+  CloseDevices();  // whatever a failed start left open
+  m_Spectrum.count = 0;
+  m_BitsPerSample = 16;
+  m_Channels = 2;
+  m_SampleRate = request.sampleRate;
+  m_BlockAlign = 4;
+  if (m_Callbacks.RateChanged) m_Callbacks.RateChanged();
+  const int64_t frames = static_cast<int64_t>(m_SampleRate) * request.seconds;
+  if (m_SampleRate <= 0 || frames <= 0 || frames > INT32_MAX / 4) return false;
+  m_TotalFrames = static_cast<int32_t>(frames);
+  m_ChunkFrames = static_cast<int32_t>(std::nearbyint(m_SampleRate / 20.0));
+  m_Spectrum.values.fill(0.0f);
+  m_LevelTenthsDb = request.levelTenthsDb;
+  if (!OpenDevices()) return false;
+  m_Running = 1;
+  return true;
+}
+
+void MeasurementRun::BuildSignal() {
+  const double amplitude = SignalAmplitude(m_LevelTenthsDb);
+  if (m_Mode == kModeSweep) {
+    GenerateSweep(m_PlayBuf, m_SampleRate, amplitude, m_Sweep, m_SweepLevel);
+    m_SweepLevelCount = m_TotalFrames;
+  } else if (m_Mode == kModeNoise) {
+    GenerateNoise(m_PlayBuf, amplitude, ClockSeed());
+  }
+  // Any other mode: the buffer stays silent.
+}
+
+bool MeasurementRun::OpenDevices() {
+  m_DrawnPos = 0;
+  // The devices are closed, so the buffers may be replaced now.
+  const auto n = static_cast<size_t>(m_TotalFrames);
+  m_RecBuf.assign(n, {});
+  m_PlayBuf.assign(n, {});
+  BuildSignal();
+
+  int result = m_hWaveIn.Open(m_DevIn, m_SampleRate);
+  if (CheckWaveResult(result, 0, 0)) return false;
+  m_hWaveIn.Queue(m_RecBuf.data(), static_cast<uint32_t>(n));
+
+  result = m_hWaveOut.Open(m_DevOut, m_SampleRate);
+  if (CheckWaveResult(result, 1, 0)) return false;  // the input stays open until the next close
+  m_hWaveOut.Queue(m_PlayBuf.data(), static_cast<uint32_t>(n));  // playback starts
+
+  if (m_Mode == kModeSweep) {
+    if (m_Callbacks.Wait) m_Callbacks.Wait(m_BufferDelayMs);
+    else basic::WaitMs(m_BufferDelayMs, 0);
+  }
+  return m_hWaveIn.Start() == WaveMMIO::MMSYSERR_NOERROR;
+}
+
+void MeasurementRun::Tick() {
+  if (!m_Running) return;
+  if (m_hWaveIn.Done() && m_hWaveOut.Done()) {
+    // Frames that arrived since the last stretch still reach the meter and
+    // graphs, so that every frame from 1 to N - 1 is shown once.
+    if (m_DrawnPos < m_TotalFrames - 1 && m_Callbacks.StretchReady)
+      m_Callbacks.StretchReady(m_DrawnPos + 1, m_TotalFrames - 1);
+    m_DrawnPos = m_TotalFrames - 1;
+    StopRun();
+    if (m_Mode == kModeSweep && m_Callbacks.SweepCompleted) m_Callbacks.SweepCompleted();
+    ++m_ResultNo;
+    const QString path = ResultPath(m_DataPath, m_ResultNo, m_Mode);
+    if (m_Callbacks.ResultReady) m_Callbacks.ResultReady(path);
+    return;
+  }
+  int64_t pos = 0;
+  m_hWaveIn.Position(pos);
+  if (pos > static_cast<int64_t>(m_DrawnPos) + m_ChunkFrames) {
+    if (pos >= m_TotalFrames) pos = m_TotalFrames - 1;
+    const auto last = static_cast<int32_t>(pos);
+    if (m_Callbacks.StretchReady) m_Callbacks.StretchReady(m_DrawnPos + 1, last);
+    m_DrawnPos = last;
+  }
+}
+
+void MeasurementRun::StopRun() {
+  CloseDevices();
+  if (m_Callbacks.Stopped) m_Callbacks.Stopped();
+}
+
+void MeasurementRun::CloseDevices() {
+  m_Running = 0;
+  m_hWaveIn.Reset();
+  m_hWaveIn.Stop();
+  m_hWaveIn.Unprepare();
+  m_hWaveIn.Close();
+  m_hWaveOut.Unprepare();
+  m_hWaveOut.Reset();
+  m_hWaveOut.Close();
+}
+
+}  // namespace measurement

@@ -1,0 +1,175 @@
+#include "measurement/MeasurementRun.h"
+
+#include <QStringList>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "audio/LoopbackSim.h"
+#include "support/Decibels.h"
+#include "support/MessageBox.h"
+
+using namespace measurement;
+using WaveMMIO::LoopbackBackend;
+
+namespace {
+
+constexpr int64_t kMs = 1'000'000;
+
+// A run on the loopback simulator, with a clock the test steps 5 ms per tick.
+class RunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::vector<std::unique_ptr<WaveMMIO::SoundBackend>> backends;
+    backends.push_back(std::make_unique<LoopbackBackend>([clock = now] { return *clock; }));
+    WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends));
+    basic::SetMessagePresenter([this](const QString&, const QString& text, basic::MsgIcon) { messages << text; });
+    MeasurementRun::Callbacks cb;
+    cb.StretchReady = [this](int32_t a, int32_t b) { stretches.emplace_back(a, b); };
+    cb.Stopped = [this] { ++stopped; };
+    cb.SweepCompleted = [this] { ++sweepsCompleted; };
+    cb.ResultReady = [this](const QString& p) { results << p; };
+    cb.Wait = [this](int32_t ms) { *now += std::max(ms, 0) * kMs; };
+    run.SetCallbacks(cb);
+    run.m_DataPath = "/data/";
+  }
+  void TearDown() override { basic::SetMessagePresenter({}); }
+
+  RunRequest Request(int32_t mode, int32_t rate, int32_t seconds) {
+    RunRequest r;
+    r.deviceOut = LoopbackBackend::kDeviceName;
+    r.deviceIn = LoopbackBackend::kDeviceName;
+    r.mode = mode;
+    r.sampleRate = rate;
+    r.seconds = seconds;
+    return r;
+  }
+  // Ticks every 5 ms until the run ends (or a limit).
+  void RunToEnd(int maxTicks = 100000) {
+    for (int i = 0; i < maxTicks && run.Running(); ++i) {
+      *now += 5 * kMs;
+      run.Tick();
+    }
+  }
+
+  std::shared_ptr<int64_t> now = std::make_shared<int64_t>(1'000 * kMs);
+  MeasurementRun run;
+  std::vector<std::pair<int32_t, int32_t>> stretches;
+  QStringList results, messages;
+  int stopped = 0, sweepsCompleted = 0;
+};
+
+TEST_F(RunTest, SizesOfTheRun) {
+  ASSERT_TRUE(run.Start(Request(0, 44100, 10)));
+  EXPECT_EQ(run.m_TotalFrames, 441000);
+  EXPECT_EQ(run.m_PlayBuf.size() * sizeof(WaveMMIO::StereoSample), 1764000u);
+  EXPECT_EQ(run.m_RecBuf.size(), 441000u);
+  EXPECT_EQ(run.m_ChunkFrames, 2205);
+  EXPECT_EQ(run.m_Sweep.freq[0], 10.0f);
+  EXPECT_LT(run.m_Sweep.freq.back(), 22050.0f);
+  EXPECT_EQ(run.m_SweepLevelCount, 441000);
+  run.StopRun();
+  ASSERT_TRUE(run.Start(Request(1, 11025, 2)));
+  EXPECT_EQ(run.m_ChunkFrames, 551);
+  EXPECT_EQ(run.m_PlayBuf[0].Left, 0);
+}
+
+TEST_F(RunTest, ARunCompletesByItselfAndHandsOnEveryFrameOnce) {
+  ASSERT_TRUE(run.Start(Request(1, 8000, 2)));
+  EXPECT_TRUE(run.Running());
+  RunToEnd();
+  EXPECT_FALSE(run.Running());
+  EXPECT_EQ(stopped, 1);
+  ASSERT_FALSE(stretches.empty());
+  int32_t expectFirst = 1;
+  for (size_t i = 0; i < stretches.size(); ++i) {
+    const auto [first, last] = stretches[i];
+    EXPECT_EQ(first, expectFirst);
+    if (i + 1 < stretches.size()) EXPECT_GT(last - first + 1, run.m_ChunkFrames);  // more than a chunk each
+    expectFirst = last + 1;
+  }
+  EXPECT_EQ(stretches.back().second, 16000 - 1);
+  EXPECT_EQ(results, QStringList{"/data/01.fft"});
+  EXPECT_EQ(sweepsCompleted, 0);
+  EXPECT_FALSE(run.m_hWaveIn.IsOpen());
+  EXPECT_FALSE(run.m_hWaveOut.IsOpen());
+}
+
+TEST_F(RunTest, StoppingWritesNothingAndKeepsTheNumber) {
+  ASSERT_TRUE(run.Start(Request(0, 8000, 2)));
+  *now += 500 * kMs;
+  run.Tick();
+  run.StopRun();
+  EXPECT_FALSE(run.Running());
+  EXPECT_FALSE(run.m_hWaveIn.IsOpen());
+  EXPECT_FALSE(run.m_hWaveOut.IsOpen());
+  EXPECT_TRUE(results.isEmpty());
+  EXPECT_EQ(run.m_ResultNo, 0);
+  run.Tick();  // a tick after the stop does nothing
+  EXPECT_TRUE(results.isEmpty());
+}
+
+TEST_F(RunTest, ResultsAreNumberedAcrossModes) {
+  for (int mode : {0, 1, 0}) {
+    ASSERT_TRUE(run.Start(Request(mode, 8000, 2)));
+    RunToEnd();
+  }
+  EXPECT_EQ(results, (QStringList{"/data/01.dat", "/data/02.fft", "/data/03.dat"}));
+  EXPECT_EQ(sweepsCompleted, 2);
+}
+
+TEST_F(RunTest, AnOutputThatFailsToOpenLeavesTheRunIdle) {
+  RunRequest r = Request(0, 8000, 2);
+  r.deviceOut = "7";  // an id typed as a name: there is no device 7
+  EXPECT_FALSE(run.Start(r));
+  EXPECT_FALSE(run.Running());
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_EQ(messages[0].toStdString(), WaveMMIO::WaveErrorText(WaveMMIO::MMSYSERR_BADDEVICEID, WaveMMIO::Direction::Output));
+  EXPECT_TRUE(run.m_hWaveIn.IsOpen());  // until the next start or close
+  EXPECT_FALSE(run.m_hWaveOut.IsOpen());
+  ASSERT_TRUE(run.Start(Request(0, 8000, 2)));  // the next start closes it first
+  RunToEnd();
+  EXPECT_EQ(results.size(), 1);
+}
+
+TEST_F(RunTest, OtherModesPlaySilenceAndKeepTheSweepTables) {
+  ASSERT_TRUE(run.Start(Request(0, 8000, 2)));
+  run.StopRun();
+  const std::vector<float> table = run.m_Sweep.freq;
+  ASSERT_TRUE(run.Start(Request(5, 8000, 3)));
+  for (const auto& s : run.m_PlayBuf) ASSERT_EQ(s.Left, 0);
+  EXPECT_EQ(run.m_Sweep.freq, table);
+  RunToEnd();
+  EXPECT_EQ(results, QStringList{"/data/01.fft"});
+}
+
+TEST_F(RunTest, TheSimulatorPassesTheSweepSixDbDown) {
+  ASSERT_TRUE(run.Start(Request(0, 48000, 2)));
+  RunToEnd();
+  ASSERT_EQ(results.size(), 1);
+  // Played and recorded power where the sweep is between 1 and 5 kHz; the
+  // capture lags the playback by the cable's 10 ms.
+  double played = 0, recorded = 0;
+  for (size_t i = 0; i + 480 < run.m_RecBuf.size(); ++i) {
+    const float f = run.m_Sweep.freq[i];
+    if (f < 1000 || f > 5000) continue;
+    played += double(run.m_PlayBuf[i].Left) * run.m_PlayBuf[i].Left;
+    recorded += double(run.m_RecBuf[i + 480].Left) * run.m_RecBuf[i + 480].Left;
+  }
+  EXPECT_NEAR(10 * std::log10(recorded / played), -6.0, 0.5);
+}
+
+TEST_F(RunTest, TheBufferDelayIsWaitedInSweepModeOnly) {
+  run.m_BufferDelayMs = 70;
+  const int64_t before = *now;
+  ASSERT_TRUE(run.Start(Request(0, 8000, 2)));
+  EXPECT_EQ(*now - before, 70 * kMs);
+  run.StopRun();
+  const int64_t again = *now;
+  ASSERT_TRUE(run.Start(Request(1, 8000, 2)));
+  EXPECT_EQ(*now, again);
+}
+
+}  // namespace
