@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
+#include <QResizeEvent>
 #include <QTimer>
 #include <cmath>
 #include <stdexcept>
@@ -15,8 +16,12 @@
 #include "controls/UC_Slider/UC_Slider.h"
 #include "controls/UC_TextPicture/UC_TextPicture.h"
 #include "measurement/Analysis.h"
+#include "measurement/Graphs.h"
+#include "measurement/SpectrumScale.h"
 #include "measurement/TestSignal.h"
 #include "support/Colors.h"
+#include "support/Decibels.h"
+#include "support/Drawing.h"
 #include "support/ErrorTrap.h"
 #include "support/Logging.h"
 #include "support/MessageBox.h"
@@ -73,6 +78,8 @@ void FrmMain::CreateControls() {
     SliderValue[static_cast<size_t>(i)] = new UC_Slider(this);
     TextValue[static_cast<size_t>(i)] = new UC_TextPicture(this);
   }
+  m_Background = new PictureBox(this);
+  m_Background->lower();
   ComboFreq = new QComboBox(this);
   ComboMode = new QComboBox(this);
   RecButton = new UC_Buttons(this);
@@ -124,6 +131,8 @@ void FrmMain::CreateControls() {
   connect(PictureVU, &PictureBox::MouseUp, this, [this](int button, int, double, double) {
     if (button == basic::vbRightButton) MenuRC->popup(QCursor::pos());
   });
+  connect(PictureFFT, &PictureBox::MouseMove, this, &FrmMain::PictureFFT_MouseMove);
+  connect(PictureA, &PictureBox::MouseMove, this, &FrmMain::PictureA_MouseMove);
 }
 
 void FrmMain::WireRun() {
@@ -154,6 +163,16 @@ void FrmMain::Form_Load() {
       p.setColor(QPalette::Base, QColor::fromRgb(basic::ToQRgb(0xE0B0B0)));
       c->setPalette(p);
     }
+  });
+  Step([&] {
+    const int tpp = basic::TwipsPerPixel();
+    m_VU.SetPictureBox(PictureVU);
+    m_VU.SetMargin(60.0f * tpp, 60.0f * tpp, -1, -1);
+    m_VU.SetNumValue(1);
+    m_VU.SetStr(0, QStringLiteral("OUT"));
+    m_VU.SetStr(1, QStringLiteral("IN"));
+    m_VU.SetParms();
+    m_VU.DrawScale();
   });
   Step([&] {
     RecButton->SetNumButtons(1);
@@ -205,7 +224,10 @@ void FrmMain::Form_Load() {
     MenuRMSP3->setChecked(m_RmsP3 != 0);
   });
   Step([&] { m_FFT.Init(measurement::kFftPoints); });
-  Step([&] { PictureA->SetPixelSize(12, 12); });
+  Step([&] {
+    PictureA->SetPixelSize(12, 12);
+    PaintHandle();
+  });
   Step([&] { m_Run.m_DataPath = ReadSetting(QStringLiteral("DataPath"), basic::AppFolder()); });
   Step([&] { m_TraceColors = {0xFF80FF, 0xFF8080, 0xFFFF80, 0x80FF80, 0x80FFFF, 0x80C0FF, 0x8080FF}; });
   Step([&] {
@@ -215,6 +237,60 @@ void FrmMain::Form_Load() {
   Step([&] { resize(basic::TwipsToPixels(kClientWidth), basic::TwipsToPixels(kClientHeight)); });
   Step([&] { basic::RestoreWindowPlacement(this, QString(), 0, 1, 0); });
   m_Loaded = 1;
+  Form_Resize();
+}
+
+void FrmMain::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  m_Background->setGeometry(rect());
+  Form_Resize();
+}
+
+void FrmMain::Form_Resize() {
+  if (!m_Loaded || isMinimized()) return;
+  const int tpp = basic::TwipsPerPixel();
+  const int outerW = frameGeometry().width() * tpp, outerH = frameGeometry().height() * tpp;
+  if (PictureWave->Width() + 2000 > outerW || PictureWave->Top() + 2 * PictureWave->Height() > outerH) return;
+  const int innerW = width() * tpp, innerH = height() * tpp;
+  // Every step is skipped on its own when it fails.
+  const auto step = [](auto&& body) {
+    try {
+      body();
+    } catch (const std::exception&) {
+    }
+  };
+  step([&] { m_Background->Cls(); });
+  step([&] { PictureFFT->SetWidth(innerW - 2 * PictureFFT->Left()); });
+  step([&] { PictureScale->SetWidth(PictureFFT->Width()); });
+  step([&] {
+    PictureFFT->SetHeight(innerH - PictureFFT->Top() - PictureScale->Height() - PictureFFT->Left() - 2 * tpp);
+  });
+  step([&] {
+    const int top = basic::TwipsToPixels(4425);  // the clear button's design top
+    const int gap = ClearButton->y() - PictureFFT->y();
+    ClearButton->move(PictureFFT->x() + PictureFFT->width() - ClearButton->width() - gap, top);
+  });
+  step([&] {
+    const double h = PictureFFT->ScaleHeight();
+    PictureA->SetLeft(PictureFFT->Width() - PictureA->Width() - 4 * tpp);
+    PictureA->SetTop(static_cast<int>(std::nearbyint(h - h * basic::DbToLin(m_OffsetDb) - 6 * tpp)));
+  });
+  step([&] { PictureScale->SetTop(PictureFFT->Top() + PictureFFT->Height() + 2 * tpp); });
+  step([&] { DrawSpectrum(0, 0, 0, 0, 1); });
+  step([&] { DrawLabels(); });
+}
+
+void FrmMain::PaintHandle() {
+  // A small marker whose 6th row is the 0 dB line.
+  PictureA->SetBackColor(0xE0E0E0);
+  PictureA->Cls();
+  PictureA->SetForeColor(measurement::kZeroLineColor);
+  for (int r = 0; r < 6; ++r) {
+    PictureA->MoveTo(r, 6 - r);
+    PictureA->LineTo(r, 7 + r);
+  }
+  PictureA->MoveTo(0, 6);
+  PictureA->LineTo(12, 6);
 }
 
 void FrmMain::RecButton_ButtonClicked(int) {
@@ -233,6 +309,7 @@ void FrmMain::RecButton_ButtonClicked(int) {
     request.levelTenthsDb = SliderValue[1]->Value();
     const bool ok = m_Run.Start(request);
     if (ok) {
+      m_VU.ResetVU(-1);
       TimerRec->start();
       RecButton->SetButtonChar(0, QStringLiteral("停止"));
       RecButton->DrawAll();
@@ -250,12 +327,13 @@ void FrmMain::OnRunStopped() {
   RecButton->SetButtonState(0, 0);
   TimerRec->stop();
   PictureWave->Cls();
+  m_VU.ResetVU(-1);
   RecButton->SetButtonChar(0, QStringLiteral("開始"));
   RecButton->DrawAll();
 }
 
 void FrmMain::ClearButton_ButtonClicked(int) {
-  basic::Trap([&] { DrawSpectrum(0, 0, 0, 0, 0, 1); });
+  basic::Trap([&] { DrawSpectrum(0, 0, 0, 0, 1); });
 }
 
 void FrmMain::SliderValue_Scrolled(int Index, int) {
@@ -272,18 +350,100 @@ void FrmMain::MenuRMSP3_Click() {
   m_RmsP3 = MenuRMSP3->isChecked() ? 1 : 0;
 }
 
-void FrmMain::DrawVU(int32_t, int32_t) {}
-
-void FrmMain::DrawWave(int32_t, int32_t) {}
-
-void FrmMain::DrawSpectrum(int32_t start, int32_t, int32_t, int32_t, int32_t, int32_t gridOnly) {
-  if (gridOnly) return;
-  // During a noise run each new stretch folds one more frame into the mean.
-  if (m_Run.Running() && m_Run.m_Mode == measurement::kModeNoise)
-    measurement::NoiseStep(m_FFT, m_Run.m_RecBuf, m_Run.m_TotalFrames, start, m_Run.m_Spectrum);
+void FrmMain::DrawVU(int32_t first, int32_t last) {
+  basic::Trap([&] {
+    basic::DoEvents();
+    if (!m_Run.Running()) return;
+    const measurement::StretchLevels levels = measurement::MeasureStretch(m_Run.m_PlayBuf, m_Run.m_RecBuf, first, last);
+    if (m_Run.m_Mode == measurement::kModeSweep) {
+      // The live preview of the sweep curve: the stretch's RMS for each of its frames.
+      const auto value = static_cast<int16_t>(std::min(std::nearbyint(levels.rms[1]), 32767.0));
+      const int64_t end = std::min<int64_t>(last, static_cast<int64_t>(m_Run.m_SweepLevel.size()) - 1);
+      for (int64_t j = std::max(first, 0); j <= end; ++j) m_Run.m_SweepLevel[static_cast<size_t>(j)] = value;
+    }
+    for (int i = 0; i < 2 && m_Run.Running(); ++i) {
+      const double rms = m_RmsP3 ? levels.rms[i] * 1.412538 : levels.rms[i];
+      const auto peak = static_cast<float>(basic::LinToDb(levels.peak[i] / 32767.0));
+      const auto level = static_cast<float>(basic::LinToDb(rms / 32767.0));
+      m_VU.DrawVU(i, level, peak, measurement::MeterText(level), 99);
+    }
+  });
 }
 
-void FrmMain::DrawFreqScale(PictureBox*) {}
+void FrmMain::DrawWave(int32_t first, int32_t last) {
+  basic::Trap([&] {
+    if (m_Run.Running()) measurement::DrawWaveOn(*PictureWave, m_Run.m_PlayBuf, m_Run.m_RecBuf, first, last);
+  });
+}
+
+int32_t FrmMain::ResultCount() const { return 0; }
+
+void FrmMain::DrawSpectrum(int32_t start, int32_t fromFile, int32_t overlay, int32_t color, int32_t gridOnly) {
+  basic::Trap([&] {
+    basic::DoEvents();
+    if (!overlay) {
+      measurement::DrawSpectrumGrid(*PictureFFT, m_OffsetDb);
+      if (gridOnly) return;
+    }
+    const uint32_t curve = color != 0 ? static_cast<uint32_t>(color)
+                                      : m_TraceColors[static_cast<size_t>(ResultCount() % 7)];
+    if (m_Run.m_Mode == measurement::kModeNoise) {
+      // A frame that no longer fits into the capture adds nothing, but the
+      // mean so far stays on screen (the end of a run would blank it).
+      const bool folded =
+          fromFile || measurement::NoiseStep(m_FFT, m_Run.m_RecBuf, m_Run.m_TotalFrames, start, m_Run.m_Spectrum);
+      if (!folded && m_Run.m_Spectrum.count == 0) return;
+      measurement::DrawNoiseCurve(*PictureFFT, m_Run.m_Spectrum, m_Run.m_SampleRate, m_OffsetDb, curve);
+    } else if (m_Run.m_Mode == measurement::kModeSweep) {
+      measurement::DrawSweepCurve(*PictureFFT, m_Run.m_SweepLevel, m_Run.m_Sweep.freq, m_Run.m_SweepLevelCount,
+                                  m_Run.m_SampleRate, m_Run.Running(), m_OffsetDb, curve);
+    }
+    if (overlay) PictureFFT->Refresh();
+  });
+}
+
+void FrmMain::DrawFreqScale(PictureBox* picture) {
+  basic::Trap([&] {
+    if (picture) measurement::DrawFreqScaleOn(*picture, m_Run.m_SampleRate);
+  });
+}
+
+void FrmMain::DrawLabels() {
+  basic::Trap([&] {
+    basic::PaintBackground(*m_Background, 14);
+    m_Background->SetForeColor(0);
+    const struct {
+      QWidget* control;
+      const char* caption;
+    } captions[] = {{ComboDev[0], "出力"}, {ComboDev[1], "入力"}, {ComboFreq, "周波数"},
+                    {ComboMode, "モード"}, {SliderValue[0], "計測秒数"}, {SliderValue[1], "レベル"}};
+    for (const auto& c : captions) basic::PrintCaption(*m_Background, *c.control, QString::fromUtf8(c.caption), 0);
+    DrawFreqScale(PictureScale);
+  });
+}
+
+void FrmMain::PictureFFT_MouseMove(int, int, double x, double) {
+  basic::Trap([&] {
+    if (!m_Loaded || m_Run.m_SampleRate == 0) return;
+    const float f = measurement::XToFrequency(static_cast<float>(x), PictureScale->PixelWidth(), m_Run.m_SampleRate,
+                                              basic::TwipsPerPixel());
+    TextFreq->setText(measurement::FrequencyReadout(f));
+  });
+}
+
+void FrmMain::PictureA_MouseMove(int button, int, double, double y) {
+  basic::Trap([&] {
+    if (button != basic::vbLeftButton) return;
+    const int tpp = basic::TwipsPerPixel();
+    double t = PictureA->Top() + y - 6 * tpp;
+    t = std::max<double>(t, ClearButton->y() * tpp - PictureFFT->Top() + ClearButton->height() * tpp);
+    t = std::min<double>(t, PictureFFT->Height() - PictureA->Height() - 6 * tpp);
+    PictureA->SetTop(static_cast<int>(std::nearbyint(t)));
+    const double r = PictureA->Top() + 6 * tpp;
+    m_OffsetDb = measurement::OffsetForReference(r, PictureFFT->ScaleHeight());
+    DrawSpectrum(0, 0, 0, 0, 1);
+  });
+}
 
 void FrmMain::AnalyseSweep() {
   basic::SetMousePointer(basic::vbHourglass);

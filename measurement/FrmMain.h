@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "dsp/C_FFT.h"
+#include "dsp/C_VU.h"
 #include "measurement/MeasurementRun.h"
 
 class QAction;
@@ -31,6 +32,7 @@ class FrmMain : public QWidget {
   // The run and its state (buffers, spectrum, sweep tables, result number).
   measurement::MeasurementRun m_Run;
   C_FFT m_FFT;
+  C_VU m_VU;
   float m_OffsetDb = -6.0f;
   int32_t m_RmsP3 = 0;
   int32_t m_Loaded = 0;
@@ -44,6 +46,7 @@ class FrmMain : public QWidget {
   std::array<UC_TextPicture*, 2> TextValue{};
   UC_Buttons* RecButton = nullptr;
   UC_Buttons* ClearButton = nullptr;
+  basic::PictureBox* m_Background = nullptr;  // the window's own drawing surface
   basic::PictureBox* PictureVU = nullptr;
   basic::PictureBox* PictureWave = nullptr;
   basic::PictureBox* PictureFFT = nullptr;
@@ -59,26 +62,34 @@ class FrmMain : public QWidget {
 
   // Event handlers.
   void Form_Load();
+  void Form_Resize();
   void RecButton_ButtonClicked(int ClickedIndex);
   void TimerRec_Timer();
   void ClearButton_ButtonClicked(int ClickedIndex);
   void SliderValue_Scrolled(int Index, int nButton);
   void MenuRMSP3_Click();
+  void PictureFFT_MouseMove(int button, int shift, double x, double y);
+  void PictureA_MouseMove(int button, int shift, double x, double y);
+  // Results in the list (the next result's colour follows from it).
+  int32_t ResultCount() const;
 
   // Drawing and result steps of a run.
   void DrawVU(int32_t first, int32_t last);
   void DrawWave(int32_t first, int32_t last);
-  void DrawSpectrum(int32_t start, int32_t a1, int32_t a2, int32_t a3, int32_t a4, int32_t gridOnly = 0);
+  void DrawSpectrum(int32_t startIndex, int32_t fromFile, int32_t overlay, int32_t color, int32_t gridOnly);
   void DrawFreqScale(basic::PictureBox* picture);
+  void DrawLabels();
   void AnalyseSweep();
   void SaveResult(const QString& path);
   void AddResultItem(const QString& path, int32_t position, int32_t temporary);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void CreateControls();
   void WireRun();
   void OnRunStopped();
+  void PaintHandle();
 };

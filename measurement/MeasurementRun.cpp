@@ -79,7 +79,12 @@ bool MeasurementRun::OpenDevices() {
 }
 
 void MeasurementRun::Tick() {
-  if (!m_Running) return;
+  if (!m_Running || m_InTick) return;
+  m_InTick = true;
+  struct Leave {
+    bool& flag;
+    ~Leave() { flag = false; }
+  } leave{m_InTick};
   if (m_hWaveIn.Done() && m_hWaveOut.Done()) {
     // Frames that arrived since the last stretch still reach the meter and
     // graphs, so that every frame from 1 to N - 1 is shown once.

@@ -95,6 +95,7 @@ class MeasurementRun {
   void BuildSignal();
 
   Callbacks m_Callbacks;
+  bool m_InTick = false;  // drawing lets window events run: a tick never nests
 };
 
 // The name of result number n in folder: "01.dat" for a sweep, "01.fft" otherwise.

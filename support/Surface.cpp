@@ -90,8 +90,8 @@ PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
   Cls();
 }
 
-double PictureBox::ScaleWidth() const { return PixelsToTwips(m_Image.width()); }
-double PictureBox::ScaleHeight() const { return PixelsToTwips(m_Image.height()); }
+double PictureBox::ScaleWidth() const { return PixelsToTwips(Synced().width()); }
+double PictureBox::ScaleHeight() const { return PixelsToTwips(Synced().height()); }
 int PictureBox::Left() const { return x() * g_TwipsPerPixel; }
 int PictureBox::Top() const { return y() * g_TwipsPerPixel; }
 int PictureBox::Width() const { return width() * g_TwipsPerPixel; }
@@ -115,7 +115,13 @@ void PictureBox::SetPixelSize(int width, int height) {
   EnsureImageSize(w, h);
 }
 
-void PictureBox::EnsureImageSize(int width, int height) {
+QImage& PictureBox::Synced() const {
+  const int w = std::max(1, width()), h = std::max(1, height());
+  if (m_Image.width() != w || m_Image.height() != h) EnsureImageSize(w, h);
+  return m_Image;
+}
+
+void PictureBox::EnsureImageSize(int width, int height) const {
   if (!m_Image.isNull() && m_Image.width() == width && m_Image.height() == height) return;
   // Keep what was drawn where the old and new sizes overlap.
   QImage image(width, height, QImage::Format_RGB32);
@@ -126,10 +132,10 @@ void PictureBox::EnsureImageSize(int width, int height) {
   }
   m_Image = image;
   ApplyFontDpi();
-  Changed();
+  const_cast<PictureBox*>(this)->Changed();
 }
 
-void PictureBox::ApplyFontDpi() {
+void PictureBox::ApplyFontDpi() const {
   // Text is measured and drawn at the dpi that matches TwipsPerPixel, so that
   // point sizes and twips agree whatever the screen says.
   const int dpm = static_cast<int>(std::lround(1440.0 / g_TwipsPerPixel / 0.0254));
@@ -153,11 +159,11 @@ void PictureBox::Refresh() {
 void PictureBox::paintEvent(QPaintEvent*) {
   m_UpdatePending = false;
   QPainter p(this);
-  p.drawImage(0, 0, m_Image);
+  p.drawImage(0, 0, Synced());
 }
 
 void PictureBox::Cls() {
-  m_Image.fill(ToQRgb(m_BackColor));
+  Synced().fill(ToQRgb(m_BackColor));
   m_CurrentX = 0;
   m_CurrentY = 0;
   Changed();
@@ -192,6 +198,7 @@ void PictureBox::Plot(int x, int y, uint32_t color) {
 }
 
 void PictureBox::PenLine(int x1, int y1, int x2, int y2, uint32_t color) {
+  Synced();
   // Bresenham; the last point is left out, as a pen line-to does.
   // A line reaching far outside the image is first cut to a rectangle a
   // little larger than the image (the cut ends are never visible), so that
@@ -234,6 +241,7 @@ void PictureBox::PenLine(int x1, int y1, int x2, int y2, uint32_t color) {
 }
 
 void PictureBox::FillRect(int x1, int y1, int x2, int y2, uint32_t color) {
+  Synced();
   if (x1 > x2) std::swap(x1, x2);
   if (y1 > y2) std::swap(y1, y2);
   x1 = std::max(x1, 0);
@@ -283,20 +291,20 @@ void PictureBox::SetFontItalic(bool italic) { m_Font.setItalic(italic); }
 void PictureBox::SetSurfaceFont(const QFont& font) { m_Font = font; }
 
 double PictureBox::TextWidth(const QString& text) const {
-  const QFontMetricsF fm(m_Font, &m_Image);
+  const QFontMetricsF fm(m_Font, &Synced());
   double widest = 0;
   for (const QString& line : text.split(QLatin1Char('\n'))) widest = std::max(widest, fm.horizontalAdvance(line));
   return std::nearbyint(widest) * g_TwipsPerPixel;
 }
 
 double PictureBox::TextHeight(const QString& text) const {
-  const QFontMetricsF fm(m_Font, &m_Image);
+  const QFontMetricsF fm(m_Font, &Synced());
   const auto lines = static_cast<double>(text.count(QLatin1Char('\n')) + 1);
   return std::nearbyint(fm.height()) * lines * g_TwipsPerPixel;
 }
 
 void PictureBox::Print(const QString& text, bool newLine) {
-  const QFontMetricsF fm(m_Font, &m_Image);
+  const QFontMetricsF fm(m_Font, &Synced());
   {
     QPainter p(&m_Image);
     p.setFont(m_Font);
@@ -327,11 +335,13 @@ void PictureBox::LineTo(int x, int y) {
 }
 
 uint32_t PictureBox::Pixel(int x, int y) const {
+  Synced();
   if (x < 0 || y < 0 || x >= m_Image.width() || y >= m_Image.height()) return kInvalidColor;
   return FromQRgb(m_Image.pixel(x, y));
 }
 
 void PictureBox::SetPixel(int x, int y, uint32_t color) {
+  Synced();
   if (x < 0 || y < 0 || x >= m_Image.width() || y >= m_Image.height()) return;
   m_Image.setPixel(x, y, ToQRgb(color));
   Changed();
@@ -344,8 +354,9 @@ void PictureBox::BitBlt(int dx, int dy, int width, int height, const PictureBox&
 void PictureBox::StretchBlt(int dx, int dy, int dw, int dh, const PictureBox& src, int sx, int sy, int sw, int sh,
                             BlitOp op) {
   if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
+  Synced();
   // Copy the source first: the source may be this very surface.
-  const QImage source = src.m_Image.copy();
+  const QImage source = src.Synced().copy();
   const int srcW = source.width(), srcH = source.height();
   for (int j = 0; j < dh; ++j) {
     const int y = dy + j;

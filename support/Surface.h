@@ -66,8 +66,8 @@ class PictureBox : public QWidget {
   double ScaleWidth() const;
   double ScaleHeight() const;
   // Inner size in pixels (the image).
-  int PixelWidth() const { return m_Image.width(); }
-  int PixelHeight() const { return m_Image.height(); }
+  int PixelWidth() const { return Synced().width(); }
+  int PixelHeight() const { return Synced().height(); }
 
   // Outer position and size in the container's twips.
   int Left() const;
@@ -134,8 +134,8 @@ class PictureBox : public QWidget {
   void DrawEdge(int x1, int y1, int x2, int y2, bool sunken);
 
   // The surface's image, for drawing code that paints with QPainter itself.
-  const QImage& Image() const { return m_Image; }
-  QImage& Image() { return m_Image; }
+  const QImage& Image() const { return Synced(); }
+  QImage& Image() { return Synced(); }
   // Tell the widget that the image changed (drawing through Image()).
   void Changed();
 
@@ -164,14 +164,17 @@ class PictureBox : public QWidget {
   void dropEvent(QDropEvent* event) override;
 
  private:
-  void EnsureImageSize(int width, int height);
-  void ApplyFontDpi();
+  void EnsureImageSize(int width, int height) const;
+  // The image, first brought to the widget's size: a hidden widget gets its
+  // resize event only when shown, but is drawn on before that.
+  QImage& Synced() const;
+  void ApplyFontDpi() const;
   void Plot(int x, int y, uint32_t color);  // one pen dot of DrawWidth, with DrawMode
   void PlotPixel(int x, int y, QRgb pen);
   void PenLine(int x1, int y1, int x2, int y2, uint32_t color);  // end point excluded
   void FillRect(int x1, int y1, int x2, int y2, uint32_t color);  // inclusive corners
 
-  QImage m_Image;
+  mutable QImage m_Image;
   QFont m_Font;
   uint32_t m_ForeColor = 0x000000;
   uint32_t m_BackColor = 0xFFFFFF;
@@ -181,7 +184,7 @@ class PictureBox : public QWidget {
   double m_CurrentY = 0;
   int m_PenX = 0;
   int m_PenY = 0;
-  bool m_UpdatePending = false;
+  mutable bool m_UpdatePending = false;
 };
 
 }  // namespace basic

@@ -73,7 +73,9 @@ TEST_F(FrmMainTest, StartsWithTheDefaultsWhenNothingIsStored) {
   EXPECT_EQ(w.TimerRec->interval(), 5);
   EXPECT_FALSE(w.TimerRec->isActive());
   // Design positions, twips to pixels at 15 twips per pixel.
-  EXPECT_EQ(w.PictureFFT->geometry(), QRect(7, 284, 760, 168));
+  // The spectrum area follows the window: (13830 - 2 * 105) x (7620 - 4260 - 255 - 105 - 30) twips.
+  EXPECT_EQ(w.PictureFFT->geometry(), QRect(7, 284, 908, 198));
+  EXPECT_EQ(w.PictureWave->geometry(), QRect(7, 165, 464, 115));
   EXPECT_EQ(w.ComboFreq->geometry(), QRect(359, 11, 108, 20));
   EXPECT_EQ(w.PictureA->PixelWidth(), 12);
 }

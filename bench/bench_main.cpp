@@ -1,0 +1,14 @@
+// Benchmarks run inside an application object on the offscreen platform, so
+// that drawing benchmarks have fonts and surfaces.
+#include <QApplication>
+#include <benchmark/benchmark.h>
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

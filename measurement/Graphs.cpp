@@ -1,0 +1,198 @@
+#include "measurement/Graphs.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "measurement/SpectrumScale.h"
+#include "support/Decibels.h"
+#include "support/Surface.h"
+
+using basic::PictureBox;
+using basic::TwipsPerPixel;
+
+namespace measurement {
+
+namespace {
+
+int32_t Round(double v) { return static_cast<int32_t>(std::clamp(std::nearbyint(v), -1.0e9, 1.0e9)); }
+
+SpectrumScale ScaleOf(const PictureBox& p, int32_t rate, float offsetDb) {
+  const int tpp = TwipsPerPixel();
+  return SpectrumScale(Round(p.ScaleWidth()) / tpp, Round(p.ScaleHeight()) / tpp, rate, offsetDb);
+}
+
+}  // namespace
+
+void DrawSpectrumGrid(PictureBox& picture, float offsetDb) {
+  const int tpp = TwipsPerPixel();
+  const SpectrumScale s = ScaleOf(picture, 0, offsetDb);  // the grid needs no frequency axis
+  picture.Cls();
+  picture.SetForeColor(kGridColor);
+  static const char* const kLabels[] = {"+6", "+3", "+2", "+1", "-1", "-2", "-3", "-6", "0"};
+  const double half = picture.TextHeight(QStringLiteral("|")) / 2;
+  for (const char* label : kLabels) {
+    const QString text = QString::fromLatin1(label);
+    if (text == QLatin1String("0")) picture.SetForeColor(kZeroLineColor);
+    const int32_t y = s.GridY(text.toDouble());
+    picture.MoveTo(20, y);
+    picture.LineTo(s.Width, y);
+    picture.SetCurrentX(4.0 * tpp);
+    picture.SetCurrentY(y * tpp - half);
+    picture.Print(text);
+  }
+}
+
+void DrawNoiseCurve(PictureBox& picture, const NoiseSpectrum& spectrum, int32_t sampleRate, float offsetDb,
+                    uint32_t color) {
+  const SpectrumScale s = ScaleOf(picture, sampleRate, offsetDb);
+  if (picture.ForeColor() != color) picture.SetForeColor(color);
+  picture.MoveTo(0, s.Height);
+  double sum = 0;
+  int count = 0;
+  int32_t last = 0;
+  for (int k = 1; k <= 1024; ++k) {
+    sum += spectrum.values[static_cast<size_t>(k)];
+    ++count;
+    const int32_t x = s.XOfBin(k);
+    if (x == last) continue;
+    if (last == 0) picture.MoveTo(x, s.Height);
+    picture.LineTo(x, s.Y(sum / count));
+    last = x;
+    sum = 0;
+    count = 0;
+  }
+}
+
+void DrawSweepCurve(PictureBox& picture, std::span<const int16_t> level, std::span<const float> freq, int32_t count,
+                    int32_t sampleRate, bool running, float offsetDb, uint32_t color) {
+  const SpectrumScale s = ScaleOf(picture, sampleRate, offsetDb);
+  if (picture.ForeColor() != color) picture.SetForeColor(color);
+  picture.MoveTo(0, s.Height);
+  const int64_t n = std::min<int64_t>({count, static_cast<int64_t>(level.size()), static_cast<int64_t>(freq.size())});
+  const int64_t step = running ? std::max<int64_t>(1, Round(sampleRate / 100.0)) : 1;
+  // The column of each point comes from a logarithm; on a long sweep most
+  // points share the column of the point before. Within a margin of the
+  // frequencies where the rounded column changes, the column is known
+  // without computing it.
+  const auto bound = [&](double x) {
+    return s.SpanDb == 0 ? 0.0 : s.Nyquist * basic::DbToLin((s.Width - x) * static_cast<double>(s.SpanDb) / s.Width);
+  };
+  double lo = 0, hi = -1;  // frequencies known to fall into column `column`
+  int32_t column = 0;
+  double sum = 0;
+  int64_t points = 0;
+  int32_t last = 0;
+  for (int64_t m = 0; m < n; m += step) {
+    const int16_t v = level[static_cast<size_t>(m)];
+    sum += v;
+    ++points;
+    const double f = freq[static_cast<size_t>(m)];
+    if (!(f > lo && f < hi)) {
+      column = s.X(f);
+      lo = bound(column - 0.5) * (1 + 1e-9);
+      hi = bound(column + 0.5) * (1 - 1e-9);
+    }
+    const int32_t x = column;
+    if (x != last) {
+      picture.LineTo(x, s.Y(sum / static_cast<double>(points)));
+      last = x;
+      sum = 0;
+      points = 0;
+    }
+    if (m > sampleRate && v == 0) break;
+  }
+}
+
+std::vector<ScaleLabel> FreqScaleLabels(int32_t sampleRate, int32_t widthPx) {
+  std::vector<ScaleLabel> labels;
+  if (sampleRate <= 0 || widthPx <= 0) return labels;
+  const int tpp = TwipsPerPixel();
+  const auto span = static_cast<float>(basic::LinToDb(10.0 / (sampleRate * 0.5)));
+  static constexpr int32_t kFrequencies[] = {10,    16,    25,    40,    63,     100,    160,    250,
+                                             400,   630,   1000,  1600,  2500,   4000,   6300,   10000,
+                                             16000, 25000, 40000, 63000, 100000, 160000, 250000, 400000};
+  for (const int32_t f : kFrequencies) {
+    const double x = Round((widthPx - basic::LinToDb(f / (sampleRate * 0.5)) * (widthPx / static_cast<double>(span))) * tpp);
+    const QString number = f < 1000 ? QString::number(f) : QString::number(f / 1000.0, 'g', 6) + QLatin1Char('k');
+    labels.push_back({x, QLatin1Char('|') + number});
+  }
+  return labels;
+}
+
+void DrawFreqScaleOn(PictureBox& picture, int32_t sampleRate) {
+  picture.Cls();
+  const int32_t wp = Round(picture.ScaleWidth() / TwipsPerPixel());
+  for (const ScaleLabel& label : FreqScaleLabels(sampleRate, wp)) {
+    picture.SetCurrentX(label.x);
+    picture.SetCurrentY(0);
+    picture.Print(label.text);
+  }
+}
+
+void DrawWaveOn(PictureBox& picture, std::span<const WaveMMIO::StereoSample> play,
+                std::span<const WaveMMIO::StereoSample> capture, int32_t first, int32_t last) {
+  const int tpp = TwipsPerPixel();
+  const int32_t end = std::min<int64_t>({last, static_cast<int64_t>(play.size()) - 1,
+                                          static_cast<int64_t>(capture.size()) - 1});
+  const int32_t count = last - first + 1;
+  const int32_t w = std::max(1, Round(picture.ScaleWidth()) / tpp);
+  const int32_t per = std::max(1, Round(static_cast<double>(count) / w));
+  const double height = picture.Height();
+  const int32_t y1 = Round((height - 4.0 * tpp) / (2.0 * tpp) / 2.0), y2 = 3 * y1;
+  const auto k = static_cast<float>(std::abs(Round((height - 2.0 * tpp) / 2.0) / tpp / 65536.0));
+  picture.Cls();
+  const int32_t columns = picture.Width() / tpp;
+  int32_t start = std::max(first, 0);
+  for (int32_t i = 0; i <= columns; ++i) {
+    int32_t a = 0, b = 0;
+    for (int32_t j = start; j <= start + per; ++j) {
+      if (j > end) return;
+      a = std::max<int32_t>(a, std::abs(int32_t{play[static_cast<size_t>(j)].Left}));
+      b = std::max<int32_t>(b, std::abs(int32_t{capture[static_cast<size_t>(j)].Left}));
+    }
+    picture.MoveTo(i, Round(y1 - a * k));
+    picture.LineTo(i, Round(y1 + a * k));
+    picture.MoveTo(i, Round(y2 - b * k));
+    picture.LineTo(i, Round(y2 + b * k));
+    // Columns share their last frame with the next one; with one frame per
+    // column the window still moves on.
+    start += std::max(per - 1, 1);
+  }
+}
+
+QString FrequencyReadout(float frequency) {
+  if (frequency > 1000) return QString::number(frequency / 1000.0, 'f', 1) + QStringLiteral("kHz");
+  return QString::number(frequency, 'f', 0) + QStringLiteral("Hz");
+}
+
+float OffsetForReference(double referenceY, double scaleHeight) {
+  if (scaleHeight <= 0) return 0;
+  return static_cast<float>(basic::LinToDb((scaleHeight - referenceY) / scaleHeight));
+}
+
+StretchLevels MeasureStretch(std::span<const WaveMMIO::StereoSample> play,
+                             std::span<const WaveMMIO::StereoSample> capture, int32_t first, int32_t last) {
+  StretchLevels out;
+  const int64_t end = std::min<int64_t>({last, static_cast<int64_t>(play.size()) - 1,
+                                          static_cast<int64_t>(capture.size()) - 1});
+  if (first < 0 || end < first) return out;
+  double ss[2] = {0, 0};
+  for (int64_t j = first; j <= end; ++j) {
+    const int32_t p = play[static_cast<size_t>(j)].Left, c = capture[static_cast<size_t>(j)].Left;
+    out.peak[0] = std::max(out.peak[0], std::abs(p));
+    out.peak[1] = std::max(out.peak[1], std::abs(c));
+    ss[0] += double(p) * p;
+    ss[1] += double(c) * c;
+  }
+  const double count = static_cast<double>(last - first + 1);
+  for (int i = 0; i < 2; ++i) out.rms[i] = std::sqrt(ss[i] / count);
+  return out;
+}
+
+QString MeterText(float db) {
+  QString text = QString::number(db, 'f', 1);
+  if (text == QLatin1String("-0.0")) text = QStringLiteral("0.0");
+  return text;
+}
+
+}  // namespace measurement

@@ -1,0 +1,67 @@
+#pragma once
+// What the window draws besides the meter: the spectrum picture (dB grid and
+// response curves), the frequency axis under it, the waveform of the newest
+// stretch, and the texts of the frequency read-out and the meter. Everything
+// is drawn from plain data onto a picture.
+#include <QString>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "audio/StereoSample.h"
+#include "measurement/Analysis.h"
+
+namespace basic {
+class PictureBox;
+}
+
+namespace measurement {
+
+inline constexpr uint32_t kGridColor = 0x505050;
+inline constexpr uint32_t kZeroLineColor = 0x303080;  // dark red
+
+// Clears the picture and draws the nine dB lines with their labels; the "0"
+// line comes last, in dark red.
+void DrawSpectrumGrid(basic::PictureBox& picture, float offsetDb);
+
+// The running mean of a noise run, one point per pixel column.
+void DrawNoiseCurve(basic::PictureBox& picture, const NoiseSpectrum& spectrum, int32_t sampleRate, float offsetDb,
+                    uint32_t color);
+
+// A sweep envelope over its frequency table. While running only every
+// (rate / 100)-th point is used. The curve ends at the first zero level
+// after the first second of points.
+void DrawSweepCurve(basic::PictureBox& picture, std::span<const int16_t> level, std::span<const float> freq,
+                    int32_t count, int32_t sampleRate, bool running, float offsetDb, uint32_t color);
+
+struct ScaleLabel {
+  double x;  // twips
+  QString text;
+};
+// The 24 labels "|10" ... "|400k" of a frequency axis widthPx pixels wide.
+std::vector<ScaleLabel> FreqScaleLabels(int32_t sampleRate, int32_t widthPx);
+void DrawFreqScaleOn(basic::PictureBox& picture, int32_t sampleRate);
+
+// The peak envelopes of frames first .. last of the played (upper trace)
+// and captured (lower trace) signals across the picture's width.
+void DrawWaveOn(basic::PictureBox& picture, std::span<const WaveMMIO::StereoSample> play,
+                std::span<const WaveMMIO::StereoSample> capture, int32_t first, int32_t last);
+
+// "1.5kHz" above 1000 Hz, else "523Hz".
+QString FrequencyReadout(float frequency);
+
+// The level offset that puts the 0 dB line at referenceY (twips) on a
+// picture scaleHeight twips high.
+float OffsetForReference(double referenceY, double scaleHeight);
+
+// Peak and RMS of the left channel of both signals over first .. last.
+struct StretchLevels {
+  int32_t peak[2] = {0, 0};
+  double rms[2] = {0, 0};
+};
+StretchLevels MeasureStretch(std::span<const WaveMMIO::StereoSample> play,
+                             std::span<const WaveMMIO::StereoSample> capture, int32_t first, int32_t last);
+// The meter's value text: the level formatted "0.0".
+QString MeterText(float db);
+
+}  // namespace measurement
