@@ -22,6 +22,7 @@
 #include "support/Colors.h"
 #include "support/Decibels.h"
 #include "support/Drawing.h"
+#include "support/Fonts.h"
 #include "support/ErrorTrap.h"
 #include "support/Logging.h"
 #include "support/MessageBox.h"
@@ -73,11 +74,9 @@ FrmMain::~FrmMain() { m_Run.CloseDevices(); }
 
 void FrmMain::CreateControls() {
   basic::SetTwipsPerPixel(basic::ScreenTwipsPerPixel());
-  for (int i = 0; i < 2; ++i) {
-    ComboDev[static_cast<size_t>(i)] = new QComboBox(this);
-    SliderValue[static_cast<size_t>(i)] = new UC_Slider(this);
-    TextValue[static_cast<size_t>(i)] = new UC_TextPicture(this);
-  }
+  for (int i = 0; i < 2; ++i) ComboDev[static_cast<size_t>(i)] = new QComboBox(this);
+  SliderValue.push_back(new UC_Slider(this));
+  TextValue.push_back(new UC_TextPicture(this));
   m_Background = new PictureBox(this);
   m_Background->lower();
   ComboFreq = new QComboBox(this);
@@ -107,10 +106,6 @@ void FrmMain::CreateControls() {
   Place(ComboMode, 5385, 495, 1620, 300);
   Place(SliderValue[0], 1050, 915, 3360, 300);
   Place(TextValue[0], 4455, 915, 585, 300);
-  // The second slider and read-out sit directly below the first, 2 pixels apart.
-  const int below = 915 + 300 + 2 * basic::TwipsPerPixel();
-  Place(SliderValue[1], 1050, below, 3360, 300);
-  Place(TextValue[1], 4455, below, 585, 300);
   Place(RecButton, 5385, 915, 1620, 300);
   Place(PictureVU, 105, 1740, 6960, 690);
   Place(PictureWave, 105, 2475, 6960, 1725);
@@ -125,9 +120,6 @@ void FrmMain::CreateControls() {
   connect(ClearButton, &UC_Buttons::ButtonClicked, this, &FrmMain::ClearButton_ButtonClicked);
   connect(TimerRec, &QTimer::timeout, this, &FrmMain::TimerRec_Timer);
   connect(MenuRMSP3, &QAction::triggered, this, &FrmMain::MenuRMSP3_Click);
-  for (int i = 0; i < 2; ++i)
-    connect(SliderValue[static_cast<size_t>(i)], &UC_Slider::Scrolled, this,
-            [this, i](int nButton) { SliderValue_Scrolled(i, nButton); });
   connect(PictureVU, &PictureBox::MouseUp, this, [this](int button, int, double, double) {
     if (button == basic::vbRightButton) MenuRC->popup(QCursor::pos());
   });
@@ -183,9 +175,21 @@ void FrmMain::Form_Load() {
     ClearButton->SetButtonChar(0, QStringLiteral("クリア"));
     ClearButton->Init();
   });
-  for (int i = 0; i < 2; ++i) {
+  Step([&] {
+    // The second slider and read-out go directly below the first ones.
+    basic::LoadNextControl(SliderValue, 1, 0, true, false);
+    basic::LoadNextControl(TextValue, 1, 0, true, false);
+  });
+  for (int i = 0; i < static_cast<int>(SliderValue.size()); ++i) {
     UC_Slider* slider = SliderValue[static_cast<size_t>(i)];
-    Step([&] { TextValue[static_cast<size_t>(i)]->Init(); });
+    connect(slider, &UC_Slider::Scrolled, this, [this, i](int nButton) { SliderValue_Scrolled(i, nButton); });
+    Step([&] {
+      UC_TextPicture* text = TextValue.at(static_cast<size_t>(i));
+      text->AddStdColorSet(1);
+      text->AddTextSpace(9, 0, 0, QString(), -1, -1);
+      text->SetColor(0);
+      text->Init();
+    });
     Step([&] {
       slider->SetMin(i == 1 ? -600 : 2);
       slider->SetMax(i == 1 ? 0 : 30);
@@ -338,7 +342,7 @@ void FrmMain::ClearButton_ButtonClicked(int) {
 
 void FrmMain::SliderValue_Scrolled(int Index, int) {
   basic::Trap([&] {
-    if (Index < 0 || Index > 1) return;
+    if (Index < 0 || Index >= static_cast<int>(SliderValue.size()) || Index >= static_cast<int>(TextValue.size())) return;
     const int32_t v = SliderValue[static_cast<size_t>(Index)]->Value();
     const QString text = Index == 0 ? QString::number(v) : QString::number(v / 10.0, 'f', 1);
     TextValue[static_cast<size_t>(Index)]->DispMes(0, text);

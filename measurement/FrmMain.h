@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "dsp/C_FFT.h"
 #include "dsp/C_VU.h"
@@ -42,8 +43,8 @@ class FrmMain : public QWidget {
   std::array<QComboBox*, 2> ComboDev{};
   QComboBox* ComboFreq = nullptr;
   QComboBox* ComboMode = nullptr;
-  std::array<UC_Slider*, 2> SliderValue{};
-  std::array<UC_TextPicture*, 2> TextValue{};
+  std::vector<UC_Slider*> SliderValue;
+  std::vector<UC_TextPicture*> TextValue;
   UC_Buttons* RecButton = nullptr;
   UC_Buttons* ClearButton = nullptr;
   basic::PictureBox* m_Background = nullptr;  // the window's own drawing surface

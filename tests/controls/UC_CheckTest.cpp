@@ -1,0 +1,56 @@
+#include "controls/UC_Check/UC_Check.h"
+
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+#include "support/Surface.h"
+#include "tests/controls/ControlTestUtil.h"
+
+using namespace zarin_test;
+
+namespace {
+
+TEST(CheckTest, ClicksToggleAndOptionsStaySet) {
+  basic::SetTwipsPerPixel(15);
+  UC_Check check;
+  check.SetCaption(QStringLiteral("自動"));
+  QSignalSpy clicks(&check, &UC_Check::Click);
+  Release(check.Surface(), {5, 5});
+  EXPECT_EQ(check.Value(), 1);
+  Release(check.Surface(), {5, 5});
+  EXPECT_EQ(check.Value(), 0);
+  EXPECT_EQ(clicks.count(), 2);
+  check.SetEnabled(0);
+  Release(check.Surface(), {5, 5});
+  EXPECT_EQ(check.Value(), 0);
+  EXPECT_EQ(clicks.count(), 2);
+
+  UC_Check option;
+  option.SetIsOption(1);
+  option.SetCaption("A");
+  QSignalSpy optionClicks(&option, &UC_Check::Click);
+  Release(option.Surface(), {5, 5});
+  Release(option.Surface(), {5, 5});
+  EXPECT_EQ(option.Value(), 1);
+  EXPECT_EQ(optionClicks.count(), 2);
+}
+
+TEST(CheckTest, SizeRateScalesTheBoxAndTheTick) {
+  basic::SetTwipsPerPixel(15);
+  UC_Check check;
+  check.SetSizeRate(1.5f);
+  check.SetValue(1);  // lays out and draws with the tick
+  EXPECT_EQ(check.BoxSide(), 360);
+  EXPECT_EQ(check.width(), 24);
+  int black = 0;
+  for (int y = 0; y < check.height(); ++y)
+    for (int x = 0; x < check.width(); ++x) black += check.Surface()->Pixel(x, y) == 0u;
+  EXPECT_GT(black, 20);
+  // A second check box can share the first one's box image.
+  UC_Check other;
+  other.SetGradhdc(check.Gradhdc());
+  other.SetCaption("x");
+  EXPECT_EQ(other.Gradhdc(), check.Gradhdc());
+}
+
+}  // namespace
