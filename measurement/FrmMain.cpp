@@ -7,12 +7,14 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QResizeEvent>
+#include <QWheelEvent>
 #include <QTimer>
 #include <cmath>
 #include <stdexcept>
 
 #include "audio/WaveMMIO.h"
 #include "controls/UC_Buttons/UC_Buttons.h"
+#include "controls/UC_ListView/UC_ListView.h"
 #include "controls/UC_Slider/UC_Slider.h"
 #include "controls/UC_TextPicture/UC_TextPicture.h"
 #include "measurement/Analysis.h"
@@ -83,6 +85,7 @@ void FrmMain::CreateControls() {
   ComboMode = new QComboBox(this);
   RecButton = new UC_Buttons(this);
   ClearButton = new UC_Buttons(this);
+  LV = new UC_ListView(this);
   PictureVU = new PictureBox(this);
   PictureWave = new PictureBox(this);
   PictureFFT = new PictureBox(this);
@@ -112,6 +115,7 @@ void FrmMain::CreateControls() {
   Place(PictureFFT, 105, 4260, 11400, 2520);
   Place(PictureScale, 105, 6960, 11370, 255);
   Place(ClearButton, 10035, 4425, 1335, 300);
+  Place(LV, 7185, 150, 4230, 4050);
   Place(TextFreq, 210, 4365, 900, 270);
   ClearButton->raise();
   TextFreq->raise();
@@ -174,6 +178,21 @@ void FrmMain::Form_Load() {
     ClearButton->SetNumButtons(1);
     ClearButton->SetButtonChar(0, QStringLiteral("クリア"));
     ClearButton->Init();
+  });
+  Step([&] {
+    LV->SetNumData(1);
+    LV->SetNumAux(2);
+    LV->SetUseUCBar(1);
+    LV->SetNoMultiSelect(1);
+    LV->SetStyle(9.0f, false, QString(), 0xFFFFFF, 0);
+    LV->SetSelectedColorMode(15);
+    LV->SetSelectedColor(0x404040);
+    LV->SetIconDisabled(1);
+    LV->Init();
+    LV->SetTabWidth(0, 6000);
+    LV->InitTab();
+    LV->ReDrawTab(-1);
+    LV->SetSortDisabled(1);
   });
   Step([&] {
     // The second slider and read-out go directly below the first ones.
@@ -280,6 +299,12 @@ void FrmMain::Form_Resize() {
     PictureA->SetTop(static_cast<int>(std::nearbyint(h - h * basic::DbToLin(m_OffsetDb) - 6 * tpp)));
   });
   step([&] { PictureScale->SetTop(PictureFFT->Top() + PictureFFT->Height() + 2 * tpp); });
+  step([&] {
+    const int lvWidth = innerW - LV->x() * tpp - PictureFFT->Left();
+    LV->resize(basic::TwipsToPixels(lvWidth), LV->height());
+    LV->SetTabWidth(0, static_cast<int32_t>(std::nearbyint(lvWidth - 500.0)));
+    LV->UserControl_Resize();
+  });
   step([&] { DrawSpectrum(0, 0, 0, 0, 1); });
   step([&] { DrawLabels(); });
 }
@@ -380,7 +405,18 @@ void FrmMain::DrawWave(int32_t first, int32_t last) {
   });
 }
 
-int32_t FrmMain::ResultCount() const { return 0; }
+int32_t FrmMain::ResultCount() const { return LV ? LV->ItemCount() : 0; }
+
+void FrmMain::wheelEvent(QWheelEvent* event) {
+  // The list scrolls with the wheel wherever the pointer is over it.
+  if (LV && LV->geometry().contains(event->position().toPoint())) {
+    const int notches = event->angleDelta().y() / 120;
+    LV->VBarScroll(-notches);
+    event->accept();
+    return;
+  }
+  QWidget::wheelEvent(event);
+}
 
 void FrmMain::DrawSpectrum(int32_t start, int32_t fromFile, int32_t overlay, int32_t color, int32_t gridOnly) {
   basic::Trap([&] {

@@ -17,6 +17,7 @@ class QLineEdit;
 class QMenu;
 class QTimer;
 class UC_Buttons;
+class UC_ListView;
 class UC_Slider;
 class UC_TextPicture;
 namespace basic {
@@ -47,6 +48,7 @@ class FrmMain : public QWidget {
   std::vector<UC_TextPicture*> TextValue;
   UC_Buttons* RecButton = nullptr;
   UC_Buttons* ClearButton = nullptr;
+  UC_ListView* LV = nullptr;
   basic::PictureBox* m_Background = nullptr;  // the window's own drawing surface
   basic::PictureBox* PictureVU = nullptr;
   basic::PictureBox* PictureWave = nullptr;
@@ -86,6 +88,7 @@ class FrmMain : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:

@@ -435,6 +435,8 @@ void PictureBox::dragEnterEvent(QDragEnterEvent* event) {
 
 void PictureBox::dragMoveEvent(QDragMoveEvent* event) {
   if (!LocalPaths(event->mimeData()).isEmpty()) event->acceptProposedAction();
+  const QPointF pos = event->position();
+  emit DragMoved(PixelsToTwips(pos.x()), PixelsToTwips(pos.y()));
 }
 
 void PictureBox::dropEvent(QDropEvent* event) {

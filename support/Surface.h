@@ -151,6 +151,8 @@ class PictureBox : public QWidget {
   void MouseMove(int button, int shift, double x, double y);
   void DblClick();
   void FilesDropped(const QStringList& paths, int button, int shift, double x, double y);
+  // Something is being dragged over the surface (position in twips).
+  void DragMoved(double x, double y);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -1,0 +1,329 @@
+#include "controls/UC_ListView/UC_ListView.h"
+
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+#include "support/Colors.h"
+#include "support/Surface.h"
+#include "tests/controls/ControlTestUtil.h"
+
+using namespace zarin_test;
+
+namespace {
+
+// A list with `n` items whose column 0 holds "item i" and column 1 the number i.
+class ListTest : public ::testing::Test {
+ protected:
+  void SetUp() override { basic::SetTwipsPerPixel(15); }
+  void Make(int columns, int items) {
+    lv.resize(282, 270);
+    lv.SetNumData(columns);
+    lv.SetNumAux(2);
+    lv.Init();
+    for (int c = 0; c < columns; ++c) lv.SetTabWidth(c, 1500);
+    lv.InitTab();
+    lv.AddItem(items);
+    for (int i = 0; i < items; ++i) {
+      lv.SetValue(i, 0, QStringLiteral("item %1").arg(i));
+      if (columns > 1) lv.SetValue(i, 1, i);
+    }
+    lv.SetVbarParm();  // as a host does after adding items
+    lv.ReDraw();
+  }
+  QStringList Column0() const {
+    QStringList l;
+    for (int i = 0; i < lv.ItemCount(); ++i) l << lv.Value(i, 0).toString();
+    return l;
+  }
+  int RowY(int row) const { return (row * lv.OneHeight() + lv.OneHeight() / 2) / 15; }
+  UC_ListView lv;
+};
+
+TEST_F(ListTest, InsertingAndDeletingMoveTheCursor) {
+  Make(1, 5);
+  lv.InsertItem(5);  // = ItemCount: appends
+  EXPECT_EQ(lv.ItemCount(), 6);
+  lv.InsertItem(7);  // beyond: nothing
+  EXPECT_EQ(lv.ItemCount(), 6);
+  lv.DeleteItem(5);
+  lv.InsertItem(2, 3);
+  EXPECT_EQ(Column0(), (QStringList{"item 0", "item 1", "", "", "", "item 2", "item 3", "item 4"}));
+  lv.DeleteItemEx(2, 4);
+  lv.SetSelectedItem(4);
+  lv.InsertItem(4);
+  EXPECT_EQ(lv.SelectedItem(), 5);
+  lv.DeleteItem(4);
+  lv.SetSelectedItem(4);
+  lv.DeleteItem(2);
+  EXPECT_EQ(lv.SelectedItem(), 3);
+  lv.AddItem(2);
+  lv.SetSelectedItem(4);
+  lv.DeleteItem(4);  // the current item itself: the cursor stays
+  EXPECT_EQ(lv.SelectedItem(), 4);
+}
+
+TEST_F(ListTest, IndexConventions) {
+  Make(2, 3);
+  lv.SetDispColor(-2, 0x123456);
+  EXPECT_EQ(lv.Value(-2, 0).toString(), "item 2");
+  EXPECT_EQ(lv.DispColor(-2), 0u);  // -2 reads 0
+  EXPECT_EQ(lv.DispColor(2), 0x123456u);
+  EXPECT_FALSE(lv.Value(-1, 0).isValid());  // no current item
+  lv.SetSelectedItem(1);
+  EXPECT_EQ(lv.Value(-1, 0).toString(), "item 1");
+  EXPECT_FALSE(lv.Value(1, 2).isValid());
+  lv.SetAuxID(1, 1, QStringLiteral("/data/01.dat"));
+  EXPECT_EQ(lv.AuxID(1, 1).toString(), "/data/01.dat");
+  lv.SetAuxID(1, 5, 1);  // no such aux: unchanged
+  EXPECT_FALSE(lv.AuxID(1, 5).isValid());
+  lv.SetIsSelected(-1, 0);
+  EXPECT_EQ(lv.SelectedItem(), -1);
+  EXPECT_EQ(lv.SelectedItem(), -1);
+  lv.SetSelectedItem(99);
+  EXPECT_EQ(lv.SelectedItem(), 2);
+}
+
+TEST_F(ListTest, YsItemTruncatesTowardZero) {
+  Make(1, 5);
+  const int h = lv.OneHeight();
+  ASSERT_GT(h, 0);
+  EXPECT_EQ(lv.YsItem(-h + 1), 0);
+  EXPECT_EQ(lv.YsItem(h - 1), 0);
+  EXPECT_EQ(lv.YsItem(h), 1);
+  EXPECT_EQ(lv.YsItem(100 * h), 5);  // below the last row: ItemCount
+  EXPECT_EQ(lv.YsItem(-10 * h), 0);
+}
+
+TEST_F(ListTest, SortingCyclesAndKeys) {
+  Make(2, 0);
+  const QStringList names{"b", "C", "a", "d"};
+  const int numbers[] = {10, 9, 100, -1};
+  lv.AddItem(4);
+  for (int i = 0; i < 4; ++i) {
+    lv.SetValue(i, 0, names[i]);
+    lv.SetValue(i, 1, numbers[i]);
+  }
+  lv.SetSelectedItem(1);  // "C"
+  lv.ReOrder(0, 0, -1);
+  EXPECT_EQ(Column0(), (QStringList{"a", "b", "C", "d"}));
+  EXPECT_EQ(lv.SelectedItem(), 2);
+  lv.ReOrder(0, 0, -1);
+  EXPECT_EQ(Column0(), (QStringList{"d", "C", "b", "a"}));
+  EXPECT_EQ(lv.OrderInverted(), 1);
+  lv.ReOrder(0, 0, -1);
+  EXPECT_EQ(Column0(), (QStringList{"a", "b", "C", "d"}));
+  lv.ReOrder(0, 1, -1);
+  lv.ReOrder(0, 1, -1);  // forced: always ascending
+  EXPECT_EQ(lv.OrderInverted(), 0);
+  // Text keys compare "10" < "100" < "9"; numeric keys by value.
+  lv.ReOrder(1, 0, 0);
+  EXPECT_EQ(lv.Value(0, 1).toInt(), -1);
+  EXPECT_EQ(lv.Value(1, 1).toInt(), 10);
+  lv.SetDataNumeric(1, 1);
+  lv.ReOrder(1, 1, -1);
+  EXPECT_EQ(lv.Value(1, 1).toInt(), 9);
+  EXPECT_EQ(lv.Value(3, 1).toInt(), 100);
+  // A value that is no number stops the sort where it is.
+  lv.SetValue(0, 1, "x");
+  lv.ReOrder(1, 1, -1);
+  EXPECT_EQ(lv.OrderData(), 1);
+}
+
+TEST_F(ListTest, ShufflingTwoItemsChangesNothingAndStorageGrowsBy200) {
+  Make(1, 2);
+  lv.RndItem();
+  EXPECT_EQ(Column0(), (QStringList{"item 0", "item 1"}));
+  EXPECT_EQ(lv.Capacity(), 202);  // grew with 200 spare
+  lv.AddItem(1);
+  EXPECT_EQ(lv.Capacity(), 3);    // no growth needed: trimmed
+  lv.AddItem(1);
+  EXPECT_EQ(lv.Capacity(), 204);
+  lv.SetIsSelected(0, 1);
+  lv.SetIconType(0, 3);
+  lv.DeleteItem(0);
+  lv.DeleteItem(0);
+  lv.DeleteItem(0);
+  lv.DeleteItem(0);
+  EXPECT_EQ(lv.ItemCount(), 0);
+  lv.DeleteAll();
+  EXPECT_EQ(lv.Capacity(), 0);
+  EXPECT_EQ(lv.SelectedItem(), -1);
+}
+
+TEST_F(ListTest, ExchangeAndMoveCursor) {
+  Make(1, 4);
+  lv.SetSelectedItem(1);
+  lv.ExchangeItem(1);
+  EXPECT_EQ(Column0(), (QStringList{"item 0", "item 2", "item 1", "item 3"}));
+  EXPECT_EQ(lv.SelectedItem(), 2);
+  lv.ExchangeItem(5);  // out of range: nothing
+  EXPECT_EQ(lv.SelectedItem(), 2);
+  lv.MoveCursor(1);
+  lv.MoveCursor(1);
+  EXPECT_EQ(lv.SelectedItem(), 3);
+  EXPECT_EQ(lv.NumSelectedItems(), 1);
+  lv.SelectAll();
+  EXPECT_TRUE(lv.MultiSelected());
+  lv.DeleteSelected();
+  EXPECT_EQ(lv.ItemCount(), 0);
+}
+
+TEST_F(ListTest, Columns) {
+  Make(3, 0);
+  lv.SetTabWidth(0, 100);
+  EXPECT_EQ(lv.TabWidth(0), 450);
+  lv.SetTabOrder(0, 2);
+  EXPECT_EQ(lv.TabOrder(0), 2);
+  EXPECT_EQ(lv.TabOrder(1), 0);
+  EXPECT_EQ(lv.TabOrder(2), 1);
+  EXPECT_EQ(lv.OrderMap(0), 1);
+  EXPECT_EQ(lv.OrderMap(1), 2);
+  EXPECT_EQ(lv.OrderMap(2), 0);
+  lv.CalcTabPositions();
+  lv.SetTabHidden(2, 1);
+  EXPECT_EQ(lv.TabLeft(2), lv.TabRight(2));
+  EXPECT_EQ(lv.TabLeft(0), lv.TabRight(1));  // the next visible column starts where the last one ended
+  lv.SetUseTextCombo(1, 3);
+  EXPECT_EQ(lv.FrontObj(1), 2);
+}
+
+TEST_F(ListTest, RowMetricsWithTextEditorsOnly) {
+  lv.resize(282, 270);
+  lv.SetNumData(2);
+  lv.Init();
+  lv.SetTabWidth(0, 1500);
+  lv.SetTabWidth(1, 1500);
+  lv.SetUseTextCombo(0, 1);
+  lv.SetUseTextCombo(1, 1);
+  lv.InitTab();
+  EXPECT_EQ(lv.EditorOffsetY(), lv.TextOffsetY() - 30);
+  EXPECT_EQ(lv.TextLV(1)->height(), (lv.OneHeight() - 30) / 15);
+  EXPECT_EQ(lv.SelBoxHeight(), lv.OneHeight() + 15);
+}
+
+TEST_F(ListTest, ScrollBarSizes) {
+  Make(1, 10);
+  // Make room for exactly 4 rows.
+  lv.resize(282, (270 + 4 * lv.OneHeight() + 60) / 15 + 1);
+  lv.UserControl_Resize();
+  ASSERT_EQ(lv.VisibleRows(), 4);
+  EXPECT_TRUE(lv.VBarVisible());
+  EXPECT_EQ(lv.VBarMax(), 7);
+  EXPECT_EQ(lv.VBarLargeChange(), 3);
+  lv.DeleteItemEx(3, 9);
+  lv.UserControl_Resize();
+  EXPECT_FALSE(lv.VBarVisible());
+  EXPECT_EQ(lv.TopItem(), 0);
+}
+
+TEST_F(ListTest, StripesFollowTheTopItem) {
+  Make(1, 30);
+  lv.SetUseMadara(1);
+  lv.ShowItem(1, 0);
+  ASSERT_EQ(lv.TopItem(), 1);
+  const uint32_t stripe = 0xFFFFCC;  // red 204, green 255, blue 255
+  EXPECT_EQ(lv.PictureList()->Pixel(150, RowY(0)), stripe);
+  EXPECT_NE(lv.PictureList()->Pixel(150, RowY(1)), stripe);
+}
+
+TEST_F(ListTest, HeaderPressedLook) {
+  Make(3, 1);
+  lv.ReDrawTab(2);
+  const int x = lv.TabLeft(2) / 15;
+  // A pressed header has the sunken edge: shadow on its top-left.
+  EXPECT_EQ(lv.PictureTab()->Pixel(x, 0), basic::SysColor(basic::COLOR_BTNSHADOW));
+  EXPECT_NE(lv.PictureTab()->Pixel(lv.TabLeft(1) / 15, 0), basic::SysColor(basic::COLOR_BTNSHADOW));
+}
+
+TEST_F(ListTest, ShiftAndControlClicks) {
+  Make(1, 12);
+  QWidget* rows = lv.PictureList();
+  lv.SetSelectedItem(3);
+  Press(rows, {50, RowY(7)}, Qt::LeftButton, Qt::ShiftModifier);
+  Release(rows, {50, RowY(7)}, Qt::LeftButton, Qt::ShiftModifier);
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(lv.IsSelected(i), i >= 3 && i <= 7 ? 1 : 0) << i;
+  Press(rows, {50, RowY(5)});  // inside the range: kept (can be dragged)
+  Release(rows, {50, RowY(5)});
+  EXPECT_EQ(lv.NumSelectedItems(), 5);
+  Press(rows, {50, RowY(9)});
+  Release(rows, {50, RowY(9)});
+  EXPECT_EQ(lv.NumSelectedItems(), 1);
+  EXPECT_EQ(lv.SelectedItem(), 9);
+  Press(rows, {50, RowY(2)}, Qt::LeftButton, Qt::ControlModifier);
+  Release(rows, {50, RowY(2)});
+  EXPECT_EQ(lv.NumSelectedItems(), 2);
+  Press(rows, {50, RowY(5)});  // ends the toggle mode, changes nothing
+  Release(rows, {50, RowY(5)});
+  EXPECT_EQ(lv.NumSelectedItems(), 2);
+  Press(rows, {50, RowY(5)});
+  Release(rows, {50, RowY(5)});
+  EXPECT_EQ(lv.NumSelectedItems(), 1);
+  // With NoMultiSelect, modifiers select one item.
+  lv.SetNoMultiSelect(1);
+  Press(rows, {50, RowY(8)}, Qt::LeftButton, Qt::ShiftModifier);
+  Release(rows, {50, RowY(8)});
+  EXPECT_EQ(lv.NumSelectedItems(), 1);
+  // A press above 4 px selects the top item.
+  Press(rows, {50, 1});
+  Release(rows, {50, 1});
+  EXPECT_EQ(lv.SelectedItem(), lv.TopItem());
+}
+
+TEST_F(ListTest, ADragStartsAfterMoreThanEightPixels) {
+  Make(1, 5);
+  QWidget* rows = lv.PictureList();
+  Press(rows, {50, RowY(1)});
+  Drag(rows, {58, RowY(1)});
+  EXPECT_FALSE(lv.DragStarted());
+  Drag(rows, {59, RowY(1)});
+  EXPECT_TRUE(lv.DragStarted());
+}
+
+TEST_F(ListTest, HeaderBordersResizeNoNarrowerThan450) {
+  Make(2, 1);
+  const int border = lv.TabRight(0) / 15;
+  Hover(lv.PictureTab(), {border, 5});
+  ASSERT_TRUE(lv.SizingPointer());
+  Press(lv.PictureTab(), {border, 5});
+  Drag(lv.PictureTab(), {2, 5});
+  EXPECT_EQ(lv.TabWidth(0), 450);
+  QSignalSpy moved(&lv, &UC_ListView::TabMoved);
+  Release(lv.PictureTab(), {2, 5});
+  EXPECT_EQ(moved.count(), 1);
+}
+
+TEST_F(ListTest, TimeColumnsRewriteSixDigits) {
+  lv.resize(282, 270);
+  lv.SetNumData(1);
+  lv.Init();
+  lv.SetTabWidth(0, 3000);
+  lv.SetUseTextCombo(0, 1);
+  lv.SetTextIsTime(0, 1);
+  lv.InitTab();
+  lv.AddItem(1);
+  lv.SetSelectedItem(0);
+  lv.TextLV(0)->setText("123456");
+  EXPECT_EQ(lv.Value(0, 0).toString(), "12:34:56");
+  EXPECT_EQ(lv.TextLV(0)->text(), "12:34:56");
+  lv.TextLV(0)->setText("315959");
+  EXPECT_EQ(lv.Value(0, 0).toString(), "315959");
+}
+
+TEST_F(ListTest, ClicksAndDropsReachTheHost) {
+  Make(1, 3);
+  QSignalSpy clicked(&lv, &UC_ListView::Clicked);
+  QSignalSpy right(&lv, &UC_ListView::RightClicked);
+  Press(lv.PictureList(), {50, RowY(1)});
+  Release(lv.PictureList(), {50, RowY(1)});
+  Press(lv.PictureList(), {50, RowY(1)}, Qt::RightButton);
+  Release(lv.PictureList(), {50, RowY(1)}, Qt::RightButton);
+  EXPECT_EQ(clicked.count(), 1);
+  EXPECT_EQ(right.count(), 1);
+  // A one-character text is never cut.
+  lv.SetTabWidth(0, 450);
+  lv.SetValue(0, 0, QStringLiteral("漢"));
+  lv.ReDraw();
+}
+
+}  // namespace
