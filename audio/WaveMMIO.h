@@ -42,4 +42,36 @@ int DeviceNamesMatch(const QString& a, const QString& b);
 // shown in a message box.
 int CheckWaveResult(int32_t code, int output, int logOnly);
 
+// ---- RIFF/WAVE files, through the file-handle layer. Each operation works
+// on handle when it is not 0, else opens path itself and closes it again. ----
+
+// What ReadWavInfo finds in a file.
+struct WavInfo {
+  int32_t valid = 0;       // 1: "fmt " and "data" found and the format is one of the ten codes
+  int32_t frames = 0;      // data size / block align, at most 2147483647
+  int32_t rate = 0;
+  int16_t bits = 0;
+  int16_t channels = 0;
+  int32_t blockAlign = 0;  // bits * channels / 8
+  int32_t dataOffset = 0;  // first data byte
+  int64_t dataSize = 0;
+  int64_t fileSize = 0;
+  int32_t formatCode = -1;
+  int32_t durationMs = 0;
+  int32_t formatTag = 0;
+};
+
+// The format code (0 .. 9) of a channel and bit count, or -1 when unsupported.
+int32_t WavFormatCode(int32_t channels, int32_t bits);
+// "Mono16bit" and the other names of the ten codes; empty for others.
+QString WavFormatName(int32_t code);
+
+// Writes the header (extensible for 6 or 8 channels) at the end of the file.
+int WriteWavHeader(const QString& path, int64_t handle, int32_t rate, int32_t bits, int32_t channels, int32_t dataSize);
+// Sets the RIFF size (and unless riffOnly the data size, less trailing bytes) from the file length.
+int FinishWav(const QString& path, int64_t handle, int32_t trailing, int riffOnly);
+// Offset of the occurrence-th chunk with that identifier ("data" etc.), or -1.
+int64_t FindChunk(const QString& path, int64_t handle, const char identifier[4], int32_t occurrence);
+WavInfo ReadWavInfo(const QString& path, int64_t handle);
+
 }  // namespace WaveMMIO

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QResizeEvent>
@@ -19,10 +20,12 @@
 #include "controls/UC_TextPicture/UC_TextPicture.h"
 #include "measurement/Analysis.h"
 #include "measurement/Graphs.h"
+#include "measurement/ResultFiles.h"
 #include "measurement/SpectrumScale.h"
 #include "measurement/TestSignal.h"
 #include "support/Colors.h"
 #include "support/Decibels.h"
+#include "support/Dialogs.h"
 #include "support/Drawing.h"
 #include "support/Fonts.h"
 #include "support/ErrorTrap.h"
@@ -128,6 +131,12 @@ void FrmMain::CreateControls() {
     if (button == basic::vbRightButton) MenuRC->popup(QCursor::pos());
   });
   connect(PictureFFT, &PictureBox::MouseMove, this, &FrmMain::PictureFFT_MouseMove);
+  connect(LV, &UC_ListView::Clicked, this, &FrmMain::LV_Clicked);
+  connect(LV, &UC_ListView::RightClicked, this, &FrmMain::LV_RightClicked);
+  connect(LV, &UC_ListView::OLEDragDrop, this,
+          [this](const QStringList& paths, int, int, int, double, double y) { LV_OLEDragDrop(paths, y); });
+  connect(MenuDelete, &QAction::triggered, this, &FrmMain::MenuDelete_Click);
+  connect(MenuSave, &QAction::triggered, this, &FrmMain::MenuSave_Click);
   connect(PictureA, &PictureBox::MouseMove, this, &FrmMain::PictureA_MouseMove);
 }
 
@@ -251,7 +260,7 @@ void FrmMain::Form_Load() {
     PictureA->SetPixelSize(12, 12);
     PaintHandle();
   });
-  Step([&] { m_Run.m_DataPath = ReadSetting(QStringLiteral("DataPath"), basic::AppFolder()); });
+  Step([&] { m_Run.m_DataPath = ReadSetting(QStringLiteral("DataPath"), measurement::DefaultDataFolder()); });
   Step([&] { m_TraceColors = {0xFF80FF, 0xFF8080, 0xFFFF80, 0x80FF80, 0x80FFFF, 0x80C0FF, 0x8080FF}; });
   Step([&] {
     m_Run.m_SweepLevel.assign(1, 0);
@@ -493,13 +502,125 @@ void FrmMain::AnalyseSweep() {
   basic::SetMousePointer(basic::vbDefault);
 }
 
-void FrmMain::SaveResult(const QString&) {}
+void FrmMain::SaveResult(const QString& path) {
+  basic::Trap([&] { measurement::SaveResultFile(path, m_Run); });
+}
 
-void FrmMain::AddResultItem(const QString&, int32_t, int32_t) {}
+void FrmMain::LoadResult(const QString& path) {
+  basic::Trap([&] { measurement::LoadResultFile(path, m_Run); });
+}
 
-void FrmMain::closeEvent(QCloseEvent* event) {
+void FrmMain::AddResultItem(const QString& path, int32_t position, int32_t temporary) {
+  basic::Trap([&] {
+    int32_t item = -2;
+    if (position == -2) {
+      LV->AddItem(1);
+    } else {
+      LV->InsertItem(position);
+      item = position;
+    }
+    LV->SetAuxID(item, 0, path);
+    LV->SetAuxID(item, 1, temporary);
+    LV->SetValue(item, 0, basic::SplitPath(path, 0, 0, 1, 0, 0, 0));
+    for (int32_t i = 0; i < LV->ItemCount(); ++i) LV->SetDispColor(i, m_TraceColors[static_cast<size_t>(i % 7)]);
+    LV->Refresh();
+  });
+}
+
+void FrmMain::LV_Clicked(double, double) {
+  basic::Trap([&] {
+    if (m_Run.Running() || LV->ItemCount() == 0) return;
+    basic::SetMousePointer(basic::vbHourglass);
+    LoadResult(LV->AuxID(LV->SelectedItem(), 0).toString());
+    DrawFreqScale(PictureScale);
+    DrawSpectrum(0, 1, 1, static_cast<int32_t>(LV->DispColor(LV->SelectedItem())), 0);
+    basic::SetMousePointer(basic::vbDefault);
+  });
+  basic::SetMousePointer(basic::vbDefault);
+}
+
+void FrmMain::LV_RightClicked(double, double) { MenuLV->popup(QCursor::pos()); }
+
+void FrmMain::LV_OLEDragDrop(const QStringList& paths, double y) {
+  basic::Trap([&] {
+    const int32_t position = LV->YsItem(y);
+    basic::SetMousePointer(basic::vbHourglass);
+    for (const QString& path : paths) {
+      basic::DoEvents();
+      AddResultItem(path, position, 0);
+    }
+    LV->ReDraw();
+    LV->SetVbarParm();
+    basic::SetMousePointer(basic::vbDefault);
+  });
+  basic::SetMousePointer(basic::vbDefault);
+}
+
+void FrmMain::MenuDelete_Click() {
+  basic::Trap([&] {
+    if (LV->ItemCount() < 1) return;
+    for (int32_t i = LV->ItemCount() - 1; i >= 0; --i) {
+      if (!LV->IsSelected(i)) continue;
+      if (LV->AuxID(i, 1).toInt() != 0) basic::DeleteFileIfAny(LV->AuxID(i, 0).toString());
+      LV->DeleteItem(i);
+    }
+    LV->SetVbarParm();
+    LV->ReDraw();
+  });
+}
+
+void FrmMain::MenuSave_Click() {
+  basic::Trap([&] {
+    if (LV->ItemCount() < 1) return;
+    basic::SetMousePointer(basic::vbHourglass);
+    for (int32_t i = 0; i < LV->ItemCount(); ++i) {
+      if (!LV->IsSelected(i)) continue;
+      const QString source = LV->AuxID(i, 0).toString();
+      QString target = basic::FileDialog(this, 1, QStringLiteral("測定結果|*.*"),
+                                         ReadSetting(QStringLiteral("SaveFolder"), m_Run.m_DataPath), QString());
+      if (target.isEmpty()) continue;
+      basic::WriteSetting(QStringLiteral("SaveFolder"), basic::SplitPath(target, 1, 1, 0, 0, 0, 0));
+      target = basic::EnsureExtension(target, basic::SplitPath(source, 0, 0, 0, 0, 1, 0));
+      // Saving a result onto its own file leaves it as it is.
+      if (QFileInfo(target).canonicalFilePath() == QFileInfo(source).canonicalFilePath()) continue;
+      if (basic::FileExists(target)) basic::DeleteFileIfAny(target);
+      basic::CopyFileTo(source, target, 0);
+    }
+    basic::SetMousePointer(basic::vbDefault);
+  });
+  basic::SetMousePointer(basic::vbDefault);
+}
+
+bool FrmMain::Form_Unload() {
+  if (isMinimized()) return false;
+  if (basic::CenteredMessageBox(QStringLiteral("終了しますか？"), basic::vbYesNo | basic::vbQuestion, QString(), this) !=
+      basic::vbYes)
+    return false;
   basic::Trap([&] {
     if (m_Run.Running()) m_Run.CloseDevices();
   });
-  event->accept();
+  // Results made by this run of the program go; dropped files stay.
+  basic::Trap([&] {
+    for (int32_t i = 0; i < LV->ItemCount(); ++i)
+      if (LV->AuxID(i, 1).toInt() != 0) basic::DeleteFileIfAny(LV->AuxID(i, 0).toString());
+  });
+  basic::Trap([&] { basic::SaveWindowPlacement(this, QString(), 0, 0); });
+  basic::Trap([&] {
+    using basic::WriteSetting;
+    WriteSetting(QStringLiteral("DeviceOut"), ComboDev[0]->currentIndex() >= 0 ? ComboDev[0]->currentText() : QString());
+    WriteSetting(QStringLiteral("DeviceIn"), ComboDev[1]->currentIndex() >= 0 ? ComboDev[1]->currentText() : QString());
+    WriteSetting(QStringLiteral("RMSP3mon"), m_RmsP3);
+    WriteSetting(QStringLiteral("nFreq"), m_Run.m_SampleRate);
+    WriteSetting(QStringLiteral("CheckMode"), m_Run.m_Mode);
+    WriteSetting(QStringLiteral("PlaySec"), QString::number(SliderValue[0]->Value()));
+    WriteSetting(QStringLiteral("PlayLevel"), QString::number(SliderValue[1]->Value() / 10.0, 'f', 1));
+    WriteSetting(QStringLiteral("Offsetdb"), QString::number(m_OffsetDb, 'f', 1));
+  });
+  basic::DeleteUiFonts();
+  return true;
+}
+
+void FrmMain::closeEvent(QCloseEvent* event) {
+  if (Form_Unload()) event->accept();
+  else event->ignore();
 }

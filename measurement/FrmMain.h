@@ -84,6 +84,14 @@ class FrmMain : public QWidget {
   void DrawLabels();
   void AnalyseSweep();
   void SaveResult(const QString& path);
+  void LoadResult(const QString& path);
+  void LV_Clicked(double x, double y);
+  void LV_RightClicked(double x, double y);
+  void LV_OLEDragDrop(const QStringList& paths, double y);
+  void MenuDelete_Click();
+  void MenuSave_Click();
+  // Closing: returns false when the window stays open.
+  bool Form_Unload();
   void AddResultItem(const QString& path, int32_t position, int32_t temporary);
 
  protected:

@@ -12,6 +12,7 @@
 #include "controls/UC_Buttons/UC_Buttons.h"
 #include "controls/UC_Slider/UC_Slider.h"
 #include "controls/UC_TextPicture/UC_TextPicture.h"
+#include "support/Dialogs.h"
 #include "support/MessageBox.h"
 #include "support/Paths.h"
 #include "support/Settings.h"
@@ -31,8 +32,15 @@ class FrmMainTest : public ::testing::Test {
     backends.push_back(std::make_unique<LoopbackBackend>([clock = now] { return *clock; }));
     WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends));
     basic::SetMessagePresenter([this](const QString&, const QString& text, basic::MsgIcon) { messages << text; });
+    basic::SetQuestionPresenter([this](const QString& text, int32_t, const QString&) {
+      questions << text;
+      return int16_t{answer};
+    });
   }
-  void TearDown() override { basic::SetMessagePresenter({}); }
+  void TearDown() override {
+    basic::SetMessagePresenter({});
+    basic::SetQuestionPresenter({});
+  }
 
   void PickLoopbackAt(FrmMain& w, const QString& rate, int seconds, int mode) {
     w.ComboDev[0]->setCurrentIndex(0);
@@ -49,7 +57,8 @@ class FrmMainTest : public ::testing::Test {
   }
 
   std::shared_ptr<int64_t> now = std::make_shared<int64_t>(5'000 * kMs);
-  QStringList messages;
+  QStringList messages, questions;
+  int16_t answer = basic::vbYes;
 };
 
 TEST_F(FrmMainTest, StartsWithTheDefaultsWhenNothingIsStored) {
@@ -164,6 +173,111 @@ TEST_F(FrmMainTest, ClosingDuringARunClosesTheDevicesFirst) {
   EXPECT_FALSE(w.m_Run.Running());
   EXPECT_FALSE(w.m_Run.m_hWaveIn.IsOpen());
   EXPECT_FALSE(w.m_Run.m_hWaveOut.IsOpen());
+}
+
+}  // namespace
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "controls/UC_ListView/UC_ListView.h"
+
+namespace {
+
+class FrmMainResultsTest : public FrmMainTest {
+ protected:
+  void SetUp() override {
+    FrmMainTest::SetUp();
+    basic::WriteSetting("DataPath", dir.path() + "/");
+  }
+  QStringList Names(FrmMain& w) {
+    QStringList l;
+    for (int i = 0; i < w.LV->ItemCount(); ++i) l << w.LV->Value(i, 0).toString();
+    return l;
+  }
+  QString Touch(const QString& name) {
+    QFile f(dir.filePath(name));
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("x");
+    return f.fileName();
+  }
+  QTemporaryDir dir;
+};
+
+TEST_F(FrmMainResultsTest, RunsBecomeListItemsAndClosingRemovesTheirFiles) {
+  FrmMain w;
+  PickLoopbackAt(w, "8000", 2, 1);
+  w.RecButton_ButtonClicked(0);
+  TickUntilIdle(w);
+  PickLoopbackAt(w, "8000", 2, 0);
+  w.RecButton_ButtonClicked(0);
+  TickUntilIdle(w);
+  ASSERT_EQ(Names(w), (QStringList{"01", "02"}));
+  EXPECT_TRUE(QFile::exists(dir.filePath("01.fft")));
+  EXPECT_EQ(QFile(dir.filePath("01.fft")).size(), 4104);
+  EXPECT_TRUE(QFile::exists(dir.filePath("02.dat")));
+  EXPECT_EQ(w.LV->DispColor(1), 0xFF8080u);
+  const QString dropped = Touch("kept.fft");
+  w.LV_OLEDragDrop({dropped}, 100000);
+  ASSERT_EQ(w.LV->ItemCount(), 3);
+
+  // Clicking the noise result loads it back and draws it in its colour.
+  w.LV->SetSelectedItem(0);
+  w.LV_Clicked(0, 0);
+  EXPECT_EQ(w.m_Run.m_Mode, 1);
+
+  answer = basic::vbNo;
+  w.close();
+  EXPECT_TRUE(QFile::exists(dir.filePath("01.fft")));  // "No" keeps everything
+  answer = basic::vbYes;
+  w.close();
+  EXPECT_EQ(questions.size(), 2);
+  EXPECT_EQ(questions[0], QStringLiteral("終了しますか？"));
+  EXPECT_FALSE(QFile::exists(dir.filePath("01.fft")));
+  EXPECT_FALSE(QFile::exists(dir.filePath("02.dat")));
+  EXPECT_TRUE(QFile::exists(dropped));
+  EXPECT_EQ(basic::ReadSetting("CheckMode", int32_t{9}), "1");  // the noise result loaded last
+  EXPECT_EQ(basic::ReadSetting("PlaySec", int16_t{9}), "2");
+}
+
+TEST_F(FrmMainResultsTest, DroppedFilesLandReversedAtTheDropRow) {
+  FrmMain w;
+  w.LV_OLEDragDrop({Touch("a.fft"), Touch("b.fft"), Touch("c.fft")}, 100000);
+  EXPECT_EQ(Names(w), (QStringList{"c", "b", "a"}));
+  EXPECT_EQ(w.LV->DispColor(0), 0xFF80FFu);
+  EXPECT_EQ(w.LV->DispColor(2), 0xFFFF80u);
+  EXPECT_EQ(w.LV->AuxID(0, 1).toInt(), 0);
+  // Deleting the first keeps the others' colours until the next addition.
+  w.LV->SetSelectedItem(0);
+  w.MenuDelete_Click();
+  EXPECT_EQ(Names(w), (QStringList{"b", "a"}));
+  EXPECT_EQ(w.LV->DispColor(0), 0xFF8080u);
+  EXPECT_TRUE(QFile::exists(dir.filePath("c.fft")));  // dropped files only leave the list
+  w.LV_OLEDragDrop({Touch("d.fft")}, 0);
+  EXPECT_EQ(Names(w), (QStringList{"d", "b", "a"}));
+  EXPECT_EQ(w.LV->DispColor(1), 0xFF8080u);
+  EXPECT_EQ(w.LV->DispColor(2), 0xFFFF80u);
+}
+
+TEST_F(FrmMainResultsTest, SaveAsAddsTheExtensionAndNeverDeletesTheSource) {
+  FrmMain w;
+  QFile src(dir.filePath("01.fft"));
+  ASSERT_TRUE(src.open(QIODevice::WriteOnly));
+  src.write("spectrum");
+  src.close();
+  w.AddResultItem(src.fileName(), -2, 1);
+  w.LV->SetSelectedItem(0);
+  QDir().mkpath(dir.filePath("saved"));
+  QString pick = dir.filePath("saved/mine");
+  const auto old = basic::SetFilePresenter([&](int32_t, const QString&, const QString&, const QString&) { return pick; });
+  w.MenuSave_Click();
+  EXPECT_TRUE(QFile::exists(dir.filePath("saved/mine.fft")));
+  EXPECT_EQ(basic::ReadSetting("SaveFolder", QString()), dir.filePath("saved") + "/");
+  pick = src.fileName();  // onto itself
+  w.MenuSave_Click();
+  ASSERT_TRUE(src.open(QIODevice::ReadOnly));
+  EXPECT_EQ(src.readAll(), "spectrum");
+  basic::SetFilePresenter(old);
 }
 
 }  // namespace
