@@ -7,6 +7,7 @@ int main(int argc, char** argv) {
   QApplication::setOrganizationName(QStringLiteral("morvane"));
   QApplication::setApplicationName(QStringLiteral("zarin"));
   FrmMain window;
+  if (window.AnotherInstance()) return 0;  // one instance per user
   window.show();
   return QApplication::exec();
 }

@@ -2,6 +2,12 @@
 
 #include <cmath>
 
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+#define ZARIN_FFT_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define ZARIN_FFT_CLONES
+#endif
+
 namespace {
 // 2 pi to 15 significant digits: the transform's angle constant.
 constexpr long double kTwoPi = 6.28318530717958L;
@@ -68,7 +74,7 @@ void C_FFT::Init(int32_t pNum) {
 
 // Built twice: with AVX2 where the processor has it (four butterflies per
 // instruction; no fused multiply-add, so the results are the same), and plain.
-__attribute__((target_clones("avx2", "default"))) void C_FFT::FourierTransform() {
+ZARIN_FFT_CLONES void C_FFT::FourierTransform() {
   const int32_t n = m_PointCount;
   if (n == 0) return;
   double* __restrict re = m_ReBuffer.data();

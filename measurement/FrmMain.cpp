@@ -158,10 +158,27 @@ void FrmMain::WireRun() {
 }
 
 void FrmMain::Form_Load() {
+  if (!m_Instance.Acquire()) {
+    m_AnotherInstance = true;  // the program ends at once
+    return;
+  }
   Step([&] { setWindowTitle(basic::AppTitle()); });
   Step([&] { QDir::setCurrent(basic::AppFolder()); });
   Step([&] { basic::InitDiagnosticSwitches(); });
   Step([&] {
+    basic::CheckLanguageMode();
+    if (basic::FontOverride() == 1) {
+      for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(ComboMode),
+                         static_cast<QWidget*>(ComboDev[0]), static_cast<QWidget*>(ComboDev[1])})
+        basic::ApplyUiFont(w, -2);
+      const int vu = basic::ApplyUiFont(nullptr, -1, PictureVU);
+      if (vu >= 0) PictureVU->SetSurfaceFont(basic::UiFonts()[static_cast<size_t>(vu)].Handle);
+      basic::ApplyUiFont(TextFreq, -2);
+    }
+  });
+  Step([&] {
+    PictureScale->SetForeColor(0);
+    PictureScale->SetBackColor(0xE0B0B0);
     for (QComboBox* c : {ComboDev[0], ComboDev[1], ComboMode, ComboFreq}) {
       QPalette p = c->palette();
       p.setColor(QPalette::Text, Qt::black);

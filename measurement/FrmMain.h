@@ -10,6 +10,7 @@
 #include "dsp/C_FFT.h"
 #include "dsp/C_VU.h"
 #include "measurement/MeasurementRun.h"
+#include "support/SingleInstance.h"
 
 class QAction;
 class QComboBox;
@@ -65,6 +66,8 @@ class FrmMain : public QWidget {
 
   // Event handlers.
   void Form_Load();
+  // True when start-up found another instance running (nothing was set up).
+  bool AnotherInstance() const { return m_AnotherInstance; }
   void Form_Resize();
   void RecButton_ButtonClicked(int ClickedIndex);
   void TimerRec_Timer();
@@ -103,5 +106,7 @@ class FrmMain : public QWidget {
   void CreateControls();
   void WireRun();
   void OnRunStopped();
+  basic::SingleInstance m_Instance;
+  bool m_AnotherInstance = false;
   void PaintHandle();
 };

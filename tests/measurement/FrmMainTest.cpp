@@ -281,3 +281,96 @@ TEST_F(FrmMainResultsTest, SaveAsAddsTheExtensionAndNeverDeletesTheSource) {
 }
 
 }  // namespace
+
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <QProcess>
+
+namespace {
+
+void Click(QWidget* w, QPoint at) {
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), QPointF(w->mapToGlobal(at)), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(w, &press);
+  QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at), QPointF(w->mapToGlobal(at)), Qt::LeftButton,
+                      Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(w, &release);
+}
+
+// Ink of one colour in a picture.
+int Ink(const basic::PictureBox* pic, uint32_t color) {
+  int n = 0;
+  for (int y = 0; y < pic->PixelHeight(); ++y)
+    for (int x = 0; x < pic->PixelWidth(); ++x) n += pic->Pixel(x, y) == color;
+  return n;
+}
+
+// The whole program through the simulator: stored settings name the
+// loopback devices and 2 s runs; clicks start a sweep and a noise run.
+TEST_F(FrmMainResultsTest, ASweepAndANoiseRunEndToEnd) {
+  basic::WriteSetting("DeviceOut", QString(LoopbackBackend::kDeviceName));
+  basic::WriteSetting("DeviceIn", QString(LoopbackBackend::kDeviceName));
+  basic::WriteSetting("PlaySec", int16_t{2});
+  basic::WriteSetting("nFreq", int32_t{48000});
+  FrmMain w;
+  w.show();
+  ASSERT_EQ(w.ComboDev[0]->currentText(), LoopbackBackend::kDeviceName);
+  for (int mode : {0, 1}) {
+    w.ComboMode->setCurrentIndex(mode);
+    Click(w.RecButton->PictureButton(), {50, 10});
+    ASSERT_TRUE(w.m_Run.Running()) << mode;
+    TickUntilIdle(w);
+    // The run's curve in the colour its list line gets.
+    EXPECT_GT(Ink(w.PictureFFT, w.m_TraceColors[static_cast<size_t>(mode)]), 100) << mode;
+  }
+  ASSERT_EQ(Names(w), (QStringList{"01", "02"}));
+  EXPECT_EQ(QFile(dir.filePath("01.dat")).size(), 44 + 2 * 96000);
+  EXPECT_EQ(QFile(dir.filePath("02.fft")).size(), 4104);
+  EXPECT_EQ(w.LV->DispColor(0), w.m_TraceColors[0]);
+  EXPECT_EQ(w.LV->DispColor(1), w.m_TraceColors[1]);
+  // Both curves at once: the sweep drawn over the live noise result.
+  w.LV->SetSelectedItem(0);
+  w.LV_Clicked(0, 0);
+  EXPECT_GT(Ink(w.PictureFFT, w.m_TraceColors[0]), 100);
+  w.grab().save(QCoreApplication::applicationDirPath() + "/../zarin-after-two-runs.png");
+
+  w.close();
+  EXPECT_FALSE(QFile::exists(dir.filePath("01.dat")));
+  EXPECT_FALSE(QFile::exists(dir.filePath("02.fft")));
+  EXPECT_EQ(basic::ReadSetting("nFreq", int32_t{0}), "48000");
+  EXPECT_EQ(basic::ReadSetting("PlayLevel", 0.0f), "-3.0");
+  EXPECT_EQ(basic::ReadSetting("Offsetdb", 0.0f), "-6.0");
+  EXPECT_EQ(basic::ReadSetting("DeviceOut", QString()), LoopbackBackend::kDeviceName);
+}
+
+TEST_F(FrmMainTest, ANarrowWindowKeepsItsLayout) {
+  FrmMain w;
+  w.show();
+  const QRect before = w.PictureFFT->geometry();
+  w.resize(basic::TwipsToPixels(6960 + 1999) - (w.frameGeometry().width() - w.width()), w.height());
+  EXPECT_EQ(w.PictureFFT->geometry(), before);
+  w.resize(basic::TwipsToPixels(13830 + 1500), w.height());
+  EXPECT_GT(w.PictureFFT->width(), before.width());
+}
+
+TEST_F(FrmMainTest, ASecondInstanceEndsAtOnce) {
+  FrmMain first;
+  ASSERT_FALSE(first.AnotherInstance());
+  FrmMain second;
+  EXPECT_TRUE(second.AnotherInstance());
+  EXPECT_EQ(second.m_Loaded, 0);
+#ifdef ZARIN_EXE
+  // The program itself: exit status 0, while this process holds the lock.
+  QProcess p;
+  p.setProgram(QStringLiteral(ZARIN_EXE));
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  p.setProcessEnvironment(env);
+  p.start();
+  ASSERT_TRUE(p.waitForFinished(20000));
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(p.exitCode(), 0);
+#endif
+}
+
+}  // namespace
