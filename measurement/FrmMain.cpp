@@ -21,7 +21,7 @@
 #include "measurement/Analysis.h"
 #include "measurement/Graphs.h"
 #include "measurement/ResultFiles.h"
-#include "measurement/SpectrumScale.h"
+#include "measurement/GraphScale.h"
 #include "measurement/TestSignal.h"
 #include "support/Colors.h"
 #include "support/Decibels.h"

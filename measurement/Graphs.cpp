@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "measurement/SpectrumScale.h"
+#include "measurement/GraphScale.h"
 #include "support/Decibels.h"
 #include "support/Surface.h"
 

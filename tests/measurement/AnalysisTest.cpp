@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "dsp/C_FFT.h"
-#include "measurement/SpectrumScale.h"
+#include "measurement/GraphScale.h"
 #include "measurement/TestSignal.h"
 #include "support/Decibels.h"
 

@@ -11,7 +11,7 @@
 #include "dsp/C_FFT.h"
 #include "measurement/Graphs.h"
 #include "measurement/MeasurementRun.h"
-#include "measurement/SpectrumScale.h"
+#include "measurement/GraphScale.h"
 #include "measurement/TestSignal.h"
 #include "support/Surface.h"
 

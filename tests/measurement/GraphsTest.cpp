@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "measurement/SpectrumScale.h"
+#include "measurement/GraphScale.h"
 #include "support/Decibels.h"
 #include "support/Surface.h"
 

@@ -1,4 +1,4 @@
-#include "measurement/SpectrumScale.h"
+#include "measurement/GraphScale.h"
 
 #include <algorithm>
 #include <cmath>
