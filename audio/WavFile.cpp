@@ -176,9 +176,10 @@ WavInfo ReadWavInfo(const QString& path, int64_t handle) {
     if (fmt && data) {
       const int64_t frames = info.blockAlign > 0 ? info.dataSize / info.blockAlign : 0;
       info.frames = static_cast<int32_t>(std::min<int64_t>(frames, 2147483647));
-      info.durationMs = info.rate > 0 ? static_cast<int32_t>(std::nearbyint(
-                                            static_cast<double>(info.frames) / info.rate * 1000.0))
-                                      : 0;
+      // A low rate with many frames lasts longer than a 32-bit count of
+      // milliseconds can say: the duration stops at its largest value.
+      const double ms = info.rate > 0 ? static_cast<double>(info.frames) / info.rate * 1000.0 : 0.0;
+      info.durationMs = static_cast<int32_t>(std::min(std::nearbyint(ms), 2147483647.0));
       info.valid = 1;
       return info;
     }

@@ -131,4 +131,17 @@ TEST_F(WavTest, TheScanStepsOverOddChunksAndRejectsOddFormats) {
   EXPECT_EQ(ReadWavInfo(P("missing.wav"), 0).valid, 0);
 }
 
+// Found by fuzzing: 75 Hz, 8-bit mono, a data chunk claiming 2.1e9 bytes.
+TEST_F(WavTest, AVeryLongDurationStopsAtTheLargestValue) {
+  const QString p = P("long.wav");
+  QFile f(p);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(QByteArray::fromBase64("Ukn4ECR9AABXQVZFZm10IBAAAAABAAEASwAAAAAAAAACAAgAZGF0YXMAAI0AjQA="));
+  f.close();
+  const WavInfo info = ReadWavInfo(p, 0);
+  EXPECT_EQ(info.valid, 1);
+  EXPECT_EQ(info.rate, 75);
+  EXPECT_EQ(info.durationMs, 2147483647);
+}
+
 }  // namespace
