@@ -320,10 +320,39 @@ TEST_F(ListTest, ClicksAndDropsReachTheHost) {
   Release(lv.PictureList(), {50, RowY(1)}, Qt::RightButton);
   EXPECT_EQ(clicked.count(), 1);
   EXPECT_EQ(right.count(), 1);
-  // A one-character text is never cut.
-  lv.SetTabWidth(0, 450);
+}
+
+TEST_F(ListTest, AOneCharacterTextIsNeverCut) {
+  Make(1, 1);
+  lv.SetTabWidth(0, 450);  // 30 px less the margin: narrower than a large glyph
+  lv.SetStyle(40, false, QString(), 0x000000, 0xFFFFFF);
+  lv.InitTab();
   lv.SetValue(0, 0, QStringLiteral("漢"));
   lv.ReDraw();
+  int ink = 0;
+  for (int y = 0; y < lv.OneHeight() / 15; ++y)
+    for (int x = 0; x < 200; ++x) ink += lv.PictureList()->Pixel(x, y) == 0u;
+  EXPECT_GT(ink, 20);
+}
+
+TEST_F(ListTest, DraggingOverTheEdgesScrollsAfterAPause) {
+  Make(1, 60);
+  ASSERT_TRUE(lv.VBarVisible());
+  lv.ShowItem(20, 0);
+  const double h = lv.PictureList()->ScaleHeight(), row = lv.OneHeight();
+  lv.List_DragOver(50, row, 100.0);   // first sight of this point: only remembered
+  lv.List_DragOver(50, row, 100.0);   // same point, no time passed
+  EXPECT_EQ(lv.TopItem(), 20);
+  lv.List_DragOver(50, row, 100.1);   // one-row zone: needs 0.2 s
+  EXPECT_EQ(lv.TopItem(), 20);
+  lv.List_DragOver(50, row, 100.3);
+  EXPECT_EQ(lv.TopItem(), 19);
+  lv.List_DragOver(50, h - 0.2 * row, 100.3);  // moved: remembered only
+  lv.List_DragOver(50, h - 0.2 * row, 100.33);  // page zone: 0.02 s is enough
+  EXPECT_EQ(lv.TopItem(), 19 + lv.VBarLargeChange());
+  lv.SetNoOleScroll(1);
+  lv.List_DragOver(50, h - 0.2 * row, 100.9);
+  EXPECT_EQ(lv.TopItem(), 19 + lv.VBarLargeChange());
 }
 
 }  // namespace

@@ -374,3 +374,23 @@ TEST_F(FrmMainTest, ASecondInstanceEndsAtOnce) {
 }
 
 }  // namespace
+
+#include <QWheelEvent>
+
+namespace {
+
+TEST_F(FrmMainResultsTest, TheWheelScrollsTheList) {
+  FrmMain w;
+  w.show();
+  QStringList files;
+  for (int i = 0; i < 40; ++i) files << Touch(QStringLiteral("r%1.fft").arg(i));
+  w.LV_OLEDragDrop(files, 0);
+  ASSERT_TRUE(w.LV->VBarVisible());
+  const QPoint over = w.LV->geometry().center();
+  QWheelEvent wheel(QPointF(over), QPointF(w.mapToGlobal(over)), QPoint(), QPoint(0, -240), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(&w, &wheel);
+  EXPECT_EQ(w.LV->TopItem(), 6);  // two notches, three rows each
+}
+
+}  // namespace
