@@ -297,9 +297,12 @@ bool UC_ListView::eventFilter(QObject* watched, QEvent* event) {
     if (key->modifiers() & Qt::AltModifier) shift |= basic::vbAltMask;
     int value = key->key();
     emit TextComboKeyAction(isCombo, c, type == QEvent::KeyRelease ? 0 : 1, value, shift);
+    // A host that sets the key to 0 swallows it, as with a cancelled key press.
+    if (value == 0) return true;
     if (type == QEvent::KeyPress && !key->text().isEmpty()) {
       int ch = key->text().at(0).unicode(), none = 0;
       emit TextComboKeyAction(isCombo, c, 2, ch, none);
+      if (ch == 0) return true;
     }
     break;
   }

@@ -1,5 +1,6 @@
 #include "controls/UC_ListView/UC_ListView.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -308,6 +309,30 @@ TEST_F(ListTest, TimeColumnsRewriteSixDigits) {
   EXPECT_EQ(lv.TextLV(0)->text(), "12:34:56");
   lv.TextLV(0)->setText("315959");
   EXPECT_EQ(lv.Value(0, 0).toString(), "315959");
+}
+
+TEST_F(ListTest, KeysInAnEditorReachTheHostWhichMaySwallowThem) {
+  lv.resize(282, 270);
+  lv.SetNumData(1);
+  lv.Init();
+  lv.SetTabWidth(0, 3000);
+  lv.SetUseTextCombo(0, 1);
+  lv.InitTab();
+  lv.AddItem(1);
+  lv.SetSelectedItem(0);
+  std::vector<int> actions;
+  QObject::connect(&lv, &UC_ListView::TextComboKeyAction, [&](int isCombo, int tab, int action, int& key, int&) {
+    EXPECT_EQ(isCombo, 0);
+    EXPECT_EQ(tab, 0);
+    actions.push_back(action);
+    if (action == 2 && key == 'x') key = 0;  // no x in this column
+  });
+  QKeyEvent a(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
+  QCoreApplication::sendEvent(lv.TextLV(0), &a);
+  QKeyEvent x(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, "x");
+  QCoreApplication::sendEvent(lv.TextLV(0), &x);
+  EXPECT_EQ(actions, (std::vector<int>{1, 2, 1, 2}));
+  EXPECT_EQ(lv.Value(0, 0).toString(), "a");
 }
 
 TEST_F(ListTest, ClicksAndDropsReachTheHost) {
