@@ -69,8 +69,11 @@ TEST_F(GraphsTest, FrequencyAxisLabels) {
   EXPECT_EQ(labels[17].text, "|25k");
   EXPECT_EQ(labels[23].text, "|400k");
   const SpectrumScale scale(600, 10, 44100, 0);
-  for (const ScaleLabel& l : labels)
-    if (l.x < 600 * 15) EXPECT_LE(l.x, scale.X(22050) * 15 + 15) << l.text.toStdString();
+  for (const ScaleLabel& l : labels) {
+    if (l.x < 600 * 15) {
+      EXPECT_LE(l.x, scale.X(22050) * 15 + 15) << l.text.toStdString();
+    }
+  }
   EXPECT_GE(labels[17].x, 600 * 15);  // 25 kHz lies outside the picture
   pic.SetForeColor(0);
   DrawFreqScaleOn(pic, 44100);

@@ -87,7 +87,9 @@ TEST_F(RunTest, ARunCompletesByItselfAndHandsOnEveryFrameOnce) {
   for (size_t i = 0; i < stretches.size(); ++i) {
     const auto [first, last] = stretches[i];
     EXPECT_EQ(first, expectFirst);
-    if (i + 1 < stretches.size()) EXPECT_GT(last - first + 1, run.m_ChunkFrames);  // more than a chunk each
+    if (i + 1 < stretches.size()) {
+      EXPECT_GT(last - first + 1, run.m_ChunkFrames);  // more than a chunk each
+    }
     expectFirst = last + 1;
   }
   EXPECT_EQ(stretches.back().second, 16000 - 1);
