@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "audio/WaveMMIO.h"
+#include "support/ByteOrder.h"
 #include "support/FileHandle.h"
 #include "support/Paths.h"
 
@@ -14,16 +15,6 @@ namespace {
 
 using basic::FileHandle;
 
-void Put16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-  Put16(p, v);
-  Put16(p + 2, v >> 16);
-}
-uint32_t Get16(const uint8_t* p) { return p[0] | (uint32_t{p[1]} << 8); }
-uint32_t Get32(const uint8_t* p) { return Get16(p) | (Get16(p + 2) << 16); }
 
 // Opens the path when no handle was given, and closes what it opened.
 class Using {
@@ -82,26 +73,26 @@ int WriteWavHeader(const QString& path, int64_t handle, int32_t rate, int32_t bi
   std::array<uint8_t, 68> h{};
   const uint32_t blockAlign = static_cast<uint32_t>(bits * channels / 8);
   std::memcpy(h.data(), "RIFF", 4);
-  Put32(h.data() + 4, static_cast<uint32_t>(dataSize) + (extensible ? 60 : 36));
+  basic::PutLE32(h.data() + 4, static_cast<uint32_t>(dataSize) + (extensible ? 60 : 36));
   std::memcpy(h.data() + 8, "WAVEfmt ", 8);
-  Put32(h.data() + 16, extensible ? 40 : 16);
-  Put16(h.data() + 20, extensible ? 0xFFFE : 1);
-  Put16(h.data() + 22, static_cast<uint32_t>(channels));
-  Put32(h.data() + 24, static_cast<uint32_t>(rate));
-  Put32(h.data() + 28, static_cast<uint32_t>(rate) * blockAlign);
-  Put16(h.data() + 32, blockAlign);
-  Put16(h.data() + 34, static_cast<uint32_t>(bits));
+  basic::PutLE32(h.data() + 16, extensible ? 40 : 16);
+  basic::PutLE16(h.data() + 20, extensible ? 0xFFFE : 1);
+  basic::PutLE16(h.data() + 22, static_cast<uint32_t>(channels));
+  basic::PutLE32(h.data() + 24, static_cast<uint32_t>(rate));
+  basic::PutLE32(h.data() + 28, static_cast<uint32_t>(rate) * blockAlign);
+  basic::PutLE16(h.data() + 32, blockAlign);
+  basic::PutLE16(h.data() + 34, static_cast<uint32_t>(bits));
   size_t n = 36;
   if (extensible) {
-    Put16(h.data() + 36, 22);
-    Put16(h.data() + 38, static_cast<uint32_t>(bits));
-    Put32(h.data() + 40, channels == 6 ? 63 : 255);
+    basic::PutLE16(h.data() + 36, 22);
+    basic::PutLE16(h.data() + 38, static_cast<uint32_t>(bits));
+    basic::PutLE32(h.data() + 40, channels == 6 ? 63 : 255);
     static constexpr uint8_t kPcm[16] = {1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
     std::memcpy(h.data() + 44, kPcm, 16);
     n = 60;
   }
   std::memcpy(h.data() + n, "data", 4);
-  Put32(h.data() + n + 4, static_cast<uint32_t>(dataSize));
+  basic::PutLE32(h.data() + n + 4, static_cast<uint32_t>(dataSize));
   if (handle == 0) basic::DeleteFileIfAny(path);
   Using file(path, handle, basic::kOpenReadWrite);
   if (file.Get() == 0) return 0;
@@ -124,7 +115,7 @@ int64_t FindChunk(const QString& path, int64_t handle, const char identifier[4],
     }
     uint8_t sz[4];
     if (!ReadAt(file, o + 4, sz, 4, size)) return -1;
-    const uint32_t s = Get32(sz);
+    const uint32_t s = basic::GetLE32(sz);
     if (s == 0) return -1;
     o += 8 + int64_t{s} + (s & 1);
   }
@@ -136,12 +127,12 @@ int FinishWav(const QString& path, int64_t handle, int32_t trailing, int riffOnl
   const int64_t size = basic::FileSizeOfHandle(file.Get());
   if (size < 44 || size > 4294967295LL) return 0;
   uint8_t v[4];
-  Put32(v, static_cast<uint32_t>(size - 8));
+  basic::PutLE32(v, static_cast<uint32_t>(size - 8));
   if (!WriteAt(file, v, 4, 4)) return 0;
   if (riffOnly) return 1;
   const int64_t o = FindChunk(QString(), file.Get(), "data", 0);
   if (o < 36) return 0;
-  Put32(v, static_cast<uint32_t>(size - (o + 8) - trailing));
+  basic::PutLE32(v, static_cast<uint32_t>(size - (o + 8) - trailing));
   return WriteAt(file, v, 4, o + 4) ? 1 : 0;
 }
 
@@ -158,10 +149,10 @@ WavInfo ReadWavInfo(const QString& path, int64_t handle) {
     if (std::memcmp(id, "fmt ", 4) == 0) {
       uint8_t f[16];
       if (!ReadAt(file, o + 8, f, 16, info.fileSize)) return info;
-      info.formatTag = static_cast<int32_t>(Get16(f));
-      info.channels = static_cast<int16_t>(Get16(f + 2));
-      info.rate = static_cast<int32_t>(Get32(f + 4));
-      info.bits = static_cast<int16_t>(Get16(f + 14));
+      info.formatTag = static_cast<int32_t>(basic::GetLE16(f));
+      info.channels = static_cast<int16_t>(basic::GetLE16(f + 2));
+      info.rate = static_cast<int32_t>(basic::GetLE32(f + 4));
+      info.bits = static_cast<int16_t>(basic::GetLE16(f + 14));
       info.blockAlign = info.bits * info.channels / 8;
       info.formatCode = WavFormatCode(info.channels, info.bits);
       if (info.formatCode < 0) return info;
@@ -170,7 +161,7 @@ WavInfo ReadWavInfo(const QString& path, int64_t handle) {
       uint8_t sz[4];
       if (!ReadAt(file, o + 4, sz, 4, info.fileSize)) return info;
       info.dataOffset = static_cast<int32_t>(std::min<int64_t>(o + 8, INT32_MAX));
-      info.dataSize = Get32(sz);
+      info.dataSize = basic::GetLE32(sz);
       data = true;
     }
     if (fmt && data) {
@@ -185,7 +176,7 @@ WavInfo ReadWavInfo(const QString& path, int64_t handle) {
     }
     uint8_t sz[4];
     if (!ReadAt(file, o + 4, sz, 4, info.fileSize)) return info;
-    const uint32_t s = Get32(sz);
+    const uint32_t s = basic::GetLE32(sz);
     o += 8 + int64_t{s} + (s & 1);
   }
 }

@@ -7,13 +7,10 @@
 #include "support/Drawing.h"
 #include "support/Fonts.h"
 #include "support/Surface.h"
+#include "support/Rounding.h"
 
 using basic::LineKind;
 using basic::TwipsPerPixel;
-
-namespace {
-int32_t Round(double v) { return static_cast<int32_t>(std::nearbyint(v)); }
-}  // namespace
 
 void C_VU::SetFontSize(int type, float points) {
   if (type >= 0 && type < 3) m_FontSize[static_cast<size_t>(type)] = points;
@@ -45,14 +42,14 @@ void C_VU::SetMargin(float barXStart, float barXEnd, float labelX, float dbXneg)
   if (dbXneg != -1) m_DBXneg = dbXneg;
 }
 
-int32_t C_VU::BarXStart() const { return Round(m_BarXStart); }
-int32_t C_VU::BarXEnd() const { return Round(m_BarXEnd); }
+int32_t C_VU::BarXStart() const { return basic::Round32(m_BarXStart); }
+int32_t C_VU::BarXEnd() const { return basic::Round32(m_BarXEnd); }
 
 double C_VU::Thickness() const { return (2.0 * m_BarWidth - 1) * TwipsPerPixel(); }
 
 int32_t C_VU::BarCentre(int32_t index) const {
   const double a = Thickness();
-  return Round((m_BarMargin + a) * index + m_TopMargin + a / 2);
+  return basic::Round32((m_BarMargin + a) * index + m_TopMargin + a / 2);
 }
 
 uint32_t C_VU::BarColor(int set, int32_t i) const {
@@ -74,11 +71,11 @@ void C_VU::SetParms() {
   if (!m_Picture) return;
   const int tpp = TwipsPerPixel();
   m_BarLength = static_cast<float>(m_Picture->ScaleWidth()) - m_BarXStart - m_BarXEnd;
-  const int32_t red = Round(DbToMeterPos(m_RedPoint, false) / MeterZeroIndex * m_BarLength + m_BarXStart);
+  const int32_t red = basic::Round32(DbToMeterPos(m_RedPoint, false) / MeterZeroIndex * m_BarLength + m_BarXStart);
   m_RedPointX = static_cast<float>(red / tpp * tpp);
   for (auto& set : m_BarColors) set.assign(static_cast<size_t>(m_BarWidth), 0);
   for (int32_t i = 0; i < m_BarWidth; ++i) {
-    const int32_t g = Round(120.0 / m_BarWidth * i + 50), l = Round(80.0 / m_BarWidth * i + 10);
+    const int32_t g = basic::Round32(120.0 / m_BarWidth * i + 50), l = basic::Round32(80.0 / m_BarWidth * i + 10);
     m_BarColors[0][static_cast<size_t>(i)] = basic::ClampRGB(g, l, l);
     m_BarColors[1][static_cast<size_t>(i)] = basic::ClampRGB(l, g, l);
     m_BarColors[2][static_cast<size_t>(i)] = basic::ClampRGB(g, g, g);
@@ -86,12 +83,12 @@ void C_VU::SetParms() {
   const QString kanji = QStringLiteral("漢");
   for (int f = 0; f < 3; ++f) {
     SelectFont(*m_Picture, m_FontSize[static_cast<size_t>(f)]);
-    m_CharHeight[static_cast<size_t>(f)] = Round(m_Picture->TextHeight(kanji));
-    m_CharWidth[static_cast<size_t>(f)] = Round(m_Picture->TextWidth(kanji));
-    if (f < 2) m_CharOffsetY[static_cast<size_t>(f)] = Round(m_CharHeight[static_cast<size_t>(f)] / 2.0);
+    m_CharHeight[static_cast<size_t>(f)] = basic::Round32(m_Picture->TextHeight(kanji));
+    m_CharWidth[static_cast<size_t>(f)] = basic::Round32(m_Picture->TextWidth(kanji));
+    if (f < 2) m_CharOffsetY[static_cast<size_t>(f)] = basic::Round32(m_CharHeight[static_cast<size_t>(f)] / 2.0);
     if (f == 1)
       for (size_t i = 0; i < m_Labels.size(); ++i)
-        m_LabelOffset[i] = Round(m_CharWidth[1] - m_Picture->TextWidth(m_Labels[i]) / 2);
+        m_LabelOffset[i] = basic::Round32(m_CharWidth[1] - m_Picture->TextWidth(m_Labels[i]) / 2);
   }
   m_Picture->Cls();
 }
@@ -183,6 +180,6 @@ void C_VU::DrawScaleToPB(basic::PictureBox* picture) {
 int32_t C_VU::PictureHeight() const {
   const int tpp = TwipsPerPixel();
   const double a = Thickness();
-  return Round(a * (m_NumValue + 1) + m_TopMargin + m_NumValue * m_BarMargin + m_BarMargin + tpp + tpp +
+  return basic::Round32(a * (m_NumValue + 1) + m_TopMargin + m_NumValue * m_BarMargin + m_BarMargin + tpp + tpp +
                m_FontSize[2] * tpp + 6 * tpp);
 }

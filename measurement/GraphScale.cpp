@@ -4,16 +4,11 @@
 #include <cmath>
 
 #include "support/Decibels.h"
+#include "support/Rounding.h"
 
 namespace measurement {
 
-namespace {
-// Rounds half to even and keeps the result inside 32-bit range.
-int32_t Round32(double v) {
-  if (!std::isfinite(v)) return v > 0 ? INT32_MAX : INT32_MIN;
-  return static_cast<int32_t>(std::clamp(std::nearbyint(v), -2.0e9, 2.0e9));
-}
-}  // namespace
+using basic::Round32;
 
 SpectrumScale::SpectrumScale(int32_t width, int32_t height, int32_t sampleRate, float offsetDb)
     : Width(width),

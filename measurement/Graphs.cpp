@@ -6,6 +6,7 @@
 #include "measurement/GraphScale.h"
 #include "support/Decibels.h"
 #include "support/Surface.h"
+#include "support/Rounding.h"
 
 using basic::PictureBox;
 using basic::TwipsPerPixel;
@@ -14,11 +15,10 @@ namespace measurement {
 
 namespace {
 
-int32_t Round(double v) { return static_cast<int32_t>(std::clamp(std::nearbyint(v), -1.0e9, 1.0e9)); }
 
 SpectrumScale ScaleOf(const PictureBox& p, int32_t rate, float offsetDb) {
   const int tpp = TwipsPerPixel();
-  return SpectrumScale(Round(p.ScaleWidth()) / tpp, Round(p.ScaleHeight()) / tpp, rate, offsetDb);
+  return SpectrumScale(basic::Round32(p.ScaleWidth()) / tpp, basic::Round32(p.ScaleHeight()) / tpp, rate, offsetDb);
 }
 
 }  // namespace
@@ -69,7 +69,7 @@ void DrawSweepCurve(PictureBox& picture, std::span<const int16_t> level, std::sp
   if (picture.ForeColor() != color) picture.SetForeColor(color);
   picture.MoveTo(0, s.Height);
   const int64_t n = std::min<int64_t>({count, static_cast<int64_t>(level.size()), static_cast<int64_t>(freq.size())});
-  const int64_t step = running ? std::max<int64_t>(1, Round(sampleRate / 100.0)) : 1;
+  const int64_t step = running ? std::max<int64_t>(1, basic::Round32(sampleRate / 100.0)) : 1;
   // The column of each point comes from a logarithm; on a long sweep most
   // points share the column of the point before. Within a margin of the
   // frequencies where the rounded column changes, the column is known
@@ -112,7 +112,7 @@ std::vector<ScaleLabel> FreqScaleLabels(int32_t sampleRate, int32_t widthPx) {
                                              400,   630,   1000,  1600,  2500,   4000,   6300,   10000,
                                              16000, 25000, 40000, 63000, 100000, 160000, 250000, 400000};
   for (const int32_t f : kFrequencies) {
-    const double x = Round((widthPx - basic::LinToDb(f / (sampleRate * 0.5)) * (widthPx / static_cast<double>(span))) * tpp);
+    const double x = basic::Round32((widthPx - basic::LinToDb(f / (sampleRate * 0.5)) * (widthPx / static_cast<double>(span))) * tpp);
     const QString number = f < 1000 ? QString::number(f) : QString::number(f / 1000.0, 'g', 6) + QLatin1Char('k');
     labels.push_back({x, QLatin1Char('|') + number});
   }
@@ -121,7 +121,7 @@ std::vector<ScaleLabel> FreqScaleLabels(int32_t sampleRate, int32_t widthPx) {
 
 void DrawFreqScaleOn(PictureBox& picture, int32_t sampleRate) {
   picture.Cls();
-  const int32_t wp = Round(picture.ScaleWidth() / TwipsPerPixel());
+  const int32_t wp = basic::Round32(picture.ScaleWidth() / TwipsPerPixel());
   for (const ScaleLabel& label : FreqScaleLabels(sampleRate, wp)) {
     picture.SetCurrentX(label.x);
     picture.SetCurrentY(0);
@@ -135,11 +135,11 @@ void DrawWaveOn(PictureBox& picture, std::span<const WaveMMIO::StereoSample> pla
   const int32_t end = std::min<int64_t>({last, static_cast<int64_t>(play.size()) - 1,
                                           static_cast<int64_t>(capture.size()) - 1});
   const int32_t count = last - first + 1;
-  const int32_t w = std::max(1, Round(picture.ScaleWidth()) / tpp);
-  const int32_t per = std::max(1, Round(static_cast<double>(count) / w));
+  const int32_t w = std::max(1, basic::Round32(picture.ScaleWidth()) / tpp);
+  const int32_t per = std::max(1, basic::Round32(static_cast<double>(count) / w));
   const double height = picture.Height();
-  const int32_t y1 = Round((height - 4.0 * tpp) / (2.0 * tpp) / 2.0), y2 = 3 * y1;
-  const auto k = static_cast<float>(std::abs(Round((height - 2.0 * tpp) / 2.0) / tpp / 65536.0));
+  const int32_t y1 = basic::Round32((height - 4.0 * tpp) / (2.0 * tpp) / 2.0), y2 = 3 * y1;
+  const auto k = static_cast<float>(std::abs(basic::Round32((height - 2.0 * tpp) / 2.0) / tpp / 65536.0));
   picture.Cls();
   const int32_t columns = picture.Width() / tpp;
   int32_t start = std::max(first, 0);
@@ -150,10 +150,10 @@ void DrawWaveOn(PictureBox& picture, std::span<const WaveMMIO::StereoSample> pla
       a = std::max<int32_t>(a, std::abs(int32_t{play[static_cast<size_t>(j)].Left}));
       b = std::max<int32_t>(b, std::abs(int32_t{capture[static_cast<size_t>(j)].Left}));
     }
-    picture.MoveTo(i, Round(y1 - a * k));
-    picture.LineTo(i, Round(y1 + a * k));
-    picture.MoveTo(i, Round(y2 - b * k));
-    picture.LineTo(i, Round(y2 + b * k));
+    picture.MoveTo(i, basic::Round32(y1 - a * k));
+    picture.LineTo(i, basic::Round32(y1 + a * k));
+    picture.MoveTo(i, basic::Round32(y2 - b * k));
+    picture.LineTo(i, basic::Round32(y2 + b * k));
     // Columns share their last frame with the next one; with one frame per
     // column the window still moves on.
     start += std::max(per - 1, 1);

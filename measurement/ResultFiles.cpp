@@ -10,19 +10,11 @@
 #include "audio/WaveMMIO.h"
 #include "measurement/MeasurementRun.h"
 #include "measurement/TestSignal.h"
+#include "support/ByteOrder.h"
 #include "support/FileHandle.h"
 #include "support/Paths.h"
 
 namespace measurement {
-
-namespace {
-
-void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint32_t Get32(const uint8_t* p) { return p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24); }
-
-}  // namespace
 
 QString DefaultDataFolder() {
   const QString app = basic::AppFolder();
@@ -37,12 +29,12 @@ bool SaveResultFile(const QString& path, const MeasurementRun& run) {
   if (run.m_Mode != kModeSweep) {
     // Rate, count and 1024 floats, little-endian.
     std::array<uint8_t, 8 + 4 * kResultBins> bytes{};
-    Put32(bytes.data(), static_cast<uint32_t>(run.m_SampleRate));
-    Put32(bytes.data() + 4, kResultBins);
+    basic::PutLE32(bytes.data(), static_cast<uint32_t>(run.m_SampleRate));
+    basic::PutLE32(bytes.data() + 4, kResultBins);
     for (int k = 0; k < kResultBins; ++k) {
       uint32_t bits;
       std::memcpy(&bits, &run.m_Spectrum.values[static_cast<size_t>(k)], 4);
-      Put32(bytes.data() + 8 + 4 * k, bits);
+      basic::PutLE32(bytes.data() + 8 + 4 * k, bits);
     }
     basic::FileHandle h = basic::WriteFileAt(bytes.data(), 8, -1, 0, path, false);
     if (h == 0) return false;
@@ -72,12 +64,12 @@ LoadOutcome LoadResultFile(const QString& path, MeasurementRun& run) {
   if (ext == QLatin1String("fft")) {
     std::array<uint8_t, 8 + 4 * kResultBins> bytes{};
     if (basic::ReadFileAt(bytes.data(), 8, 0, 0, path, true) != 1) return LoadOutcome::Ignored;
-    if (static_cast<int32_t>(Get32(bytes.data() + 4)) != kResultBins) return LoadOutcome::Ignored;
+    if (static_cast<int32_t>(basic::GetLE32(bytes.data() + 4)) != kResultBins) return LoadOutcome::Ignored;
     if (basic::FileSizeOfPath(path) < static_cast<int64_t>(bytes.size())) return LoadOutcome::Ignored;
     if (basic::ReadFileAt(bytes.data() + 8, 4 * kResultBins, 8, 0, path, true) != 1) return LoadOutcome::Ignored;
-    run.m_SampleRate = static_cast<int32_t>(Get32(bytes.data()));
+    run.m_SampleRate = static_cast<int32_t>(basic::GetLE32(bytes.data()));
     for (int k = 0; k < kResultBins; ++k) {
-      const uint32_t bits = Get32(bytes.data() + 8 + 4 * k);
+      const uint32_t bits = basic::GetLE32(bytes.data() + 8 + 4 * k);
       std::memcpy(&run.m_Spectrum.values[static_cast<size_t>(k)], &bits, 4);
     }
     // The file holds bins 0 .. 1023 and the curve runs to 1024: the last bin

@@ -9,6 +9,7 @@
 
 #include "support/Colors.h"
 #include "support/Surface.h"
+#include "support/Rounding.h"
 
 namespace basic {
 
@@ -16,12 +17,11 @@ namespace {
 
 std::array<uint32_t, 4> g_ThemeColorCache{};
 
-int32_t Round(double v) { return static_cast<int32_t>(std::nearbyint(v)); }
 
 // a + (b - a) * t per channel, rounded.
 uint32_t Mix(uint32_t a, uint32_t b, double t) {
   const RGB16 x = SplitRGB(a), y = SplitRGB(b);
-  return ClampRGB(Round(x.r + (y.r - x.r) * t), Round(x.g + (y.g - x.g) * t), Round(x.b + (y.b - x.b) * t));
+  return ClampRGB(basic::Round32(x.r + (y.r - x.r) * t), basic::Round32(x.g + (y.g - x.g) * t), basic::Round32(x.b + (y.b - x.b) * t));
 }
 
 QColor Q(uint32_t color) { return QColor::fromRgb(ToQRgb(color)); }
@@ -137,7 +137,7 @@ uint32_t ClampRGB(int32_t r, int32_t g, int32_t b) {
 
 uint32_t AdjustColor(uint32_t color, int32_t dr, int32_t dg, int32_t db, float factor) {
   const RGB16 c = SplitRGB(color);
-  if (factor != -1.0f) return ClampRGB(Round(c.r * factor), Round(c.g * factor), Round(c.b * factor));
+  if (factor != -1.0f) return ClampRGB(basic::Round32(c.r * factor), basic::Round32(c.g * factor), basic::Round32(c.b * factor));
   return ClampRGB(c.r + dr, c.g + dg, c.b + db);
 }
 
@@ -156,9 +156,9 @@ uint32_t ThemeColor(int index) {
                         : index == 2 ? SysColor(COLOR_BTNSHADOW)
                                      : SysColor(COLOR_BTNFACE);
   const RGB16 c = SplitRGB(base);
-  const int a = std::max(1, Round((c.r + c.g + c.b) / 3.0));
+  const int a = std::max(1, basic::Round32((c.r + c.g + c.b) / 3.0));
   const double k = kTarget[index] / static_cast<double>(a);
-  uint32_t result = ClampRGB(Round(k * c.r), Round(k * c.g), Round(k * c.b));
+  uint32_t result = ClampRGB(basic::Round32(k * c.r), basic::Round32(k * c.g), basic::Round32(k * c.b));
   if (result == 0) result = 1;  // 0 marks an entry not yet computed
   cached = result;
   return result;
@@ -227,7 +227,7 @@ uint32_t PanelRowColor(int style, int i, int hp, uint32_t c2) {
     tb += shade;
   }
   const RGB16 c = SplitRGB(c2);
-  const auto ch = [](int16_t base, int32_t t) { return Round(base / 275.0 * t + base * 0.25); };
+  const auto ch = [](int16_t base, int32_t t) { return basic::Round32(base / 275.0 * t + base * 0.25); };
   return ClampRGB(ch(c.r, tr), ch(c.g, tg), ch(c.b, tb));
 }
 
@@ -236,7 +236,7 @@ void PaintBackground(PictureBox& s, int style, int64_t c1in, int64_t c2in, int64
   if (style < -2 || style > 15) return;
   const double tpp = TwipsPerPixel();
   const double ws = s.ScaleWidth(), hs = s.ScaleHeight();
-  const int wp = Round(ws) / static_cast<int>(tpp), hp = Round(hs) / static_cast<int>(tpp);
+  const int wp = basic::Round32(ws) / static_cast<int>(tpp), hp = basic::Round32(hs) / static_cast<int>(tpp);
   const uint32_t c1 = c1in == -1 ? ThemeColor(0) : static_cast<uint32_t>(c1in);
   const uint32_t c2 = c2in == -1 ? ThemeColor(1) : static_cast<uint32_t>(c2in);
   const uint32_t c3 = c3in == -1 ? ThemeColor(2) : static_cast<uint32_t>(c3in);
@@ -269,7 +269,7 @@ void PaintBackground(PictureBox& s, int style, int64_t c1in, int64_t c2in, int64
       if (style == 11) RaisedFrame(s, c1, ramp[8]);
       return;
     case 2: {
-      const int n = std::max(1, Round(hs + ws + 20) / static_cast<int>(tpp));
+      const int n = std::max(1, basic::Round32(hs + ws + 20) / static_cast<int>(tpp));
       // Each diagonal runs one step past the top edge so that its last pixel
       // (on row 0) is drawn too.
       for (int i = 0; i <= n; ++i)
@@ -285,7 +285,7 @@ void PaintBackground(PictureBox& s, int style, int64_t c1in, int64_t c2in, int64
       const double sign = style == 3 ? -1 : 1;
       for (int i = 0; i <= wp; ++i)
         s.Line(i * tpp, 0, i * tpp, hs,
-               ClampRGB(Round(start.r + sign * sr * i), Round(start.g + sign * sg * i), Round(start.b + sign * sb * i)));
+               ClampRGB(basic::Round32(start.r + sign * sr * i), basic::Round32(start.g + sign * sg * i), basic::Round32(start.b + sign * sb * i)));
       return;
     }
     case 5:
@@ -293,7 +293,7 @@ void PaintBackground(PictureBox& s, int style, int64_t c1in, int64_t c2in, int64
     case 7:
     case 8: {
       const bool rows = style == 5 || style == 7;
-      const int n = std::max(1, Round(rows ? hs : ws) / (2 * static_cast<int>(tpp)));
+      const int n = std::max(1, basic::Round32(rows ? hs : ws) / (2 * static_cast<int>(tpp)));
       for (int i = 0; i <= n; ++i) {
         const double t = 1.0 - static_cast<double>(i) / n;  // s of the gradient
         const uint32_t near = Mix(c1, c2, t), far = Mix(c3, c2, t);

@@ -9,13 +9,10 @@
 #include "support/Drawing.h"
 #include "support/Fonts.h"
 #include "support/Surface.h"
+#include "support/Rounding.h"
 
 using basic::PictureBox;
 using basic::TwipsPerPixel;
-
-namespace {
-int32_t Round(double v) { return static_cast<int32_t>(std::nearbyint(v)); }
-}  // namespace
 
 UC_Buttons::UC_Buttons(QWidget* parent)
     : QWidget(parent),
@@ -70,8 +67,8 @@ void UC_Buttons::TintIcons() {
       for (int x = 18 * n; x < 18 * n + 18; ++x) {
         const QRgb c = img.pixel(x, y);
         if ((c & 0xFFFFFF) == 0) continue;
-        img.setPixel(x, y, qRgb(std::min(255, Round(qRed(c) * fr)), std::min(255, Round(qGreen(c) * fg)),
-                                std::min(255, Round(qBlue(c) * fb))));
+        img.setPixel(x, y, qRgb(std::min(255, basic::Round32(qRed(c) * fr)), std::min(255, basic::Round32(qGreen(c) * fg)),
+                                std::min(255, basic::Round32(qBlue(c) * fb))));
       }
   }
   m_IconsTinted = true;
@@ -83,11 +80,11 @@ void UC_Buttons::CentreContent(int32_t index) {
   const double h = m_ButtonHeight;
   if (b.normalIcon == -1 && b.altIcon == -1) {
     const double th = m_PictureButton->TextHeight(b.caption) / tpp, tw = m_PictureButton->TextWidth(b.caption) / tpp;
-    b.contentTop = Round(h / 2 - th / 2);
-    b.contentLeft = Round(b.left + m_ButtonWidth / 2.0 - tw / 2);
+    b.contentTop = basic::Round32(h / 2 - th / 2);
+    b.contentLeft = basic::Round32(b.left + m_ButtonWidth / 2.0 - tw / 2);
   } else {
-    b.contentTop = Round(h / 2 - 9);
-    b.contentLeft = Round(b.left + m_ButtonWidth / 2.0 - 9);
+    b.contentTop = basic::Round32(h / 2 - 9);
+    b.contentLeft = basic::Round32(b.left + m_ButtonWidth / 2.0 - 9);
   }
 }
 
@@ -133,7 +130,7 @@ void UC_Buttons::Init() {
     m_PictureButton->LineTo(total - 1, h);
   }
   for (int32_t i = 0; i < m_NumButtons; ++i) {
-    m_Buttons[static_cast<size_t>(i)].left = Round(m_MimiWidth + 1 + static_cast<double>(m_ButtonWidth) * i);
+    m_Buttons[static_cast<size_t>(i)].left = basic::Round32(m_MimiWidth + 1 + static_cast<double>(m_ButtonWidth) * i);
     CentreContent(i);
     DrawButton(i, 0);
   }

@@ -11,12 +11,9 @@
 #include "support/Colors.h"
 #include "support/Fonts.h"
 #include "support/Surface.h"
+#include "support/Rounding.h"
 
 using basic::TwipsPerPixel;
-
-namespace {
-int32_t Round(double v) { return static_cast<int32_t>(std::nearbyint(v)); }
-}  // namespace
 
 void UC_ListView::Init() {
   m_Tabs.assign(static_cast<size_t>(std::max(m_NumData, 1)), TabInfo{});
@@ -150,7 +147,7 @@ void UC_ListView::SetTabWidthAuto() {
     for (int32_t i = 0; i < m_ItemCount; ++i) widest = std::max(widest, m_PictureList->TextWidth(Value(i, c).toString()));
     if (m_Tabs[static_cast<size_t>(c)].TabOrder == 0 && !m_IconDisabled) widest += 16 * tpp;
     widest += 16 * tpp;
-    m_Tabs[static_cast<size_t>(c)].TabWidth = std::max(450, Round(widest));
+    m_Tabs[static_cast<size_t>(c)].TabWidth = std::max(450, basic::Round32(widest));
   }
   CalcTabPositions();
   ReDrawTab(-1);
@@ -276,7 +273,7 @@ void UC_ListView::InitTab() {
                            ? basic::UiFonts()[static_cast<size_t>(m_FontSlots[0])].HeightFactor
                            : 1.0f;
   const double t = m_PictureList->TextHeight(QStringLiteral("漢")) * factor;
-  const int32_t base = Round(t * 1.4);
+  const int32_t base = basic::Round32(t * 1.4);
   int32_t f = base;
   if (anyCombo) f = m_ComboLV[0]->sizeHint().height() * tpp + 2 * tpp;
   else if (anyList) f = 300 + 2 * tpp;
@@ -284,7 +281,7 @@ void UC_ListView::InitTab() {
   f = std::max(f, base);
   m_OneHeight = std::max(m_OneHeight, f);
   m_SelBoxHeight = m_OneHeight;
-  m_TextOffsetY = Round((m_OneHeight - t) / 2);
+  m_TextOffsetY = basic::Round32((m_OneHeight - t) / 2);
   if (!anyText && !anyCombo && !anyList) {
     m_EditorOffsetY = m_TextOffsetY - 4 * tpp;
   } else {

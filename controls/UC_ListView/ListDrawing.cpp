@@ -15,13 +15,13 @@
 #include "support/Drawing.h"
 #include "support/Fonts.h"
 #include "support/Surface.h"
+#include "support/Rounding.h"
 
 using basic::PictureBox;
 using basic::TwipsPerPixel;
 
 namespace {
 
-int32_t Round(double v) { return static_cast<int32_t>(std::clamp(std::nearbyint(v), -2.0e9, 2.0e9)); }
 
 constexpr int kHeaderTwips = 270;
 constexpr int kBarTwips = 270;
@@ -215,7 +215,7 @@ void UC_ListView::SetVbarParm() {
   QWidget* vbar = m_VBar1 ? static_cast<QWidget*>(m_VBar1) : m_VBar2;
   QWidget* hbar = m_HBar1 ? static_cast<QWidget*>(m_HBar1) : m_HBar2;
   if (!vbar || !hbar) return;
-  int32_t h = Round(m_PictureAll->height() * tpp - m_PictureList->y() * tpp - 4 * tpp);
+  int32_t h = basic::Round32(m_PictureAll->height() * tpp - m_PictureList->y() * tpp - 4 * tpp);
   const int64_t rowsHeight = int64_t{m_ItemCount} * m_OneHeight;
   bool needV = !(m_ItemCount < 1 || m_VbarDisabled == 1) && rowsHeight >= h;
   int32_t w = m_PictureAll->width() * tpp - 4 * tpp - (needV ? vbar->width() * tpp : 0);
@@ -234,7 +234,7 @@ void UC_ListView::SetVbarParm() {
 
   if (needV) {
     const int32_t max = std::max(1, m_ItemCount - m_VisibleRows + 1);
-    const int32_t large = std::max(1, Round(static_cast<double>(max) * m_VisibleRows / m_ItemCount));
+    const int32_t large = std::max(1, basic::Round32(static_cast<double>(max) * m_VisibleRows / m_ItemCount));
     vbar->resize(vbar->width(), std::max(1, h / tpp - 4));
     const int32_t value = std::min(BarValue(true), max);
     if (m_VBar1) {
@@ -257,7 +257,7 @@ void UC_ListView::SetVbarParm() {
   if (needH) {
     int32_t max = std::max(1, total - w);
     if (!m_UseUCBar) max = std::min(max, 32767);
-    const int32_t large = std::max(1, Round(static_cast<double>(max) * w / std::max(total, 1)));
+    const int32_t large = std::max(1, basic::Round32(static_cast<double>(max) * w / std::max(total, 1)));
     hbar->resize(std::max(1, w / tpp), hbar->height());
     const int32_t value = std::min(BarValue(false), max);
     if (m_HBar1) {
@@ -312,7 +312,7 @@ void UC_ListView::ReDraw() {
                             basic::ClampRGB(204, 255, 255), basic::LineKind::FilledBox);
   if (m_ItemCount > 0) {
     const bool icons = !m_IconDisabled;
-    const int32_t y0 = Round((static_cast<double>(m_OneHeight) / tpp - 16) / 2);
+    const int32_t y0 = basic::Round32((static_cast<double>(m_OneHeight) / tpp - 16) / 2);
     for (int32_t r = 0; r <= rows && m_TopItem + r < m_ItemCount; ++r) {
       const int32_t item = m_TopItem + r;
       const ListItem& it = m_Items[static_cast<size_t>(item)];
@@ -476,7 +476,7 @@ void UC_ListView::SetTopItem(int32_t item, int32_t setToTop, int32_t ifHidden) {
     m_TopItem = 0;
     m_LastTop = 0;
   } else {
-    const int32_t target = setToTop ? item : Round(item - m_VisibleRows / 2.0);
+    const int32_t target = setToTop ? item : basic::Round32(item - m_VisibleRows / 2.0);
     if (ifHidden == 0 || item < m_TopItem || item > m_TopItem + m_VisibleRows - 1) {
       m_TopItem = std::clamp(target, 0, BarMax(true));
       SetBarValue(true, m_TopItem);

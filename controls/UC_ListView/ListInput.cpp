@@ -12,17 +12,14 @@
 
 #include "controls/UC_ListView/UC_ListView.h"
 #include "support/Surface.h"
+#include "support/Rounding.h"
 
 using basic::TwipsPerPixel;
-
-namespace {
-int32_t Round(double v) { return static_cast<int32_t>(std::clamp(std::nearbyint(v), -2.0e9, 2.0e9)); }
-}  // namespace
 
 int32_t UC_ListView::RowAt(double y) const {
   const int tpp = TwipsPerPixel();
   if (m_OneHeight <= 0) return 0;
-  const int32_t u = m_TopItem + Round(y - 4 * tpp) / m_OneHeight;
+  const int32_t u = m_TopItem + basic::Round32(y - 4 * tpp) / m_OneHeight;
   return std::clamp(u, 0, std::max(0, m_ItemCount - 1));
 }
 
@@ -140,11 +137,11 @@ void UC_ListView::List_MouseMove(int button, int, double x, double y) {
   if (m_ShowToolTip && m_ItemCount > 0) m_PictureList->setToolTip(Value(RowAt(y), TabAt(x)).toString());
   if ((button & basic::vbLeftButton) && m_UseScroll) {
     if (VBarVisible() && m_OneHeight > 0) {
-      const int32_t top = Round(m_DownTop + Round(m_DownY - y) / m_OneHeight);
+      const int32_t top = basic::Round32(m_DownTop + basic::Round32(m_DownY - y) / m_OneHeight);
       if (top != m_TopItem) SetTopItem(std::clamp(top, 0, std::max(0, m_ItemCount - 1)), 1, 0);
     }
     if (HBarVisible()) {
-      SetBarValue(false, std::clamp(Round(m_DownX - x + m_DownLeft), BarMin(false), BarMax(false)));
+      SetBarValue(false, std::clamp(basic::Round32(m_DownX - x + m_DownLeft), BarMin(false), BarMax(false)));
       SyncHorizontal();
     }
   } else if ((button & basic::vbLeftButton) && m_ItemCount > 0 && m_DownX != -1 && m_DownY != -1) {
@@ -209,7 +206,7 @@ void UC_ListView::Tab_MouseMove(int button, int, double x, double) {
   }
   if ((button & basic::vbLeftButton) && m_ResizingTab != -1 && m_SizingPointer) {
     TabInfo& t = m_Tabs[static_cast<size_t>(m_ResizingTab)];
-    t.TabWidth = std::max(450, Round(t.TabWidth + (x + m_HScrollPos + 3 * tpp - t.TabRight)));
+    t.TabWidth = std::max(450, basic::Round32(t.TabWidth + (x + m_HScrollPos + 3 * tpp - t.TabRight)));
     CalcTabPositions();
     ReDrawTab(-1);
   }

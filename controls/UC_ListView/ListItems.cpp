@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
-#include <stdexcept>
 
 #include "controls/UC_ListView/UC_ListView.h"
 
@@ -113,73 +112,68 @@ void UC_ListView::DeleteSelected() {
   m_SelectedItem = -1;
 }
 
-QVariant UC_ListView::Value(int32_t index, int32_t data) const {
+UC_ListView::ListItem* UC_ListView::ItemAt(int32_t index) {
   const int32_t i = Resolve(index);
-  if (i < 0 || data < 0 || data >= m_NumData) return {};
-  const auto& d = m_Items[static_cast<size_t>(i)].Data;
-  return static_cast<size_t>(data) < d.size() ? d[static_cast<size_t>(data)] : QVariant();
+  return i < 0 ? nullptr : &m_Items[static_cast<size_t>(i)];
+}
+
+const UC_ListView::ListItem* UC_ListView::ItemAt(int32_t index) const {
+  const int32_t i = Resolve(index);
+  return i < 0 ? nullptr : &m_Items[static_cast<size_t>(i)];
+}
+
+QVariant UC_ListView::Value(int32_t index, int32_t data) const {
+  const QVariant* cell = CellOf(ItemAt(index), false, data, m_NumData);
+  return cell ? *cell : QVariant();
 }
 
 void UC_ListView::SetValue(int32_t index, int32_t data, const QVariant& value) {
-  const int32_t i = Resolve(index);
-  if (i < 0 || data < 0 || data >= m_NumData) return;
-  auto& d = m_Items[static_cast<size_t>(i)].Data;
-  if (static_cast<size_t>(data) < d.size()) d[static_cast<size_t>(data)] = value;
+  if (QVariant* cell = CellOf(ItemAt(index), false, data, m_NumData)) *cell = value;
 }
 
 QVariant UC_ListView::AuxID(int32_t index, int32_t aux) const {
-  const int32_t i = Resolve(index);
-  if (i < 0 || aux < 0 || aux >= m_NumAux) return {};
-  const auto& a = m_Items[static_cast<size_t>(i)].Aux;
-  return static_cast<size_t>(aux) < a.size() ? a[static_cast<size_t>(aux)] : QVariant();
+  const QVariant* cell = CellOf(ItemAt(index), true, aux, m_NumAux);
+  return cell ? *cell : QVariant();
 }
 
 void UC_ListView::SetAuxID(int32_t index, int32_t aux, const QVariant& value) {
-  const int32_t i = Resolve(index);
-  if (i < 0 || aux < 0 || aux >= m_NumAux) return;
-  auto& a = m_Items[static_cast<size_t>(i)].Aux;
-  if (static_cast<size_t>(aux) < a.size()) a[static_cast<size_t>(aux)] = value;
+  if (QVariant* cell = CellOf(ItemAt(index), true, aux, m_NumAux)) *cell = value;
 }
 
 int32_t UC_ListView::IconType(int32_t index) const {
-  const int32_t i = Resolve(index);
-  return i < 0 ? 0 : m_Items[static_cast<size_t>(i)].IconType;
+  const ListItem* item = ItemAt(index);
+  return item ? item->IconType : 0;
 }
 
 void UC_ListView::SetIconType(int32_t index, int32_t icon) {
-  const int32_t i = Resolve(index);
-  if (i >= 0) m_Items[static_cast<size_t>(i)].IconType = icon;
+  if (ListItem* item = ItemAt(index)) item->IconType = icon;
 }
 
-// Colour, line and mark reads take -1 and explicit indexes only: -2 reads 0.
 uint32_t UC_ListView::DispColor(int32_t index) const {
-  const int32_t i = index == -2 ? -3 : Resolve(index);
-  return i < 0 ? 0 : m_Items[static_cast<size_t>(i)].DispColor;
+  const ListItem* item = ItemAtNoLast(index);
+  return item ? item->DispColor : 0;
 }
 
 void UC_ListView::SetDispColor(int32_t index, uint32_t color) {
-  const int32_t i = Resolve(index);
-  if (i >= 0) m_Items[static_cast<size_t>(i)].DispColor = color;
+  if (ListItem* item = ItemAt(index)) item->DispColor = color;
 }
 
 uint32_t UC_ListView::HLine(int32_t index) const {
-  const int32_t i = index == -2 ? -3 : Resolve(index);
-  return i < 0 ? 0 : m_Items[static_cast<size_t>(i)].HLine;
+  const ListItem* item = ItemAtNoLast(index);
+  return item ? item->HLine : 0;
 }
 
 void UC_ListView::SetHLine(int32_t index, uint32_t color) {
-  const int32_t i = Resolve(index);
-  if (i >= 0) m_Items[static_cast<size_t>(i)].HLine = color;
+  if (ListItem* item = ItemAt(index)) item->HLine = color;
 }
 
 int32_t UC_ListView::IsSelected(int32_t index) const {
-  const int32_t i = index == -2 ? -3 : Resolve(index);
-  return i < 0 ? 0 : m_Items[static_cast<size_t>(i)].IsSelected;
+  const ListItem* item = ItemAtNoLast(index);
+  return item ? item->IsSelected : 0;
 }
 
 void UC_ListView::SetIsSelected(int32_t index, int32_t mark) {
-  const int32_t i = Resolve(index);
-  if (i >= 0) m_Items[static_cast<size_t>(i)].IsSelected = mark;
+  if (ListItem* item = ItemAt(index)) item->IsSelected = mark;
   if (index == -1 && mark == 0) m_SelectedItem = -1;
 }
 

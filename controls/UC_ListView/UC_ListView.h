@@ -240,6 +240,18 @@ class UC_ListView : public QWidget {
 
   // Items
   int32_t Resolve(int32_t index) const;  // -1/-2 to an item, or -3 for none
+  // The item an index names (-1 current, -2 last), or nullptr.
+  ListItem* ItemAt(int32_t index);
+  const ListItem* ItemAt(int32_t index) const;
+  // For the colour, line and mark reads, which take -1 and explicit indexes only.
+  const ListItem* ItemAtNoLast(int32_t index) const { return index == -2 ? nullptr : ItemAt(index); }
+  // Value `column` of the item's data (or aux) values, or nullptr.
+  template <typename Item>
+  static auto CellOf(Item* item, bool aux, int32_t column, int32_t count) -> decltype(&item->Data[0]) {
+    if (!item || column < 0 || column >= count) return nullptr;
+    auto& cells = aux ? item->Aux : item->Data;
+    return static_cast<size_t>(column) < cells.size() ? &cells[static_cast<size_t>(column)] : nullptr;
+  }
   bool ValidColumn(int32_t c) const { return c >= 0 && c < static_cast<int32_t>(m_Tabs.size()); }
   void EnsureItemCapacity(int32_t last);
   ListItem BlankItem() const;

@@ -8,13 +8,13 @@
 #include "support/Colors.h"
 #include "support/Drawing.h"
 #include "support/Surface.h"
+#include "support/Rounding.h"
 
 using basic::PictureBox;
 using basic::TwipsPerPixel;
 
 namespace {
 
-int32_t Round(double v) { return static_cast<int32_t>(std::clamp(std::nearbyint(v), -2.0e9, 2.0e9)); }
 
 // Four small triangles side by side (pressed low, pressed high, normal low,
 // normal high), image rows from 0 and mask rows from the mask row.
@@ -74,8 +74,6 @@ UC_Slider::UC_Slider(QWidget* parent)
   connect(m_PictureSlider, &PictureBox::DblClick, this, &UC_Slider::OnTrackDblClick);
 }
 
-void UC_Slider::resizeEvent(QResizeEvent*) {}
-
 void UC_Slider::SetNoArrow(int32_t v) {
   m_NoArrow = v;
   m_Disabletrim = -1;
@@ -83,7 +81,7 @@ void UC_Slider::SetNoArrow(int32_t v) {
 
 void UC_Slider::SetPointerSizeTwips(int32_t twips) {
   m_PointerSize = twips;
-  m_Travel = Round(m_TrackLength - m_PointerSize);
+  m_Travel = basic::Round32(m_TrackLength - m_PointerSize);
 }
 
 void UC_Slider::SetMax(int32_t v) {
@@ -154,9 +152,9 @@ void UC_Slider::Init2() {
   const int tpp = TwipsPerPixel();
   const double along = m_IsVertical ? m_PictureSlider->ScaleHeight() : m_PictureSlider->ScaleWidth();
   m_TrackLength = std::max(15.0, along - 4.0 * tpp);
-  m_Travel = Round(m_TrackLength - m_PointerSize);
+  m_Travel = basic::Round32(m_TrackLength - m_PointerSize);
   const int pointerPx = std::max(1, m_PointerSize / tpp);
-  const int thickPx = std::max(1, Round(m_TrackThickness) / tpp);
+  const int thickPx = std::max(1, basic::Round32(m_TrackThickness) / tpp);
   if (m_IsVertical) m_PictureGrad->SetPixelSize(thickPx, pointerPx);
   else m_PictureGrad->SetPixelSize(pointerPx, thickPx);
   m_PictureGrad->Cls();
@@ -188,7 +186,7 @@ void UC_Slider::Init2() {
 void UC_Slider::SetPointerSize(float fraction) {
   if (fraction >= 1) fraction = 0.95f;
   const int tpp = TwipsPerPixel();
-  m_PointerSize = std::max(Round(m_TrackLength * fraction), 8 * tpp);
+  m_PointerSize = std::max(basic::Round32(m_TrackLength * fraction), 8 * tpp);
   Init2();
 }
 
@@ -207,13 +205,13 @@ void UC_Slider::DrawPointerAt(double position) {
 void UC_Slider::SetValue(int32_t v) {
   if (m_Range == 0) return;
   m_Value = std::clamp(v, std::min(m_Min, m_Max), std::max(m_Min, m_Max));
-  DrawPointerAt(Round(static_cast<double>(m_Travel) / m_Range * (m_Value - m_Min)));
+  DrawPointerAt(basic::Round32(static_cast<double>(m_Travel) / m_Range * (m_Value - m_Min)));
 }
 
 void UC_Slider::Draw(int32_t position) {
   if (m_Range == 0 || m_Travel == 0) return;
   double p = position;
-  m_Value = Round(static_cast<double>(m_Range) / m_Travel * p + m_Min);
+  m_Value = basic::Round32(static_cast<double>(m_Range) / m_Travel * p + m_Min);
   if (m_Value > m_Max) {
     m_Value = m_Max;
     p = m_TrackLength - m_PointerSize;
@@ -240,7 +238,7 @@ void UC_Slider::OnTrackDown(int button, int, double x, double y) {
   if (button == basic::vbLeftButton) {
     if (m_PointerPos < c) m_GrabOffset = c < m_PointerPos + m_PointerSize ? c - m_PointerPos : m_PointerSize / 2.0;
     else m_GrabOffset = m_PointerSize / 2.0;
-    Draw(Round(c - m_GrabOffset));
+    Draw(basic::Round32(c - m_GrabOffset));
   }
   m_Clicked = -1;
   emit MouseUD(true, button);
@@ -253,7 +251,7 @@ void UC_Slider::OnTrackMove(int button, int, double x, double y) {
   if (c == m_LastMove) return;
   m_LastMove = c;
   basic::DoEvents();
-  Draw(Round(c - m_GrabOffset));
+  Draw(basic::Round32(c - m_GrabOffset));
   emit Scrolled(button);
 }
 

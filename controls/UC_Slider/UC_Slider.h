@@ -59,9 +59,6 @@ class UC_Slider : public QWidget {
   void Scrolled(int nButton);
   void DblClicked();
 
- protected:
-  void resizeEvent(QResizeEvent* event) override;
-
  private:
   double Along(double x, double y) const { return m_IsVertical ? y : x; }
   void DrawPointerAt(double position);

@@ -6,13 +6,10 @@
 #include "support/Drawing.h"
 #include "support/Fonts.h"
 #include "support/Surface.h"
+#include "support/Rounding.h"
 
 using basic::PictureBox;
 using basic::TwipsPerPixel;
-
-namespace {
-int32_t Round(double v) { return static_cast<int32_t>(std::nearbyint(v)); }
-}  // namespace
 
 UC_TextPicture::UC_TextPicture(QWidget* parent) : QWidget(parent), m_Pic0(new PictureBox(this)) {
   connect(m_Pic0, &PictureBox::MouseDown, this, &UC_TextPicture::OnDown);
@@ -65,10 +62,10 @@ void UC_TextPicture::AddTextSpace(float size, int16_t bold, int16_t italic, cons
     double y = (m_Pic0->ScaleHeight() - t) / 2;
     const QString used = face.isEmpty() ? basic::DefaultUiFace() : face;
     if (used == QStringLiteral("メイリオ")) y += tpp;
-    space.top = Round(std::max(0.0, y));
+    space.top = basic::Round32(std::max(0.0, y));
   } else {
     const double factor = entry ? entry->HeightFactor : 1.0;
-    space.top = Round(top - (1 - factor) * t / 2 + tpp);
+    space.top = basic::Round32(top - (1 - factor) * t / 2 + tpp);
   }
   m_Spaces.push_back(space);
 }
