@@ -9,10 +9,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLibraryInfo>
+#include <QSaveFile>
 #include <QStringList>
 #include <chrono>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "support/Surface.h"
 
@@ -143,27 +145,42 @@ int MoveFileRetry(const QString& source, const QString& target, int replace) {
 
 RetryWait SetRetryWait(RetryWait wait) { return std::exchange(RetryWaitFn(), std::move(wait)); }
 
+namespace {
+CopyFault& CopyFaultFn() {
+  static CopyFault fault;
+  return fault;
+}
+}  // namespace
+
+CopyFault SetCopyFault(CopyFault fault) { return std::exchange(CopyFaultFn(), std::move(fault)); }
+
 int CopyFileTo(const QString& source, const QString& target, int deleteTargetFirst) {
   if (source.isEmpty() || target.isEmpty()) return 0;
   if (!QFileInfo(source).isFile()) return 0;
   // Copying a file onto itself must not delete it first: it is already there.
   if (QFileInfo(source).canonicalFilePath() == QFileInfo(target).canonicalFilePath()) return 1;
   if (deleteTargetFirst && FileExists(target) && !DeleteFileIfAny(target)) return 0;
-  // Copy next to the target, then put it in place, so a failed copy never
-  // leaves a half-written target behind.
-  const QString temp = target + QStringLiteral(".part");
-  QFile::remove(temp);
-  if (!QFile::copy(source, temp)) return 0;
-  QFile::setPermissions(temp, QFile::permissions(temp) | QFileDevice::WriteOwner);
-  if (QFileInfo::exists(target) && !QFile::remove(target)) {
-    QFile::remove(temp);
-    return 0;
+  QFile in(source);
+  if (!in.open(QIODevice::ReadOnly)) return 0;
+  // QSaveFile writes to a new file of its own beside the target and renames
+  // it over the target on commit; anything short of a complete copy is
+  // removed and the target stays as it was.
+  QSaveFile out(target);
+  out.setDirectWriteFallback(false);
+  if (!out.open(QIODevice::WriteOnly)) return 0;
+  std::vector<char> block(size_t{1} << 16);
+  int64_t copied = 0;
+  for (;;) {
+    const qint64 n = in.read(block.data(), static_cast<qint64>(block.size()));
+    if (n == 0) break;
+    if (n < 0 || (CopyFaultFn() && CopyFaultFn()(copied)) || out.write(block.data(), n) != n) {
+      out.cancelWriting();
+      out.commit();  // discards the new file
+      return 0;
+    }
+    copied += n;
   }
-  if (!QFile::rename(temp, target)) {
-    QFile::remove(temp);
-    return 0;
-  }
-  return 1;
+  return out.commit() ? 1 : 0;
 }
 
 QString SplitPath(const QString& path, int folder, int separator, int baseName, int dot, int extension,

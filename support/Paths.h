@@ -34,6 +34,10 @@ int DeleteFileIfAny(const QString& path);
 int RenameFile(const QString& oldPath, const QString& newPath);
 // Up to 10 rename attempts, waiting 10, 20, ... 90 ms between them.
 int MoveFileRetry(const QString& source, const QString& target, int replace);
+// Copies into a uniquely named file beside the target, which takes the
+// target's place only once the copy is complete: a failed copy leaves the
+// target as it was and no other file is touched. Copying a file onto itself
+// does nothing (and succeeds).
 int CopyFileTo(const QString& source, const QString& target, int deleteTargetFirst);
 
 // The selected parts of a path, in this order: folder, separator (whenever
@@ -53,6 +57,11 @@ QString UniqueFileName(const QString& path, int keepFolder, int keepExtension, i
 // Waits while letting window events run. A wait of 0 or less only lets
 // pending events run once; sleepMs > 0 sleeps between passes.
 void WaitMs(int32_t waitMs, int32_t sleepMs);
+
+// Tests make a copy fail part-way: the hook sees the bytes copied so far
+// (before each block) and answers true to fail there.
+using CopyFault = std::function<bool(int64_t copied)>;
+CopyFault SetCopyFault(CopyFault fault);
 
 // The wait MoveFileRetry uses between attempts (tests replace it).
 using RetryWait = std::function<void(int32_t ms)>;

@@ -124,6 +124,30 @@ TEST_F(PathsTest, CopyFileTo) {
   EXPECT_EQ(a.readAll(), "AAA");
 }
 
+TEST_F(PathsTest, AFailedCopyLeavesTheTargetAndEveryOtherFileAlone) {
+  Touch(P("a"), QByteArray(200000, 'a'));
+  Touch(P("b"), "old b");
+  Touch(P("b.part"), "someone's .part file");
+  SetCopyFault([](int64_t copied) { return copied >= 65536; });
+  EXPECT_EQ(CopyFileTo(P("a"), P("b"), 0), 0);
+  SetCopyFault({});
+  QFile b(P("b")), part(P("b.part"));
+  ASSERT_TRUE(b.open(QIODevice::ReadOnly));
+  EXPECT_EQ(b.readAll(), "old b");
+  ASSERT_TRUE(part.open(QIODevice::ReadOnly));
+  EXPECT_EQ(part.readAll(), "someone's .part file");
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+  // A copy that completes replaces the target and still leaves the .part file.
+  EXPECT_EQ(CopyFileTo(P("a"), P("b"), 0), 1);
+  b.close();
+  ASSERT_TRUE(b.open(QIODevice::ReadOnly));
+  EXPECT_EQ(b.readAll(), QByteArray(200000, 'a'));
+  EXPECT_TRUE(QFile::exists(P("b.part")));
+  // Into a folder that is not there: nothing is made.
+  EXPECT_EQ(CopyFileTo(P("a"), P("nowhere/b"), 0), 0);
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+}
+
 TEST_F(PathsTest, UniqueFileNameCountsUp) {
   EXPECT_EQ(UniqueFileName(P("a.log"), 1, 1, 3, 0), P("a.log"));
   EXPECT_EQ(UniqueFileName(P("a.log"), 0, 0, 3, 0), "a");
