@@ -7,9 +7,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 namespace WaveMMIO {
 
@@ -58,24 +63,43 @@ class PortAudioLibrary {
     m_Ok = WithStderrSilenced([] { return Pa_Initialize(); }) == paNoError;
   }
   ~PortAudioLibrary() {
-    if (!m_Ok) return;
+    // A stream given up for dead still has a thread inside PortAudio: the
+    // library is left as it is for the process to end.
+    if (!m_Ok || m_Abandoned.load()) return;
     WithStderrSilenced([] { return Pa_Terminate(); });
     // ALSA keeps its parsed configuration in a global cache; with every
     // device closed it can go too.
     snd_config_update_free_global();
   }
   bool Ok() const { return m_Ok; }
+  void Abandon() { m_Abandoned.store(true); }
 
  private:
   bool m_Ok = false;
+  std::atomic<bool> m_Abandoned{false};
 };
 
 namespace {
 
+// What the stream and PortAudio's callback thread share. A stream that is
+// given up for dead leaves this behind (never freed): its thread may still
+// hold a pointer to it.
+struct StreamShared {
+  bool output = false;
+  StereoSample* buffer = nullptr;
+  int64_t frames = 0;
+  std::atomic<int64_t> pos{0};
+  std::atomic<bool> done{false};
+  std::atomic<bool> detached{false};  // the callback leaves the buffer alone
+  std::atomic<int> inCallback{0};     // callbacks under way
+};
+
 class PortAudioStream : public SoundStream {
  public:
   PortAudioStream(std::shared_ptr<PortAudioLibrary> library, Direction direction)
-      : m_Library(std::move(library)), m_Direction(direction) {}
+      : m_Library(std::move(library)), m_Shared(std::make_unique<StreamShared>()) {
+    m_Shared->output = direction == Direction::Output;
+  }
   ~PortAudioStream() override { Close(); }
 
   int OpenDevice(PaDeviceIndex device, int sampleRate) {
@@ -90,7 +114,7 @@ class PortAudioStream : public SoundStream {
     const PaStreamParameters* out = IsOutput() ? &params : nullptr;
     if (Pa_IsFormatSupported(in, out, sampleRate) != paFormatIsSupported) return WAVERR_BADFORMAT;
     const PaError err = Pa_OpenStream(&m_Stream, in, out, sampleRate, paFramesPerBufferUnspecified, paNoFlag,
-                                      &PortAudioStream::Callback, this);
+                                      &PortAudioStream::Callback, m_Shared.get());
     if (err != paNoError) {
       m_Stream = nullptr;
       return err;
@@ -101,12 +125,13 @@ class PortAudioStream : public SoundStream {
 
   int Queue(StereoSample* buffer, uint32_t frames) override {
     if (!m_Stream) return MMSYSERR_INVALHANDLE;
-    if (m_Started && !m_Done.load()) return WAVERR_STILLPLAYING;
+    if (m_Started && !m_Shared->done.load()) return WAVERR_STILLPLAYING;
     if (m_Started) StopStream();
-    m_Buffer = buffer;
-    m_Frames = frames;
-    m_Pos.store(0);
-    m_Done.store(false);
+    if (m_Abandoned) return MMSYSERR_NODRIVER;
+    m_Shared->buffer = buffer;
+    m_Shared->frames = frames;
+    m_Shared->pos.store(0);
+    m_Shared->done.store(false);
     if (!IsOutput()) return MMSYSERR_NOERROR;
     return StartStream();
   }
@@ -114,30 +139,31 @@ class PortAudioStream : public SoundStream {
   int Start() override {
     if (!m_Stream) return MMSYSERR_INVALHANDLE;
     if (IsOutput()) return MMSYSERR_NOERROR;
-    if (!m_Buffer) return WAVERR_UNPREPARED;
+    if (!m_Shared->buffer) return WAVERR_UNPREPARED;
     if (m_Started) return MMSYSERR_NOERROR;
     return StartStream();
   }
 
   int Position(int64_t& frames) override {
-    frames = m_Pos.load(std::memory_order_acquire);
+    frames = m_Shared->pos.load(std::memory_order_acquire);
     if (!m_Stream) return MMSYSERR_INVALHANDLE;
-    if (m_Started && !m_Done.load()) {
+    if (m_Abandoned) return MMSYSERR_NODRIVER;
+    if (m_Started && !m_Shared->done.load()) {
       // A stream that stopped on its own before its buffer was done has lost
       // its device.
       const PaError active = Pa_IsStreamActive(m_Stream);
       if (active < 0) return active;
-      if (active == 0 && frames < m_Frames) return MMSYSERR_NODRIVER;
+      if (active == 0 && frames < m_Shared->frames) return MMSYSERR_NODRIVER;
     }
     return MMSYSERR_NOERROR;
   }
 
-  bool Done() override { return m_Stream && m_Done.load(std::memory_order_acquire); }
+  bool Done() override { return m_Stream && m_Shared->done.load(std::memory_order_acquire); }
 
   int Reset() override {
     if (!m_Stream) return MMSYSERR_INVALHANDLE;
     StopStream();
-    if (m_Buffer) m_Done.store(true);
+    if (m_Shared->buffer) m_Shared->done.store(true);
     return MMSYSERR_NOERROR;
   }
 
@@ -145,26 +171,33 @@ class PortAudioStream : public SoundStream {
 
   int Unprepare() override {
     if (!m_Stream) return MMSYSERR_INVALHANDLE;
-    if (m_Started && !m_Done.load()) return WAVERR_STILLPLAYING;
+    if (m_Started && !m_Shared->done.load()) return WAVERR_STILLPLAYING;
     StopStream();
-    m_Buffer = nullptr;
-    m_Frames = 0;
+    m_Shared->buffer = nullptr;
+    m_Shared->frames = 0;
     return MMSYSERR_NOERROR;
   }
 
   int Close() override {
     if (!m_Stream) return MMSYSERR_INVALHANDLE;
     StopStream();
+    if (m_Abandoned) {
+      // Its thread never stopped: closing would wait for it forever, and the
+      // shared state stays for that thread.
+      m_Stream = nullptr;
+      (void)m_Shared.release();
+      return MMSYSERR_NODRIVER;
+    }
     // After Pa_CloseStream returns the callback can no longer run.
     const PaError err = Pa_CloseStream(m_Stream);
     m_Stream = nullptr;
-    m_Buffer = nullptr;
-    m_Frames = 0;
+    m_Shared->buffer = nullptr;
+    m_Shared->frames = 0;
     return err == paNoError ? MMSYSERR_NOERROR : err;
   }
 
  private:
-  bool IsOutput() const { return m_Direction == Direction::Output; }
+  bool IsOutput() const { return m_Shared->output; }
 
   int StartStream() {
     const PaError err = Pa_StartStream(m_Stream);
@@ -173,45 +206,85 @@ class PortAudioStream : public SoundStream {
     return MMSYSERR_NOERROR;
   }
 
+  // Aborts the stream, which returns once the callback has finished for
+  // good. A stream whose device died may never stop: PortAudio's ALSA host
+  // can loop forever in its error handling, and the abort waits for that
+  // loop. After kAbortWait the stream is given up: from then on its callback
+  // does not touch the buffer, and the stream is never closed.
   void StopStream() {
-    if (!m_Started) return;
-    // Abort: returns only once the callback has finished for good.
-    if (Pa_IsStreamStopped(m_Stream) == 0) Pa_AbortStream(m_Stream);
+    if (!m_Started || m_Abandoned) return;
     m_Started = false;
+    struct Abort {
+      std::mutex mutex;
+      std::condition_variable cv;
+      bool done = false;
+    };
+    auto abort = std::make_shared<Abort>();
+    std::thread worker([stream = m_Stream, abort] {
+      if (Pa_IsStreamStopped(stream) == 0) Pa_AbortStream(stream);
+      std::lock_guard lock(abort->mutex);
+      abort->done = true;
+      abort->cv.notify_all();
+    });
+    std::unique_lock lock(abort->mutex);
+    const bool stopped = abort->cv.wait_for(lock, kAbortWait, [&] { return abort->done; });
+    lock.unlock();
+    if (stopped) {
+      worker.join();
+      return;
+    }
+    worker.detach();
+    m_Abandoned = true;
+    m_Library->Abandon();
+    // A callback under way finishes with the buffer now; later ones leave it alone.
+    m_Shared->detached.store(true);
+    while (m_Shared->inCallback.load() != 0) std::this_thread::yield();
+    m_Shared->done.store(true);
   }
 
   static int Callback(const void* input, void* output, unsigned long count, const PaStreamCallbackTimeInfo*,
                       PaStreamCallbackFlags, void* user) {
-    auto* self = static_cast<PortAudioStream*>(user);
-    const int64_t pos = self->m_Pos.load(std::memory_order_relaxed);
-    const int64_t n = std::min<int64_t>(static_cast<int64_t>(count), self->m_Frames - pos);
-    if (self->IsOutput()) {
+    auto* shared = static_cast<StreamShared*>(user);
+    shared->inCallback.fetch_add(1);
+    int result = paAbort;
+    if (!shared->detached.load()) {
+      result = Transfer(*shared, input, output, count);
+    } else if (shared->output && output) {
+      std::fill_n(static_cast<StereoSample*>(output), count, StereoSample{});
+    }
+    shared->inCallback.fetch_sub(1);
+    return result;
+  }
+
+  static int Transfer(StreamShared& shared, const void* input, void* output, unsigned long count) {
+    const int64_t pos = shared.pos.load(std::memory_order_relaxed);
+    const int64_t n = std::min<int64_t>(static_cast<int64_t>(count), shared.frames - pos);
+    if (shared.output) {
       auto* out = static_cast<StereoSample*>(output);
-      if (n > 0) std::memcpy(out, self->m_Buffer + pos, static_cast<size_t>(n) * sizeof(StereoSample));
+      if (n > 0) std::memcpy(out, shared.buffer + pos, static_cast<size_t>(n) * sizeof(StereoSample));
       std::fill(out + std::max<int64_t>(n, 0), out + count, StereoSample{});
     } else if (n > 0 && input) {
-      std::memcpy(self->m_Buffer + pos, input, static_cast<size_t>(n) * sizeof(StereoSample));
+      std::memcpy(shared.buffer + pos, input, static_cast<size_t>(n) * sizeof(StereoSample));
     }
     const int64_t next = pos + std::max<int64_t>(n, 0);
-    self->m_Pos.store(next, std::memory_order_release);
-    if (next < self->m_Frames) return paContinue;
-    if (!self->IsOutput()) self->m_Done.store(true, std::memory_order_release);
+    shared.pos.store(next, std::memory_order_release);
+    if (next < shared.frames) return paContinue;
+    if (!shared.output) shared.done.store(true, std::memory_order_release);
     return paComplete;  // playback is done once the stream has drained (Finished)
   }
 
   static void Finished(void* user) {
-    auto* self = static_cast<PortAudioStream*>(user);
-    if (self->m_Pos.load() >= self->m_Frames) self->m_Done.store(true, std::memory_order_release);
+    auto* shared = static_cast<StreamShared*>(user);
+    if (shared->pos.load() >= shared->frames) shared->done.store(true, std::memory_order_release);
   }
 
+  static constexpr std::chrono::seconds kAbortWait{3};
+
   std::shared_ptr<PortAudioLibrary> m_Library;
-  Direction m_Direction;
+  std::unique_ptr<StreamShared> m_Shared;
   PaStream* m_Stream = nullptr;
-  StereoSample* m_Buffer = nullptr;
-  int64_t m_Frames = 0;
   bool m_Started = false;
-  std::atomic<int64_t> m_Pos{0};
-  std::atomic<bool> m_Done{false};
+  bool m_Abandoned = false;  // the stream did not stop when told to
 };
 
 }  // namespace
