@@ -1,7 +1,6 @@
 #include "audio/LoopbackSim.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <mutex>
 #include <random>
@@ -33,13 +32,6 @@ int64_t FramesElapsed(int64_t startNs, int64_t nowNs, int rate, int64_t total) {
 }
 
 }  // namespace
-
-NanoClock SteadyNanoClock() {
-  return [] {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-  };
-}
 
 // The shared state of the two simulated devices and the cable between them.
 class LoopbackWire {

@@ -17,10 +17,6 @@
 
 namespace WaveMMIO {
 
-// Nanoseconds from an arbitrary but fixed origin, never going back.
-using NanoClock = std::function<int64_t()>;
-NanoClock SteadyNanoClock();
-
 struct LoopbackPath {
   static constexpr int64_t kDelayNs = 10'000'000;  // the default delay
   static constexpr int32_t kMaxDelayMs = 1000;

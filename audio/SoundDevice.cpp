@@ -1,6 +1,7 @@
 #include "audio/SoundDevice.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "audio/LoopbackSim.h"
@@ -30,13 +31,21 @@ std::string WaveErrorText(int code, Direction direction) {
   return "Unknown error " + std::to_string(code) + ".";
 }
 
+NanoClock SteadyNanoClock() {
+  return [] {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  };
+}
+
 SoundHost& SoundHost::Instance() {
   static SoundHost host;
   return host;
 }
 
-void SoundHost::SetBackends(std::vector<std::unique_ptr<SoundBackend>> backends) {
+void SoundHost::SetBackends(std::vector<std::unique_ptr<SoundBackend>> backends, NanoClock clock) {
   m_Backends = std::move(backends);
+  m_Clock = std::move(clock);
   m_Initialised = true;
 }
 

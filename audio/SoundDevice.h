@@ -8,6 +8,7 @@
 // does not touch it once Reset, Unprepare or Close has returned. Progress is
 // published as a frame position and a done flag.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,11 @@
 namespace WaveMMIO {
 
 enum class Direction : int { Output = 0, Input = 1 };
+
+// Nanoseconds from an arbitrary but fixed origin, never going back. Devices
+// and the run take one so that tests can step time themselves.
+using NanoClock = std::function<int64_t()>;
+NanoClock SteadyNanoClock();
 
 // Result codes of the device calls: 0 is success. PortAudio's own error codes
 // (negative) pass through unchanged; WaveErrorText has a text for all of them.
@@ -74,8 +80,11 @@ class SoundHost {
  public:
   static SoundHost& Instance();
 
-  // Replaces the backends (tests; streams already open stay valid).
-  void SetBackends(std::vector<std::unique_ptr<SoundBackend>> backends);
+  // Replaces the backends and the clock they run on (tests; streams already
+  // open stay valid). An empty clock is real time.
+  void SetBackends(std::vector<std::unique_ptr<SoundBackend>> backends, NanoClock clock = {});
+  // The time the devices run on, for whoever watches them.
+  int64_t Now() const { return m_Clock ? m_Clock() : SteadyNanoClock()(); }
 
   int DeviceCount(Direction direction);
   // Display name of a device id; empty when out of range.
@@ -88,6 +97,7 @@ class SoundHost {
   void EnsureBackends();
   bool m_Initialised = false;
   std::vector<std::unique_ptr<SoundBackend>> m_Backends;
+  NanoClock m_Clock;
 };
 
 }  // namespace WaveMMIO

@@ -154,9 +154,9 @@ void FrmMain::WireRun() {
   cb.Stopped = [this] { OnRunStopped(); };
   cb.SweepCompleted = [this] { AnalyseSweep(); };
   cb.ResultReady = [this](const QString& path) {
-    SaveResult(path);
-    AddResultItem(path, -2, 1);
+    if (SaveResult(path)) AddResultItem(path, -2, 1);
   };
+  cb.PathTaken = [this](const QString& path) { return ListHoldsPath(path); };
   m_Run.SetCallbacks(cb);
 }
 
@@ -354,11 +354,21 @@ void FrmMain::PaintHandle() {
 }
 
 void FrmMain::RecButton_ButtonClicked(int) {
+  // A second press while the run starts is not taken for a stop; one during
+  // a tick (a completing run among them) acts once the tick is over.
+  if (m_Starting) return;
+  if (DeferIfBusy([this] { RecButton_ButtonClicked(0); })) return;
   basic::Trap([&] {
     if (m_Run.Running()) {
       m_Run.StopRun();
       return;
     }
+    basic::DeferredActions::Step step(m_Deferred);
+    m_Starting = true;
+    struct Started {
+      bool& flag;
+      ~Started() { flag = false; }
+    } started{m_Starting};
     basic::SetMousePointer(basic::vbHourglass);
     measurement::RunRequest request;
     request.deviceOut = ComboDev[0]->currentIndex() >= 0 ? ComboDev[0]->currentText() : QString();
@@ -381,7 +391,14 @@ void FrmMain::RecButton_ButtonClicked(int) {
   basic::SetMousePointer(basic::vbDefault);
 }
 
+bool FrmMain::DeferIfBusy(std::function<void()> again) {
+  if (!m_Deferred.Busy()) return false;
+  m_Deferred.RunOrDefer(std::move(again));
+  return true;
+}
+
 void FrmMain::TimerRec_Timer() {
+  basic::DeferredActions::Step step(m_Deferred);
   basic::Trap([&] { m_Run.Tick(); });
 }
 
@@ -552,12 +569,34 @@ void FrmMain::ShowPathDelay() {
   });
 }
 
-void FrmMain::SaveResult(const QString& path) {
-  basic::Trap([&] { measurement::SaveResultFile(path, m_Run); });
+bool FrmMain::SaveResult(const QString& path) {
+  bool saved = false;
+  basic::Trap([&] { saved = measurement::SaveResultFile(path, m_Run); });
+  if (saved) return true;
+  basic::DeleteFileIfAny(path);  // what a failed write left of the new file
+  basic::CenteredMessageBox(QStringLiteral("測定結果を保存できませんでした。\r\n") + path,
+                            basic::vbOKOnly | basic::vbCritical, QString(), this);
+  return false;
 }
 
-void FrmMain::LoadResult(const QString& path) {
-  basic::Trap([&] { measurement::LoadResultFile(path, m_Run); });
+bool FrmMain::LoadResult(const QString& path) {
+  auto outcome = measurement::LoadOutcome::Missing;
+  basic::Trap([&] { outcome = measurement::LoadResultFile(path, m_Run); });
+  if (outcome == measurement::LoadOutcome::Noise || outcome == measurement::LoadOutcome::Sweep) return true;
+  basic::CenteredMessageBox(QStringLiteral("測定結果を読み込めませんでした。\r\n") + path,
+                            basic::vbOKOnly | basic::vbExclamation, QString(), this);
+  return false;
+}
+
+bool FrmMain::ListHoldsPath(const QString& path) const {
+  const auto same = [](const QString& a, const QString& b) {
+    const QFileInfo fa(a), fb(b);
+    if (fa.exists() && fb.exists()) return fa.canonicalFilePath() == fb.canonicalFilePath();
+    return QDir::cleanPath(fa.absoluteFilePath()) == QDir::cleanPath(fb.absoluteFilePath());
+  };
+  for (int32_t i = 0; LV && i < LV->ItemCount(); ++i)
+    if (same(LV->AuxID(i, 0).toString(), path)) return true;
+  return false;
 }
 
 void FrmMain::AddResultItem(const QString& path, int32_t position, int32_t temporary) {
@@ -577,11 +616,15 @@ void FrmMain::AddResultItem(const QString& path, int32_t position, int32_t tempo
   });
 }
 
-void FrmMain::LV_Clicked(double, double) {
+void FrmMain::LV_Clicked(double x, double y) {
+  if (DeferIfBusy([this, x, y] { LV_Clicked(x, y); })) return;
   basic::Trap([&] {
     if (m_Run.Running() || LV->ItemCount() == 0) return;
     basic::SetMousePointer(basic::vbHourglass);
-    LoadResult(LV->AuxID(LV->SelectedItem(), 0).toString());
+    if (!LoadResult(LV->AuxID(LV->SelectedItem(), 0).toString())) {
+      basic::SetMousePointer(basic::vbDefault);
+      return;  // the picture stays as it was
+    }
     DrawFreqScale(PictureScale);
     DrawSpectrum(0, 1, 1, static_cast<int32_t>(LV->DispColor(LV->SelectedItem())), 0);
     basic::SetMousePointer(basic::vbDefault);
@@ -592,6 +635,7 @@ void FrmMain::LV_Clicked(double, double) {
 void FrmMain::LV_RightClicked(double, double) { MenuLV->popup(QCursor::pos()); }
 
 void FrmMain::LV_OLEDragDrop(const QStringList& paths, double y) {
+  if (DeferIfBusy([this, paths, y] { LV_OLEDragDrop(paths, y); })) return;
   basic::Trap([&] {
     const int32_t position = LV->YsItem(y);
     basic::SetMousePointer(basic::vbHourglass);
@@ -607,6 +651,7 @@ void FrmMain::LV_OLEDragDrop(const QStringList& paths, double y) {
 }
 
 void FrmMain::MenuDelete_Click() {
+  if (DeferIfBusy([this] { MenuDelete_Click(); })) return;
   basic::Trap([&] {
     if (LV->ItemCount() < 1) return;
     for (int32_t i = LV->ItemCount() - 1; i >= 0; --i) {
@@ -620,21 +665,29 @@ void FrmMain::MenuDelete_Click() {
 }
 
 void FrmMain::MenuSave_Click() {
+  if (DeferIfBusy([this] { MenuSave_Click(); })) return;
   basic::Trap([&] {
     if (LV->ItemCount() < 1) return;
     basic::SetMousePointer(basic::vbHourglass);
     for (int32_t i = 0; i < LV->ItemCount(); ++i) {
       if (!LV->IsSelected(i)) continue;
       const QString source = LV->AuxID(i, 0).toString();
-      QString target = basic::FileDialog(this, 1, QStringLiteral("測定結果|*.*"),
-                                         ReadSetting(QStringLiteral("SaveFolder"), m_Run.m_DataPath), QString());
+      // The dialog does not ask about replacing: the extension may still
+      // change the name, and the question is asked of the final one.
+      QString target = basic::FileDialog(this, 1, QStringLiteral("測定結果|*"),
+                                         ReadSetting(QStringLiteral("SaveFolder"), m_Run.m_DataPath), QString(), 0);
       if (target.isEmpty()) continue;
       basic::WriteSetting(QStringLiteral("SaveFolder"), basic::SplitPath(target, 1, 1, 0, 0, 0, 0));
       target = basic::EnsureExtension(target, basic::SplitPath(source, 0, 0, 0, 0, 1, 0));
       // Saving a result onto its own file leaves it as it is.
       if (QFileInfo(target).canonicalFilePath() == QFileInfo(source).canonicalFilePath()) continue;
-      if (basic::FileExists(target)) basic::DeleteFileIfAny(target);
-      basic::CopyFileTo(source, target, 0);
+      if (basic::FileExists(target) &&
+          basic::CenteredMessageBox(target + QStringLiteral(" は既にあります。\r\n置き換えますか？"),
+                                    basic::vbYesNo | basic::vbExclamation, QString(), this) != basic::vbYes)
+        continue;
+      if (!basic::CopyFileTo(source, target, 0))
+        basic::CenteredMessageBox(QStringLiteral("保存できませんでした。\r\n") + target,
+                                  basic::vbOKOnly | basic::vbCritical, QString(), this);
     }
     basic::SetMousePointer(basic::vbDefault);
   });
@@ -671,6 +724,16 @@ bool FrmMain::Form_Unload() {
 }
 
 void FrmMain::closeEvent(QCloseEvent* event) {
-  if (Form_Unload()) event->accept();
-  else event->ignore();
+  // Closing in the middle of a start or a completing run waits for it (a
+  // moment); then the question comes and the devices close first.
+  if (DeferIfBusy([this] { close(); })) {
+    event->ignore();
+    return;
+  }
+  if (Form_Unload()) {
+    m_Deferred.Close();
+    event->accept();
+  } else {
+    event->ignore();
+  }
 }

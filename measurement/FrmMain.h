@@ -5,11 +5,13 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "dsp/C_FFT.h"
 #include "dsp/C_VU.h"
 #include "measurement/MeasurementRun.h"
+#include "support/DeferredActions.h"
 #include "support/SingleInstance.h"
 
 class QAction;
@@ -88,8 +90,10 @@ class FrmMain : public QWidget {
   void DrawFreqScale(basic::PictureBox* picture);
   void DrawLabels();
   void AnalyseSweep();
-  void SaveResult(const QString& path);
-  void LoadResult(const QString& path);
+  // False (after telling the user) when the file could not be written.
+  bool SaveResult(const QString& path);
+  // False (after telling the user) when the file is gone or not a result.
+  bool LoadResult(const QString& path);
   void LV_Clicked(double x, double y);
   void LV_RightClicked(double x, double y);
   void LV_OLEDragDrop(const QStringList& paths, double y);
@@ -98,6 +102,12 @@ class FrmMain : public QWidget {
   // Closing: returns false when the window stays open.
   bool Form_Unload();
   void AddResultItem(const QString& path, int32_t position, int32_t temporary);
+  // True when a line of the results list points at path.
+  bool ListHoldsPath(const QString& path) const;
+
+  // Handlers that arrive while a run starts or while a timer tick works
+  // (a completing run stops, is analysed, saved and listed) wait for it.
+  basic::DeferredActions m_Deferred{this};
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -110,6 +120,9 @@ class FrmMain : public QWidget {
   void OnRunStopped();
   basic::SingleInstance m_Instance;
   bool m_AnotherInstance = false;
+  bool m_Starting = false;  // from the start click until capture runs
+  // Keeps a handler for later while a start or a tick is under way (true then).
+  bool DeferIfBusy(std::function<void()> again);
   void PaintHandle();
   void ShowPathDelay();
 };

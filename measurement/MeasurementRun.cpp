@@ -24,6 +24,19 @@ QString ResultPath(const QString& folder, int32_t number, int32_t mode) {
          (mode == kModeSweep ? QStringLiteral(".dat") : QStringLiteral(".fft"));
 }
 
+QString MeasurementRun::NextResultPath() {
+  const auto taken = [&](const QString& path) {
+    return basic::FileExists(path) || (m_Callbacks.PathTaken && m_Callbacks.PathTaken(path));
+  };
+  int32_t n = m_ResultNo;
+  do {
+    ++n;
+  } while (n < INT32_MAX &&
+           (taken(ResultPath(m_DataPath, n, kModeSweep)) || taken(ResultPath(m_DataPath, n, kModeNoise))));
+  m_ResultNo = n;
+  return ResultPath(m_DataPath, n, m_Mode);
+}
+
 bool MeasurementRun::Start(const RunRequest& request) {
   m_DevOut = FindAudioDevice(0, request.deviceOut, 0);
   m_DevIn = FindAudioDevice(1, request.deviceIn, 0);
@@ -67,19 +80,60 @@ bool MeasurementRun::OpenDevices() {
   m_PlayBuf.assign(n, {});
   BuildSignal();
 
-  int result = m_hWaveIn.Open(m_DevIn, m_SampleRate);
-  if (CheckWaveResult(result, 0, 0)) return false;
-  m_hWaveIn.Queue(m_RecBuf.data(), static_cast<uint32_t>(n));
-
-  result = m_hWaveOut.Open(m_DevOut, m_SampleRate);
-  if (CheckWaveResult(result, 1, 0)) return false;  // the input stays open until the next close
-  m_hWaveOut.Queue(m_PlayBuf.data(), static_cast<uint32_t>(n));  // playback starts
+  // A device that does not open shows its error and the start ends there
+  // (an input already open stays so until the next close). A failure once
+  // sound has been handed over also closes both devices, so that nothing
+  // plays on behind the error.
+  const auto failed = [&](int result, int output, bool close) {
+    if (result == WaveMMIO::MMSYSERR_NOERROR) return false;
+    if (close) CloseDevices();
+    CheckWaveResult(result, output, 0);
+    return true;
+  };
+  if (failed(m_hWaveIn.Open(m_DevIn, m_SampleRate), 0, false)) return false;
+  if (failed(m_hWaveIn.Queue(m_RecBuf.data(), static_cast<uint32_t>(n)), 0, true)) return false;
+  if (failed(m_hWaveOut.Open(m_DevOut, m_SampleRate), 1, false)) return false;
+  if (failed(m_hWaveOut.Queue(m_PlayBuf.data(), static_cast<uint32_t>(n)), 1, true)) return false;  // playback starts
 
   if (m_Mode == kModeSweep) {
     if (m_Callbacks.Wait) m_Callbacks.Wait(m_BufferDelayMs);
     else basic::WaitMs(m_BufferDelayMs, 0);
   }
-  return m_hWaveIn.Start() == WaveMMIO::MMSYSERR_NOERROR;
+  if (failed(m_hWaveIn.Start(), 0, true)) return false;
+  const int64_t now = Now();
+  m_LastPos = -1;
+  m_ProgressNs = now;
+  m_EndNs = now + static_cast<int64_t>(static_cast<double>(m_TotalFrames) / m_SampleRate * 1e9);
+  return true;
+}
+
+int64_t MeasurementRun::Now() const { return m_Clock ? m_Clock() : WaveMMIO::SoundHost::Instance().Now(); }
+
+void MeasurementRun::Fail(int code, int output) {
+  StopRun();
+  CheckWaveResult(code, output, 0);
+}
+
+bool MeasurementRun::CheckDevices(int64_t capturePos) {
+  int64_t outPos = 0;
+  const int outResult = m_hWaveOut.Position(outPos);
+  if (outResult != WaveMMIO::MMSYSERR_NOERROR) {
+    Fail(outResult, 1);
+    return true;
+  }
+  const int64_t now = Now();
+  if (capturePos != m_LastPos) {
+    m_LastPos = capturePos;
+    m_ProgressNs = now;
+  }
+  const bool inDone = m_hWaveIn.Done(), outDone = m_hWaveOut.Done();
+  // A capture that stopped moving, or a buffer that never comes back.
+  if ((!inDone && capturePos < m_TotalFrames && now - m_ProgressNs >= kStallNs) ||
+      (now - m_EndNs >= kStallNs && !(inDone && outDone))) {
+    Fail(WaveMMIO::MMSYSERR_NODRIVER, inDone ? 1 : 0);
+    return true;
+  }
+  return false;
 }
 
 void MeasurementRun::Tick() {
@@ -98,13 +152,17 @@ void MeasurementRun::Tick() {
     m_DrawnPos = m_TotalFrames - 1;
     StopRun();
     if (m_Mode == kModeSweep && m_Callbacks.SweepCompleted) m_Callbacks.SweepCompleted();
-    ++m_ResultNo;
-    const QString path = ResultPath(m_DataPath, m_ResultNo, m_Mode);
+    const QString path = NextResultPath();
     if (m_Callbacks.ResultReady) m_Callbacks.ResultReady(path);
     return;
   }
   int64_t pos = 0;
-  m_hWaveIn.Position(pos);
+  const int inResult = m_hWaveIn.Position(pos);
+  if (inResult != WaveMMIO::MMSYSERR_NOERROR) {
+    Fail(inResult, 0);
+    return;
+  }
+  if (CheckDevices(pos)) return;
   if (pos > static_cast<int64_t>(m_DrawnPos) + m_ChunkFrames) {
     if (pos >= m_TotalFrames) pos = m_TotalFrames - 1;
     // Frames 0 .. pos are in the buffer; nothing past them is read while the device writes.

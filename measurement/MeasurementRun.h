@@ -38,6 +38,9 @@ class MeasurementRun {
     std::function<void()> SweepCompleted;
     // A run completed and its result belongs at path.
     std::function<void(const QString& path)> ResultReady;
+    // True when something else already points at path (a line of the
+    // results list); such a number is not given to a new result.
+    std::function<bool(const QString& path)> PathTaken;
     // Waits between the start of playback and the start of capture, letting
     // window events run (a value <= 0 only lets them run once).
     std::function<void(int32_t ms)> Wait;
@@ -50,11 +53,19 @@ class MeasurementRun {
   MeasurementRun& operator=(const MeasurementRun&) = delete;
 
   void SetCallbacks(Callbacks callbacks) { m_Callbacks = std::move(callbacks); }
+  // The clock the stall watch reads; by default the device list's clock.
+  void SetClock(WaveMMIO::NanoClock clock) { m_Clock = std::move(clock); }
+
+  // A device that makes no progress for this long, or does not finish this
+  // long after the run should have ended, has failed.
+  static constexpr int64_t kStallNs = 5'000'000'000;
 
   // Starts a run; true when both devices run. On failure the run stays idle
-  // (the failed device's error text has been shown).
+  // and the failed device's error text has been shown; a device that failed
+  // after the buffers were handed over has closed both.
   bool Start(const RunRequest& request);
-  // The timer's poll.
+  // The timer's poll. A device call that fails, or a device that stalls,
+  // ends the run with the device's error text; nothing is saved.
   void Tick();
   // Ends a run at once; nothing is saved.
   void StopRun();
@@ -66,6 +77,11 @@ class MeasurementRun {
   void AnalyseSweep();
 
   bool Running() const { return m_Running != 0; }
+
+  // The path the next result takes: the next number after the last one
+  // whose ".dat" and ".fft" files are both absent from the data folder and
+  // not taken (PathTaken). Advances m_ResultNo.
+  QString NextResultPath();
 
   // --- Run state, read by the window's drawing and result code ---
   // The buffers come first: they must outlive the devices that hold them.
@@ -100,9 +116,18 @@ class MeasurementRun {
  private:
   bool OpenDevices();
   void BuildSignal();
+  // Ends the run because a device failed: closes both, shows the error.
+  void Fail(int code, int output);
+  // The device error or stall this tick found, if any (returns false then).
+  bool CheckDevices(int64_t capturePos);
 
   Callbacks m_Callbacks;
-  bool m_InTick = false;  // drawing lets window events run: a tick never nests
+  WaveMMIO::NanoClock m_Clock;
+  int64_t Now() const;
+  bool m_InTick = false;      // drawing lets window events run: a tick never nests
+  int64_t m_LastPos = -1;     // capture position at the last progress
+  int64_t m_ProgressNs = 0;   // when the capture last moved on
+  int64_t m_EndNs = 0;        // when both buffers should be done
 };
 
 // The name of result number n in folder: "01.dat" for a sweep, "01.fft" otherwise.

@@ -102,7 +102,7 @@ int16_t CenteredMessageBox(const QString& text, int32_t type, const QString& cap
 }
 
 QString FileDialog(QWidget* owner, int32_t save, const QString& filter, const QString& initialFolder,
-                   const QString& initialName, int32_t) {
+                   const QString& initialName, int32_t flags) {
   const QString folder = EnsureTrailingSeparator(initialFolder, 1);
   if (Files()) return Files()(save, filter, folder, initialName);
   QFileDialog dialog(owner);
@@ -112,7 +112,8 @@ QString FileDialog(QWidget* owner, int32_t save, const QString& filter, const QS
   if (!initialName.isEmpty()) dialog.selectFile(initialName);
   if (save) {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);  // asks before replacing an existing file
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, flags != -1 && (flags & kOverwritePrompt) == 0);
   } else {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);

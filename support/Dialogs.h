@@ -38,7 +38,9 @@ QPoint PlaceBox(QPoint centre, QSize boxSize, int32_t desktopRight, int32_t desk
 int16_t CenteredMessageBox(const QString& text, int32_t type, const QString& caption, QWidget* owner);
 
 // The chosen path, or empty text when the user cancels. filter: "desc|pattern|…";
-// flags -1: the default (the save dialog asks before replacing a file).
+// flags -1: the default (the save dialog asks before replacing a file);
+// otherwise it asks only when flags holds kOverwritePrompt.
+inline constexpr int32_t kOverwritePrompt = 2;
 QString FileDialog(QWidget* owner, int32_t save, const QString& filter, const QString& initialFolder,
                    const QString& initialName, int32_t flags = -1);
 

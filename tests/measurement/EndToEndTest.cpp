@@ -31,7 +31,7 @@ class EndToEndTest : public ::testing::Test {
     basic::SetTwipsPerPixel(15);
     std::vector<std::unique_ptr<WaveMMIO::SoundBackend>> backends;
     backends.push_back(std::make_unique<WaveMMIO::LoopbackBackend>([clock = now] { return *clock; }));
-    WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends));
+    WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends), [clock = now] { return *clock; });
     fft.Init(kFftPoints);
     picture.SetPixelSize(908, 198);  // the spectrum picture at the design window size
     picture.SetBackColor(0xFFFFFF);

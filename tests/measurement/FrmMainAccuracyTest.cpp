@@ -78,7 +78,7 @@ TEST_F(FrmMainResultsTest, SilenceBackSaysSoAndStillStoresTheResult) {
   std::vector<std::unique_ptr<WaveMMIO::SoundBackend>> backends;
   backends.push_back(std::make_unique<WaveMMIO::LoopbackBackend>([clock = now] { return *clock; }));
   backends.push_back(std::make_unique<zarin_test::SilentBackend>([clock = now] { return *clock; }));
-  WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends));
+  WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends), [clock = now] { return *clock; });
   FrmMain w;
   PickLoopbackAt(w, "48000", 2, measurement::kModeSweep);
   w.ComboDev[1]->setCurrentIndex(1);  // the input hears nothing of the output

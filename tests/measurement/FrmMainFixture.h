@@ -33,7 +33,7 @@ class FrmMainTest : public ::testing::Test {
     cable = loopback.get();
     std::vector<std::unique_ptr<WaveMMIO::SoundBackend>> backends;
     backends.push_back(std::move(loopback));
-    WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends));
+    WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends), [clock = now] { return *clock; });
     basic::SetMessagePresenter([this](const QString&, const QString& text, basic::MsgIcon) { messages << text; });
     basic::SetQuestionPresenter([this](const QString& text, int32_t, const QString&) {
       questions << text;

@@ -77,7 +77,7 @@ TEST_F(FrmMainTest, StoredSettingsComeBackAndBadOnesAreSkipped) {
   EXPECT_FALSE(w.MenuRMSP3->isChecked());
 }
 
-TEST_F(FrmMainTest, TheButtonStartsARunThatEndsByItself) {
+TEST_F(FrmMainResultsTest, TheButtonStartsARunThatEndsByItself) {
   FrmMain w;
   PickLoopbackAt(w, "8000", 2, 1);
   w.RecButton_ButtonClicked(0);
@@ -94,7 +94,7 @@ TEST_F(FrmMainTest, TheButtonStartsARunThatEndsByItself) {
   EXPECT_GT(w.m_Run.m_Spectrum.values[100], 0.0f);
 }
 
-TEST_F(FrmMainTest, ASweepRunEndsWithItsEnvelope) {
+TEST_F(FrmMainResultsTest, ASweepRunEndsWithItsEnvelope) {
   FrmMain w;
   PickLoopbackAt(w, "8000", 2, 0);
   w.RecButton_ButtonClicked(0);

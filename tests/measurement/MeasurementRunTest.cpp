@@ -28,7 +28,7 @@ class RunTest : public ::testing::Test {
     auto loopback = std::make_unique<LoopbackBackend>([clock = now] { return *clock; });
     cable = loopback.get();
     backends.push_back(std::move(loopback));
-    WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends));
+    WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends), [clock = now] { return *clock; });
     basic::SetMessagePresenter([this](const QString&, const QString& text, basic::MsgIcon) { messages << text; });
     MeasurementRun::Callbacks cb;
     cb.StretchReady = [this](int32_t a, int32_t b) { stretches.emplace_back(a, b); };

@@ -1,6 +1,8 @@
 #pragma once
-// A pair of devices in real (injected) time with nothing between them: what
-// is played goes nowhere and the input records exact silence.
+// A pair of devices in (injected) time with nothing between them: what is
+// played goes nowhere and the input records exact silence. Faults can be
+// scripted: a capture that stops moving at some frame, an output that never
+// reports done.
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -10,9 +12,15 @@
 
 namespace zarin_test {
 
+struct SilentFaults {
+  int64_t captureStopsAt = -1;  // frames; -1: never
+  bool outputNeverDone = false;
+};
+
 class SilentStream : public WaveMMIO::SoundStream {
  public:
-  SilentStream(WaveMMIO::NanoClock clock, int rate, bool input) : m_Clock(std::move(clock)), m_Rate(rate), m_Input(input) {}
+  SilentStream(WaveMMIO::NanoClock clock, int rate, bool input, SilentFaults faults)
+      : m_Clock(std::move(clock)), m_Rate(rate), m_Input(input), m_Faults(faults) {}
   int Queue(WaveMMIO::StereoSample* buffer, uint32_t frames) override {
     m_Buffer = buffer;
     m_Frames = frames;
@@ -28,7 +36,10 @@ class SilentStream : public WaveMMIO::SoundStream {
     if (m_Buffer) std::fill(m_Buffer, m_Buffer + frames, WaveMMIO::StereoSample{});
     return 0;
   }
-  bool Done() override { return m_Stopped || (m_Start >= 0 && m_Buffer && Elapsed() >= m_Frames); }
+  bool Done() override {
+    if (!m_Input && m_Faults.outputNeverDone) return false;
+    return m_Stopped || (m_Start >= 0 && m_Buffer && Elapsed() >= m_Frames);
+  }
   int Reset() override {
     m_Stopped = true;
     return 0;
@@ -43,11 +54,14 @@ class SilentStream : public WaveMMIO::SoundStream {
  private:
   int64_t Elapsed() const {
     if (m_Start < 0) return 0;
-    return std::min<int64_t>(m_Frames, (m_Clock() - m_Start) * m_Rate / 1'000'000'000);
+    int64_t n = std::min<int64_t>(m_Frames, (m_Clock() - m_Start) * m_Rate / 1'000'000'000);
+    if (m_Input && m_Faults.captureStopsAt >= 0) n = std::min(n, m_Faults.captureStopsAt);
+    return n;
   }
   WaveMMIO::NanoClock m_Clock;
   int m_Rate;
   bool m_Input;
+  SilentFaults m_Faults;
   WaveMMIO::StereoSample* m_Buffer = nullptr;
   int64_t m_Frames = 0;
   int64_t m_Start = -1;
@@ -56,19 +70,21 @@ class SilentStream : public WaveMMIO::SoundStream {
 
 class SilentBackend : public WaveMMIO::SoundBackend {
  public:
-  explicit SilentBackend(WaveMMIO::NanoClock clock) : m_Clock(std::move(clock)) {}
+  explicit SilentBackend(WaveMMIO::NanoClock clock, SilentFaults faults = {})
+      : m_Clock(std::move(clock)), m_Faults(faults) {}
   int DeviceCount(WaveMMIO::Direction) override { return 1; }
   std::string DeviceName(WaveMMIO::Direction d, int) override {
     return d == WaveMMIO::Direction::Input ? "Silent input" : "Silent output";
   }
   int DefaultDevice(WaveMMIO::Direction) override { return 0; }
   int Open(WaveMMIO::Direction d, int, int rate, std::unique_ptr<WaveMMIO::SoundStream>& stream) override {
-    stream = std::make_unique<SilentStream>(m_Clock, rate, d == WaveMMIO::Direction::Input);
+    stream = std::make_unique<SilentStream>(m_Clock, rate, d == WaveMMIO::Direction::Input, m_Faults);
     return 0;
   }
 
  private:
   WaveMMIO::NanoClock m_Clock;
+  SilentFaults m_Faults;
 };
 
 }  // namespace zarin_test
