@@ -14,7 +14,9 @@ namespace WaveMMIO {
 namespace {
 
 constexpr int64_t kNsPerSecond = 1'000'000'000;
-constexpr int64_t kRingFrames = 1 << 16;  // wire history; far more than the delay at any rate
+// Wire history: more than the longest delay at the highest rate.
+constexpr int64_t kRingFrames = 1 << 18;
+static_assert(kRingFrames > int64_t{LoopbackPath::kMaxDelayMs} * LoopbackPath::kMaxRate / 1000 + 1024);
 constexpr int64_t kChunkFrames = 512;      // input frames computed per step
 
 int64_t FloorDiv(__int128 num, __int128 den) {
@@ -46,6 +48,8 @@ class LoopbackWire {
 
   std::mutex m_Mutex;
   bool m_Unplugged = false;
+  int64_t m_DelayNs = LoopbackPath::kDelayNs;
+  int64_t m_CaptureOffsetNs = 0;
 
   struct Output {
     bool open = false;
@@ -96,6 +100,7 @@ class LoopbackWire {
     m_WireValid = true;
     m_WireStartNs = out.startNs;
     m_WireRate = out.rate;
+    m_WireDelayNs = m_DelayNs;
     m_WireLimit = frames;
     m_RingEnd = 0;
   }
@@ -121,7 +126,7 @@ class LoopbackWire {
     in.capturing = true;
     in.done = false;
     in.pos = 0;
-    in.startNs = Now();
+    in.startNs = Now() + m_CaptureOffsetNs;
     const double rate = in.rate;
     const double q = 1.0 / std::sqrt(2.0);
     for (int c = 0; c < 2; ++c) {
@@ -145,10 +150,10 @@ class LoopbackWire {
   }
 
  private:
-  // Output frame heard by input frame j: the one played kDelayNs before it.
+  // Output frame heard by input frame j: the one played the cable's delay before it.
   int64_t SourceFrame(int64_t j) const {
     const __int128 rin = in.rate, rout = m_WireRate;
-    const __int128 offsetNs = static_cast<__int128>(in.startNs) - m_WireStartNs - LoopbackPath::kDelayNs;
+    const __int128 offsetNs = static_cast<__int128>(in.startNs) - m_WireStartNs - m_WireDelayNs;
     return FloorDiv(offsetNs * rin * rout + static_cast<__int128>(j) * kNsPerSecond * rout,
                     static_cast<__int128>(kNsPerSecond) * rin);
   }
@@ -204,6 +209,7 @@ class LoopbackWire {
   bool m_WireValid = false;
   int64_t m_WireStartNs = 0;
   int m_WireRate = 0;
+  int64_t m_WireDelayNs = 0;
   int64_t m_WireLimit = 0;
 };
 
@@ -340,6 +346,21 @@ int LoopbackBackend::Open(Direction direction, int index, int sampleRate, std::u
   }
   stream = std::make_unique<LoopbackStream>(m_Wire, direction);
   return MMSYSERR_NOERROR;
+}
+
+void LoopbackBackend::SetDelayMs(int32_t ms) {
+  std::lock_guard lock(m_Wire->m_Mutex);
+  m_Wire->m_DelayNs = int64_t{std::clamp(ms, 0, LoopbackPath::kMaxDelayMs)} * 1'000'000;
+}
+
+int32_t LoopbackBackend::DelayMs() const {
+  std::lock_guard lock(m_Wire->m_Mutex);
+  return static_cast<int32_t>(m_Wire->m_DelayNs / 1'000'000);
+}
+
+void LoopbackBackend::SetCaptureStartOffsetNs(int64_t ns) {
+  std::lock_guard lock(m_Wire->m_Mutex);
+  m_Wire->m_CaptureOffsetNs = ns;
 }
 
 void LoopbackBackend::Unplug() {

@@ -3,7 +3,7 @@
 // simulated cable, so that a measurement can run on any machine.
 //
 // What is played on the output reaches the input through a fixed path:
-// a 10 ms delay, a 2nd-order Butterworth high-pass at 100 Hz, a 2nd-order
+// a delay (10 ms unless set otherwise), a 2nd-order Butterworth high-pass at 100 Hz, a 2nd-order
 // Butterworth low-pass at 10 kHz (only when the rate's Nyquist frequency is
 // above 12 kHz), a gain of -6 dB, and independent white noise of -80 dBFS RMS
 // on each channel. Time comes from a clock, real time by default; tests hand
@@ -22,7 +22,8 @@ using NanoClock = std::function<int64_t()>;
 NanoClock SteadyNanoClock();
 
 struct LoopbackPath {
-  static constexpr int64_t kDelayNs = 10'000'000;
+  static constexpr int64_t kDelayNs = 10'000'000;  // the default delay
+  static constexpr int32_t kMaxDelayMs = 1000;
   static constexpr double kHighPassHz = 100.0;
   static constexpr double kLowPassHz = 10'000.0;
   static constexpr double kLowPassMinNyquistHz = 12'000.0;
@@ -31,6 +32,9 @@ struct LoopbackPath {
   static constexpr int kMinRate = 8000;
   static constexpr int kMaxRate = 192000;
 };
+
+// The "LoopbackDelayMs" setting (default 10), clamped to 0 .. kMaxDelayMs.
+int32_t LoopbackDelaySetting();
 
 class LoopbackWire;
 
@@ -45,6 +49,14 @@ class LoopbackBackend : public SoundBackend {
   std::string DeviceName(Direction direction, int index) override;
   int DefaultDevice(Direction direction) override;
   int Open(Direction direction, int index, int sampleRate, std::unique_ptr<SoundStream>& stream) override;
+
+  // The cable's delay, clamped to 0 .. kMaxDelayMs; applies from the next playback.
+  void SetDelayMs(int32_t ms);
+  int32_t DelayMs() const;
+  // Where the capture's frame 0 lies against the moment capture starts: a
+  // negative offset makes capture begin that much earlier, as devices whose
+  // capture runs ahead of the start call do (tests).
+  void SetCaptureStartOffsetNs(int64_t ns);
 
   // Simulates the device being unplugged: open streams let go of their
   // buffers and answer MMSYSERR_NODRIVER from then on; new opens fail.

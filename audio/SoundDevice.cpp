@@ -1,7 +1,11 @@
 #include "audio/SoundDevice.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "audio/LoopbackSim.h"
 #include "audio/PortAudioBackend.h"
+#include "support/Settings.h"
 
 namespace WaveMMIO {
 
@@ -40,7 +44,17 @@ void SoundHost::EnsureBackends() {
   if (m_Initialised) return;
   m_Initialised = true;
   m_Backends.push_back(std::make_unique<PortAudioBackend>());
-  m_Backends.push_back(std::make_unique<LoopbackBackend>(SteadyNanoClock()));
+  auto loopback = std::make_unique<LoopbackBackend>(SteadyNanoClock());
+  loopback->SetDelayMs(LoopbackDelaySetting());
+  m_Backends.push_back(std::move(loopback));
+}
+
+int32_t LoopbackDelaySetting() {
+  bool ok = false;
+  const QString text = basic::ReadSetting(QStringLiteral("LoopbackDelayMs"), int32_t{10}).trimmed();
+  const double ms = text.toDouble(&ok);
+  if (!ok || !std::isfinite(ms)) return 10;
+  return static_cast<int32_t>(std::clamp(std::nearbyint(ms), 0.0, double{LoopbackPath::kMaxDelayMs}));
 }
 
 int SoundHost::DeviceCount(Direction direction) {

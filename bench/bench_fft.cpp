@@ -1,5 +1,5 @@
 // The FFT engine beside FFTW (the yardstick), one complete noise tick, and
-// the sweep envelope of the longest run.
+// the sweep envelope and the path delay of the longest run.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -8,6 +8,7 @@
 
 #include "dsp/C_FFT.h"
 #include "measurement/Analysis.h"
+#include "measurement/PathDelay.h"
 #include "measurement/TestSignal.h"
 
 #ifdef ZARIN_BENCH_FFTW
@@ -103,5 +104,23 @@ void BM_AnalyseSweep30s192k(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_AnalyseSweep30s192k)->Unit(benchmark::kMillisecond);
+
+// Finding the path delay of the longest run: the capture is the sweep 0.3 s
+// late through a gain, so that every stage of the search does its full work.
+void BM_FindPathDelay30s192k(benchmark::State& state) {
+  const int32_t rate = 192000, n = 30 * rate, delay = 57600;
+  std::vector<StereoSample> play(static_cast<size_t>(n)), capture(static_cast<size_t>(n));
+  SweepTable table;
+  std::vector<int16_t> level;
+  GenerateSweep(play, rate, 16000, table, level);
+  for (int32_t j = delay; j < n; ++j)
+    capture[static_cast<size_t>(j)].Left = static_cast<int16_t>(play[static_cast<size_t>(j - delay)].Left / 2);
+  for (auto _ : state) {
+    const PathDelay found = FindPathDelay(play, capture, rate, table.freq);
+    if (!found.found || found.frames != delay) state.SkipWithError("wrong delay");
+    benchmark::DoNotOptimize(found);
+  }
+}
+BENCHMARK(BM_FindPathDelay30s192k)->Unit(benchmark::kMillisecond);
 
 }  // namespace

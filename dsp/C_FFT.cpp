@@ -2,7 +2,8 @@
 
 #include <cmath>
 
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+// Not under ThreadSanitizer: the clones' resolver runs before its runtime is up.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(__SANITIZE_THREAD__)
 #define ZARIN_FFT_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define ZARIN_FFT_CLONES

@@ -9,10 +9,10 @@
 
 namespace measurement {
 
-bool NoiseStep(C_FFT& fft, std::span<const StereoSample> capture, int32_t totalFrames, int32_t start,
+bool NoiseStep(C_FFT& fft, std::span<const StereoSample> capture, int32_t capturedFrames, int32_t start,
                NoiseSpectrum& spectrum) {
-  if (start >= totalFrames - 2049 || start < 0) return false;
-  if (static_cast<int64_t>(capture.size()) < static_cast<int64_t>(start) + kFftPoints) return false;
+  const int64_t end = static_cast<int64_t>(start) + kFftPoints;
+  if (start < 0 || end > capturedFrames || end > static_cast<int64_t>(capture.size())) return false;
   for (int i = 0; i < kFftPoints; ++i) fft.SetRealIn(i, capture[static_cast<size_t>(start + i)].Left);
   fft.FourierTransform();
   const double n = spectrum.count + 1.0;
@@ -44,16 +44,20 @@ bool MakeSweepFreqTable(SweepTable& table, int32_t rate, int32_t count) {
 }
 
 void AnalyseSweep(std::span<const StereoSample> capture, int32_t totalFrames, int32_t rate,
-                  std::span<const float> sweepFreq, std::span<int16_t> level) {
-  const int64_t frames = std::min<int64_t>({totalFrames, static_cast<int64_t>(capture.size()),
-                                            static_cast<int64_t>(sweepFreq.size())});
+                  std::span<const float> sweepFreq, std::span<int16_t> level, int32_t delay) {
+  // Sweep samples [first, end) have their capture frame b + delay inside the capture.
+  const int64_t captured = std::min<int64_t>(totalFrames, static_cast<int64_t>(capture.size()));
+  const int64_t first = std::max<int64_t>(0, -static_cast<int64_t>(delay));
+  const int64_t end = std::min<int64_t>({static_cast<int64_t>(totalFrames), static_cast<int64_t>(sweepFreq.size()),
+                                         captured - delay});
   const auto levels = static_cast<int64_t>(level.size());
-  double q = 0;     // sum of squares in the window
-  int64_t c = 0;    // samples in the window
-  int64_t t = 0;    // oldest sample in the window
-  int64_t w = 0;    // next entry to write
-  for (int64_t b = 0; b < frames; ++b) {
-    const double x = capture[static_cast<size_t>(b)].Left;
+  const auto sample = [&](int64_t b) { return static_cast<double>(capture[static_cast<size_t>(b + delay)].Left); };
+  double q = 0;       // sum of squares in the window
+  int64_t c = 0;      // samples in the window
+  int64_t t = first;  // oldest sample in the window
+  int64_t w = first;  // next entry to write
+  for (int64_t b = first; b < end; ++b) {
+    const double x = sample(b);
     q += x * x;
     ++c;
     const double r = std::min(std::sqrt(std::max(q, 0.0) / static_cast<double>(c)), 32767.0);
@@ -61,17 +65,17 @@ void AnalyseSweep(std::span<const StereoSample> capture, int32_t totalFrames, in
     if (!(f > 0)) return;  // no frequency for this sample: the table is not for this capture
     const auto span = static_cast<int64_t>(std::nearbyint(rate / f * 4.0));
     const auto centre = static_cast<int64_t>(std::nearbyint(static_cast<double>(b) - span / 2.0));
-    if (centre > 0) {
+    if (centre > first) {
       const auto value = static_cast<int16_t>(std::nearbyint(r));
       for (int64_t j = w; j <= centre && j < levels; ++j) level[static_cast<size_t>(j)] = value;
       w = centre;
     }
     while (c > span) {
-      const double y = capture[static_cast<size_t>(t)].Left;
+      const double y = sample(t);
       q -= y * y;
       ++t;
       --c;
-      if (t >= totalFrames) return;
+      if (t >= end) return;
     }
   }
 }

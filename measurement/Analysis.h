@@ -32,10 +32,11 @@ struct NoiseSpectrum {
   }
 };
 
-// Folds the 2048-frame stretch of the capture that starts at frame start into
-// the mean. Does nothing (and returns false) when start >= totalFrames - 2049,
-// where the stretch would reach the end of the capture.
-bool NoiseStep(C_FFT& fft, std::span<const StereoSample> capture, int32_t totalFrames, int32_t start,
+// Folds the 2048 frames of the capture that start at frame start into the
+// mean. Only frames already captured are read: the frame is analysed when it
+// lies wholly below capturedFrames (and inside capture); otherwise nothing
+// changes and the result is false.
+bool NoiseStep(C_FFT& fft, std::span<const StereoSample> capture, int32_t capturedFrames, int32_t start,
                NoiseSpectrum& spectrum);
 
 // The instantaneous frequency of a logarithmic sweep from 10 Hz towards
@@ -52,10 +53,13 @@ float SweepFrequency(int32_t rate, int32_t count, int32_t i);
 bool MakeSweepFreqTable(SweepTable& table, int32_t rate, int32_t count);
 
 // The sweep envelope: the RMS over L + 1 samples (L = four periods at the
-// sweep frequency) written at the window's centre, clamped to 32767. Entries
-// past the last centre keep their value. Reads totalFrames frames of capture
-// and of sweepFreq; writes at most level.size() entries.
+// sweep frequency) written at the window's centre, clamped to 32767.
+// Capture frame b + delay belongs to sweep sample b: the RMS runs over the
+// capture aligned that way, the window follows the sweep sample's frequency,
+// and entries the aligned capture does not reach (and those past the last
+// centre) keep their value. Reads at most totalFrames frames of capture and
+// of sweepFreq; writes at most level.size() entries.
 void AnalyseSweep(std::span<const StereoSample> capture, int32_t totalFrames, int32_t rate,
-                  std::span<const float> sweepFreq, std::span<int16_t> level);
+                  std::span<const float> sweepFreq, std::span<int16_t> level, int32_t delay = 0);
 
 }  // namespace measurement

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QResizeEvent>
@@ -95,6 +96,7 @@ void FrmMain::CreateControls() {
   PictureScale = new PictureBox(this);
   PictureA = new PictureBox(PictureFFT);
   TextFreq = new QLineEdit(this);
+  TextDelay = new QLabel(this);
   TimerRec = new QTimer(this);
   TimerRec->setInterval(5);
   TimerRec->setTimerType(Qt::PreciseTimer);
@@ -146,7 +148,8 @@ void FrmMain::WireRun() {
   cb.StretchReady = [this](int32_t first, int32_t last) {
     DrawVU(first, last);
     DrawWave(first, last);
-    DrawSpectrum(first, 0, 0, 0, 0);
+    // The noise frame of this stretch is the newest whole one: it ends at the last captured frame.
+    DrawSpectrum(last - measurement::kFftPoints + 1, 0, 0, 0, 0);
   };
   cb.Stopped = [this] { OnRunStopped(); };
   cb.SweepCompleted = [this] { AnalyseSweep(); };
@@ -225,6 +228,8 @@ void FrmMain::Form_Load() {
     basic::LoadNextControl(SliderValue, 1, 0, true, false);
     basic::LoadNextControl(TextValue, 1, 0, true, false);
   });
+  // Beside the level, under the start button.
+  Step([&] { TextDelay->setGeometry(RecButton->x(), SliderValue.at(1)->y(), RecButton->width(), RecButton->height()); });
   for (int i = 0; i < static_cast<int>(SliderValue.size()); ++i) {
     UC_Slider* slider = SliderValue[static_cast<size_t>(i)];
     connect(slider, &UC_Slider::Scrolled, this, [this, i](int nButton) { SliderValue_Scrolled(i, nButton); });
@@ -362,6 +367,8 @@ void FrmMain::RecButton_ButtonClicked(int) {
     request.sampleRate = ComboFreq->currentText().toInt();
     request.seconds = SliderValue[0]->Value();
     request.levelTenthsDb = SliderValue[1]->Value();
+    TextDelay->clear();
+    TextDelay->setToolTip(QString());
     const bool ok = m_Run.Start(request);
     if (ok) {
       m_VU.ResetVU(-1);
@@ -457,7 +464,7 @@ void FrmMain::DrawSpectrum(int32_t start, int32_t fromFile, int32_t overlay, int
       // A frame that no longer fits into the capture adds nothing, but the
       // mean so far stays on screen (the end of a run would blank it).
       const bool folded =
-          fromFile || measurement::NoiseStep(m_FFT, m_Run.m_RecBuf, m_Run.m_TotalFrames, start, m_Run.m_Spectrum);
+          fromFile || measurement::NoiseStep(m_FFT, m_Run.m_RecBuf, m_Run.m_CapturedFrames, start, m_Run.m_Spectrum);
       if (!folded && m_Run.m_Spectrum.count == 0) return;
       measurement::DrawNoiseCurve(*PictureFFT, m_Run.m_Spectrum, m_Run.m_SampleRate, m_OffsetDb, curve);
     } else if (m_Run.m_Mode == measurement::kModeSweep) {
@@ -513,10 +520,36 @@ void FrmMain::PictureA_MouseMove(int button, int, double, double y) {
 
 void FrmMain::AnalyseSweep() {
   basic::SetMousePointer(basic::vbHourglass);
-  measurement::AnalyseSweep(m_Run.m_RecBuf, m_Run.m_TotalFrames, m_Run.m_SampleRate, m_Run.m_Sweep.freq,
-                            m_Run.m_SweepLevel);
+  m_Run.AnalyseSweep();
+  ShowPathDelay();
   DrawSpectrum(0, 0, 0, 0, 0);
   basic::SetMousePointer(basic::vbDefault);
+}
+
+void FrmMain::ShowPathDelay() {
+  basic::Trap([&] {
+    const measurement::PathDelay& d = m_Run.m_PathDelay;
+    QPalette palette = TextDelay->palette();
+    if (d.found) {
+      const double ms = m_Run.m_SampleRate > 0 ? 1000.0 * d.frames / m_Run.m_SampleRate : 0.0;
+      TextDelay->setText(QStringLiteral("遅延 %1 ms").arg(ms, 0, 'f', 1));
+      TextDelay->setToolTip(QStringLiteral("入力には出力より %1 サンプル遅れて届きました。曲線はこの遅れを揃えて求めました。")
+                                .arg(d.frames));
+      palette.setColor(QPalette::WindowText, Qt::black);
+      basic::WriteLogLine(QStringLiteral("スウィープの遅延 %1 サンプル (%2 ms, ピーク比 %3)")
+                              .arg(d.frames)
+                              .arg(ms, 0, 'f', 1)
+                              .arg(d.clarity, 0, 'f', 1),
+                          0);
+    } else {
+      TextDelay->setText(QStringLiteral("信号が戻りません"));
+      TextDelay->setToolTip(QStringLiteral("再生した信号が入力に見つかりませんでした。接続と入力を確かめてください。"
+                                           "曲線は時間を揃えずに求めました。"));
+      palette.setColor(QPalette::WindowText, QColor(0x80, 0, 0));
+      basic::WriteLogLine(QStringLiteral("スウィープの信号が入力に検出されませんでした (ピーク比 %1)").arg(d.clarity, 0, 'f', 1), 0);
+    }
+    TextDelay->setPalette(palette);
+  });
 }
 
 void FrmMain::SaveResult(const QString& path) {

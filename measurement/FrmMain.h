@@ -14,6 +14,7 @@
 
 class QAction;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QTimer;
@@ -57,6 +58,7 @@ class FrmMain : public QWidget {
   basic::PictureBox* PictureA = nullptr;
   basic::PictureBox* PictureScale = nullptr;
   QLineEdit* TextFreq = nullptr;
+  QLabel* TextDelay = nullptr;  // the path delay of the last sweep, or that its signal did not come back
   QTimer* TimerRec = nullptr;
   QMenu* MenuLV = nullptr;
   QAction* MenuDelete = nullptr;
@@ -109,4 +111,5 @@ class FrmMain : public QWidget {
   basic::SingleInstance m_Instance;
   bool m_AnotherInstance = false;
   void PaintHandle();
+  void ShowPathDelay();
 };

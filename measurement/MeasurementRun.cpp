@@ -1,8 +1,10 @@
 #include "measurement/MeasurementRun.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "audio/WaveMMIO.h"
+#include "measurement/PathDelay.h"
 #include "measurement/TestSignal.h"
 #include "support/Paths.h"
 
@@ -27,6 +29,7 @@ bool MeasurementRun::Start(const RunRequest& request) {
   m_DevIn = FindAudioDevice(1, request.deviceIn, 0);
   m_Mode = request.mode;
   CloseDevices();  // whatever a failed start left open
+  m_PathDelay = PathDelay{};
   m_Spectrum.count = 0;
   m_BitsPerSample = 16;
   m_Channels = 2;
@@ -57,6 +60,7 @@ void MeasurementRun::BuildSignal() {
 
 bool MeasurementRun::OpenDevices() {
   m_DrawnPos = 0;
+  m_CapturedFrames = 0;
   // The devices are closed, so the buffers may be replaced now.
   const auto n = static_cast<size_t>(m_TotalFrames);
   m_RecBuf.assign(n, {});
@@ -88,6 +92,7 @@ void MeasurementRun::Tick() {
   if (m_hWaveIn.Done() && m_hWaveOut.Done()) {
     // Frames that arrived since the last stretch still reach the meter and
     // graphs, so that every frame from 1 to N - 1 is shown once.
+    m_CapturedFrames = m_TotalFrames;
     if (m_DrawnPos < m_TotalFrames - 1 && m_Callbacks.StretchReady)
       m_Callbacks.StretchReady(m_DrawnPos + 1, m_TotalFrames - 1);
     m_DrawnPos = m_TotalFrames - 1;
@@ -102,10 +107,26 @@ void MeasurementRun::Tick() {
   m_hWaveIn.Position(pos);
   if (pos > static_cast<int64_t>(m_DrawnPos) + m_ChunkFrames) {
     if (pos >= m_TotalFrames) pos = m_TotalFrames - 1;
+    // Frames 0 .. pos are in the buffer; nothing past them is read while the device writes.
+    m_CapturedFrames = static_cast<int32_t>(pos) + 1;
     const auto last = static_cast<int32_t>(pos);
     if (m_Callbacks.StretchReady) m_Callbacks.StretchReady(m_DrawnPos + 1, last);
     m_DrawnPos = last;
   }
+}
+
+void MeasurementRun::AnalyseSweep() {
+  m_PathDelay = FindPathDelay(m_PlayBuf, m_RecBuf, m_SampleRate, m_Sweep.freq);
+  const int32_t delay = m_PathDelay.found ? m_PathDelay.frames : 0;
+  // The live preview wrote each stretch's level at capture frames; where the
+  // aligned capture does not reach, those values belong to other sweep
+  // samples, so those entries start from zero.
+  const auto n = static_cast<int64_t>(m_SweepLevel.size());
+  const int64_t head = std::clamp<int64_t>(-static_cast<int64_t>(delay), 0, n);
+  const int64_t tail = std::clamp<int64_t>(static_cast<int64_t>(m_TotalFrames) - delay, head, n);
+  std::fill(m_SweepLevel.begin(), m_SweepLevel.begin() + head, int16_t{0});
+  std::fill(m_SweepLevel.begin() + tail, m_SweepLevel.end(), int16_t{0});
+  measurement::AnalyseSweep(m_RecBuf, m_TotalFrames, m_SampleRate, m_Sweep.freq, m_SweepLevel, delay);
 }
 
 void MeasurementRun::StopRun() {

@@ -11,6 +11,7 @@
 #include "audio/StereoSample.h"
 #include "audio/WaveDevice.h"
 #include "measurement/Analysis.h"
+#include "measurement/PathDelay.h"
 
 namespace measurement {
 
@@ -33,7 +34,7 @@ class MeasurementRun {
     std::function<void(int32_t first, int32_t last)> StretchReady;
     // The run ended (by itself or on request): the idle look comes back.
     std::function<void()> Stopped;
-    // A sweep run completed: the envelope is to be computed (and drawn).
+    // A sweep run completed: the front end calls AnalyseSweep (and draws).
     std::function<void()> SweepCompleted;
     // A run completed and its result belongs at path.
     std::function<void(const QString& path)> ResultReady;
@@ -59,6 +60,10 @@ class MeasurementRun {
   void StopRun();
   // Closes both devices (safe in any state).
   void CloseDevices();
+  // After a completed sweep run: finds the path's delay (m_PathDelay) and
+  // computes the envelope over the capture aligned by it. Without a clear
+  // delay the capture is taken as it is.
+  void AnalyseSweep();
 
   bool Running() const { return m_Running != 0; }
 
@@ -83,6 +88,8 @@ class MeasurementRun {
   int32_t m_DevOut = 0;
   int32_t m_DevIn = 0;
   int32_t m_DrawnPos = 0;
+  int32_t m_CapturedFrames = 0;  // frames the capture device has reported so far
+  PathDelay m_PathDelay;         // of the last completed sweep run
   int32_t m_ResultNo = 0;
   int32_t m_LevelTenthsDb = -30;
   QString m_DataPath;

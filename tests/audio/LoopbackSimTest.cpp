@@ -1,5 +1,6 @@
 #include "audio/LoopbackSim.h"
 
+#include <QSettings>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -118,6 +119,57 @@ TEST(LoopbackSim, SoundArrivesTenMillisecondsLate) {
     // The noise stays far below 100; the click arrives 10 ms after it was played.
     EXPECT_EQ(FirstAbove(rig.rec, 100), 1000u + static_cast<size_t>(rate / 100)) << rate;
   }
+}
+
+TEST(LoopbackSim, TheDelayCanBeSetUpToOneSecondAtEveryRate) {
+  for (const int32_t ms : {0, 250, 1000}) {
+    for (const int rate : {8000, 192000}) {
+      Rig rig;
+      rig.backend.SetDelayMs(ms);
+      rig.Open(rate);
+      // The click is the last frame played: it is still on the cable when playback ends.
+      rig.play.assign(static_cast<size_t>(rate), {});
+      rig.play.back() = {30000, 30000};
+      rig.rec.assign(static_cast<size_t>(rate) * 3, {});
+      rig.Run();
+      rig.Step(4 * kSecond);
+      ASSERT_TRUE(rig.in->Done());
+      EXPECT_EQ(FirstAbove(rig.rec, 100), static_cast<size_t>(rate) - 1 + static_cast<size_t>(rate) * ms / 1000)
+          << ms << " ms at " << rate;
+    }
+  }
+  Rig rig;
+  rig.backend.SetDelayMs(5000);
+  EXPECT_EQ(rig.backend.DelayMs(), 1000);
+  rig.backend.SetDelayMs(-3);
+  EXPECT_EQ(rig.backend.DelayMs(), 0);
+}
+
+TEST(LoopbackSim, TheDelaySettingIsReadAndClamped) {
+  QSettings store(QSettings::NativeFormat, QSettings::UserScope, "morvane", "zarin");
+  store.remove("LoopbackDelayMs");
+  EXPECT_EQ(LoopbackDelaySetting(), 10);
+  for (const auto& [text, ms] : std::vector<std::pair<QString, int32_t>>{
+           {"250", 250}, {"4000", 1000}, {"-20", 0}, {" 12.4 ", 12}, {"soon", 10}}) {
+    store.setValue("LoopbackDelayMs", text);
+    store.sync();
+    EXPECT_EQ(LoopbackDelaySetting(), ms) << text.toStdString();
+  }
+  store.remove("LoopbackDelayMs");
+}
+
+TEST(LoopbackSim, ACaptureThatBeganEarlyHearsSilenceFirst) {
+  Rig rig;
+  rig.backend.SetCaptureStartOffsetNs(-40'000'000);
+  rig.Open(48000);
+  rig.play.assign(48000, {});
+  rig.play[1000] = {30000, 30000};
+  rig.rec.assign(48000, {});
+  rig.Run();
+  EXPECT_EQ(rig.InPos(), 1920);  // 40 ms were captured the moment capture started
+  rig.Step(kSecond);
+  EXPECT_EQ(rig.InPos(), 48000);
+  EXPECT_EQ(FirstAbove(rig.rec, 100), 1000u + 480u + 1920u);
 }
 
 TEST(LoopbackSim, CaptureStartedLaterHearsThePlaybackOfThatInstant) {

@@ -47,17 +47,27 @@ TEST(NoiseStepTest, FirstFrameIsTheBinsAndTheSecondTheMeanOfTwo) {
   }
 }
 
-TEST(NoiseStepTest, AFrameReachingTheEndIsSkipped) {
+TEST(NoiseStepTest, OnlyFramesWhollyCapturedAreRead) {
   C_FFT fft;
   fft.Init(kFftPoints);
   const int32_t total = 10000;
-  const auto capture = RandomCapture(total, 6);
+  auto capture = RandomCapture(total, 6);
   NoiseSpectrum spectrum;
-  EXPECT_FALSE(NoiseStep(fft, capture, total, total - 2049, spectrum));
-  EXPECT_FALSE(NoiseStep(fft, capture, total, total - 10, spectrum));
+  // 5000 frames captured so far: a frame reaching frame 5000 waits.
+  EXPECT_FALSE(NoiseStep(fft, capture, 5000, 5000 - 2047, spectrum));
+  EXPECT_FALSE(NoiseStep(fft, capture, 5000, 4000, spectrum));
+  EXPECT_FALSE(NoiseStep(fft, capture, 5000, -1, spectrum));
   EXPECT_EQ(spectrum.count, 0);
   EXPECT_EQ(spectrum.values[3], 0.0f);
-  EXPECT_TRUE(NoiseStep(fft, capture, total, total - 2050, spectrum));
+  // What lies beyond the captured frames never shows in the result.
+  for (size_t i = 5000; i < capture.size(); ++i) capture[i] = {32767, 32767};
+  EXPECT_TRUE(NoiseStep(fft, capture, 5000, 5000 - 2048, spectrum));
+  NoiseSpectrum clean;
+  const auto original = RandomCapture(total, 6);
+  EXPECT_TRUE(NoiseStep(fft, original, 5000, 5000 - 2048, clean));
+  EXPECT_EQ(spectrum.values, clean.values);
+  // The last frame of a whole capture counts.
+  EXPECT_TRUE(NoiseStep(fft, capture, total, total - 2048, spectrum));
   // A capture shorter than it claims is never read past its end.
   EXPECT_FALSE(NoiseStep(fft, std::span(capture).first(3000), total, 2000, spectrum));
 }
@@ -114,6 +124,44 @@ TEST(AnalyseSweepTest, EnvelopeIsClampedAndItsTailLeftAlone) {
   EXPECT_EQ(level[static_cast<size_t>(n - half + 1)], 1234);
   EXPECT_EQ(level[static_cast<size_t>(n - half - 2)], 32767);
   EXPECT_EQ(level[0], 32767);  // the first write reaches back to entry 0
+}
+
+// A capture delayed by d frames, analysed with delay d, gives the envelope
+// of the undelayed capture wherever the delayed one reaches; the rest keeps
+// its value.
+TEST(AnalyseSweepTest, AnAlignedCaptureGivesTheEnvelopeOfTheUndelayedOne) {
+  const int32_t rate = 8000, n = 16000;
+  SweepTable table;
+  std::vector<int16_t> reference;
+  std::vector<StereoSample> play(static_cast<size_t>(n));
+  GenerateSweep(play, rate, 10000, table, reference);
+  AnalyseSweep(play, n, rate, table.freq, reference);
+  for (const int32_t d : {300, -300}) {
+    std::vector<StereoSample> capture(static_cast<size_t>(n));
+    for (int32_t j = 0; j < n; ++j)
+      if (j - d >= 0 && j - d < n) capture[static_cast<size_t>(j)] = play[static_cast<size_t>(j - d)];
+    std::vector<int16_t> level(static_cast<size_t>(n), 777);
+    AnalyseSweep(capture, n, rate, table.freq, level, d);
+    const int32_t first = std::max(0, -d), end = std::min(n, n - d);
+    for (int32_t b = 0; b < first; ++b) ASSERT_EQ(level[static_cast<size_t>(b)], 777) << d << " at " << b;
+    for (int32_t b = end; b < n; ++b) ASSERT_EQ(level[static_cast<size_t>(b)], 777) << d << " at " << b;
+    // Inside, the envelope is the undelayed one where its window lies wholly in the aligned capture.
+    for (int32_t b = first; b < end; b += 37) {
+      const double window = 4.0 * rate / table.freq[static_cast<size_t>(b)];
+      if (b - first < window || end - b < window) continue;
+      ASSERT_NEAR(level[static_cast<size_t>(b)], reference[static_cast<size_t>(b)], 1) << d << " at " << b;
+    }
+  }
+  // Without a delay it is the plain analysis to the bit.
+  std::vector<int16_t> plain(static_cast<size_t>(n), 5), zero(static_cast<size_t>(n), 5);
+  AnalyseSweep(play, n, rate, table.freq, plain);
+  AnalyseSweep(play, n, rate, table.freq, zero, 0);
+  EXPECT_EQ(plain, zero);
+  // A delay as long as the capture leaves everything alone.
+  std::vector<int16_t> untouched(static_cast<size_t>(n), 9);
+  AnalyseSweep(play, n, rate, table.freq, untouched, n);
+  AnalyseSweep(play, n, rate, table.freq, untouched, -n - 5);
+  EXPECT_EQ(untouched, std::vector<int16_t>(static_cast<size_t>(n), 9));
 }
 
 TEST(AnalyseSweepTest, ASineOfKnownAmplitudeGivesItsRms) {

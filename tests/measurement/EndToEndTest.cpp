@@ -36,13 +36,12 @@ class EndToEndTest : public ::testing::Test {
     picture.SetPixelSize(908, 198);  // the spectrum picture at the design window size
     picture.SetBackColor(0xFFFFFF);
     MeasurementRun::Callbacks cb;
-    cb.StretchReady = [this](int32_t first, int32_t) {
-      if (run.m_Mode == kModeNoise && NoiseStep(fft, run.m_RecBuf, run.m_TotalFrames, first, run.m_Spectrum))
-        starts.push_back(first);
+    cb.StretchReady = [this](int32_t, int32_t last) {
+      const int32_t start = last - kFftPoints + 1;
+      if (run.m_Mode == kModeNoise && NoiseStep(fft, run.m_RecBuf, run.m_CapturedFrames, start, run.m_Spectrum))
+        starts.push_back(start);
     };
-    cb.SweepCompleted = [this] {
-      AnalyseSweep(run.m_RecBuf, run.m_TotalFrames, run.m_SampleRate, run.m_Sweep.freq, run.m_SweepLevel);
-    };
+    cb.SweepCompleted = [this] { run.AnalyseSweep(); };
     run.SetCallbacks(cb);
   }
 

@@ -7,8 +7,10 @@
 #include <memory>
 #include <vector>
 
+#include "audio/Biquad.h"
 #include "audio/LoopbackSim.h"
 #include "support/Decibels.h"
+#include "measurement/TestSignal.h"
 #include "support/MessageBox.h"
 
 using namespace measurement;
@@ -23,7 +25,9 @@ class RunTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::vector<std::unique_ptr<WaveMMIO::SoundBackend>> backends;
-    backends.push_back(std::make_unique<LoopbackBackend>([clock = now] { return *clock; }));
+    auto loopback = std::make_unique<LoopbackBackend>([clock = now] { return *clock; });
+    cable = loopback.get();
+    backends.push_back(std::move(loopback));
     WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends));
     basic::SetMessagePresenter([this](const QString&, const QString& text, basic::MsgIcon) { messages << text; });
     MeasurementRun::Callbacks cb;
@@ -55,6 +59,7 @@ class RunTest : public ::testing::Test {
   }
 
   std::shared_ptr<int64_t> now = std::make_shared<int64_t>(1'000 * kMs);
+  LoopbackBackend* cable = nullptr;
   MeasurementRun run;
   std::vector<std::pair<int32_t, int32_t>> stretches;
   QStringList results, messages;
@@ -173,5 +178,65 @@ TEST_F(RunTest, TheBufferDelayIsWaitedInSweepModeOnly) {
   ASSERT_TRUE(run.Start(Request(1, 8000, 2)));
   EXPECT_EQ(*now, again);
 }
+
+}  // namespace
+
+namespace {
+
+// The simulated cable's gain at f: its two Butterworth sections (the
+// low-pass only above 24 kHz) and -6 dB.
+double CableGain(int32_t rate, double f) {
+  const double q = 1 / std::sqrt(2.0);
+  const double low = rate / 2 > WaveMMIO::LoopbackPath::kLowPassMinNyquistHz
+                         ? WaveMMIO::Biquad::LowPass(rate, 10000, q).MagnitudeAt(rate, f)
+                         : 1.0;
+  return 0.5 * WaveMMIO::Biquad::HighPass(rate, 100, q).MagnitudeAt(rate, f) * low;
+}
+
+struct AlignCase {
+  int32_t delayMs;
+  int32_t captureLeadMs;  // > 0: capture starts that much before playback; < 0: after
+  int32_t rate;
+  int32_t seconds;
+};
+
+class AlignedSweepTest : public RunTest, public ::testing::WithParamInterface<AlignCase> {};
+
+TEST_P(AlignedSweepTest, TheDelayIsFoundAndTheEnvelopeReadsTheCable) {
+  const AlignCase c = GetParam();
+  cable->SetDelayMs(c.delayMs);
+  if (c.captureLeadMs > 0) cable->SetCaptureStartOffsetNs(-c.captureLeadMs * kMs);
+  else run.m_BufferDelayMs = -c.captureLeadMs;  // the wait between playback and capture
+  ASSERT_TRUE(run.Start(Request(kModeSweep, c.rate, c.seconds)));
+  RunToEnd();
+  ASSERT_EQ(sweepsCompleted, 1);
+  run.AnalyseSweep();
+
+  const int64_t truth = int64_t{c.delayMs + c.captureLeadMs} * c.rate / 1000;
+  ASSERT_TRUE(run.m_PathDelay.found);
+  EXPECT_NEAR(run.m_PathDelay.frames, truth, 2);
+
+  const double played = SignalAmplitude(run.m_LevelTenthsDb) / std::sqrt(2.0);
+  const int64_t covered = run.m_TotalFrames - std::max<int64_t>(truth, 0);  // sweep samples the capture reached
+  for (const double f : {100.0, 1000.0, 10000.0}) {
+    if (f >= c.rate / 2.0 * 0.8) continue;
+    size_t i = 0;
+    while (run.m_Sweep.freq[i] < f) ++i;
+    const double level = run.m_SweepLevel[i];
+    if (static_cast<int64_t>(i) + 50 >= covered) {
+      // The sweep reached f after the capture had ended: nothing was measured there.
+      EXPECT_EQ(level, 0) << f << " Hz";
+      continue;
+    }
+    EXPECT_NEAR(basic::LinToDb(level / played), basic::LinToDb(CableGain(c.rate, f)), 0.3) << f << " Hz";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(DelaysAndCaptureStarts, AlignedSweepTest,
+                         ::testing::Values(AlignCase{10, 40, 48000, 2}, AlignCase{10, -40, 48000, 2},
+                                           AlignCase{250, 40, 48000, 2}, AlignCase{250, -40, 48000, 2},
+                                           AlignCase{10, 40, 8000, 4}, AlignCase{10, -40, 8000, 4},
+                                           AlignCase{250, 40, 8000, 4}, AlignCase{250, -40, 8000, 4},
+                                           AlignCase{1000, 40, 48000, 10}, AlignCase{1000, -40, 48000, 10}));
 
 }  // namespace

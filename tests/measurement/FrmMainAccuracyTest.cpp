@@ -1,0 +1,96 @@
+// What the window measures through the simulator: sweeps aligned by the
+// path's delay, noise spectra that do not depend on the rate.
+#include <QLabel>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "measurement/TestSignal.h"
+#include "support/Decibels.h"
+#include "support/Logging.h"
+#include "tests/measurement/FrmMainFixture.h"
+#include "tests/measurement/SilentBackend.h"
+
+namespace {
+
+using zarin_test::FrmMainResultsTest;
+
+// Mean of the noise spectrum over 1 .. 3 kHz, in dB.
+double MeanLevel13k(const FrmMain& w) {
+  const int32_t rate = w.m_Run.m_SampleRate;
+  double sum = 0;
+  int count = 0;
+  for (int k = 1; k <= 1024; ++k) {
+    const double f = k * static_cast<double>(rate) / measurement::kFftPoints;
+    if (f < 1000 || f > 3000) continue;
+    sum += w.m_Run.m_Spectrum.values[static_cast<size_t>(k)];
+    ++count;
+  }
+  return count ? basic::LinToDb(sum / count) : -999;
+}
+
+TEST_F(FrmMainResultsTest, NoiseSpectraAgreeAtEveryRate) {
+  FrmMain w;
+  std::vector<double> levels;
+  for (const char* rate : {"8000", "11025", "22050", "48000", "96000"}) {
+    PickLoopbackAt(w, rate, 6, measurement::kModeNoise);
+    w.RecButton_ButtonClicked(0);
+    ASSERT_TRUE(w.m_Run.Running()) << rate;
+    TickUntilIdle(w);
+    EXPECT_GT(w.m_Run.m_Spectrum.count, 60) << rate;
+    levels.push_back(MeanLevel13k(w));
+  }
+  const auto [lo, hi] = std::minmax_element(levels.begin(), levels.end());
+  EXPECT_LT(*hi - *lo, 0.5) << "8000 Hz " << levels[0] << " dB, 96000 Hz " << levels[4] << " dB";
+}
+
+TEST_F(FrmMainResultsTest, ASweepShowsThePathDelayAndLogsIt) {
+  cable->SetDelayMs(250);
+  FrmMain w;
+  basic::SetLogError(1);  // after start-up, which reads the switch from the settings
+  QStringList lines;
+  const auto old = basic::SetLogObserver([&](const QString& text, int) { lines << text; });
+  PickLoopbackAt(w, "48000", 2, measurement::kModeSweep);
+  w.RecButton_ButtonClicked(0);
+  TickUntilIdle(w);
+  basic::SetLogObserver(old);
+  basic::SetLogError(0);
+  ASSERT_TRUE(w.m_Run.m_PathDelay.found);
+  EXPECT_NEAR(w.m_Run.m_PathDelay.frames, 12000, 2);
+  EXPECT_EQ(w.TextDelay->text(), QStringLiteral("遅延 250.0 ms"));
+  EXPECT_TRUE(lines.filter(QStringLiteral("スウィープの遅延 1200")).size() == 1) << lines.join('\n').toStdString();
+  // The curve is the cable's: -6 dB in the middle of the band.
+  const double played = measurement::SignalAmplitude(-30) / std::sqrt(2.0);
+  size_t i = 0;
+  while (w.m_Run.m_Sweep.freq[i] < 1000) ++i;
+  EXPECT_NEAR(basic::LinToDb(w.m_Run.m_SweepLevel[i] / played), -6.0, 0.2);
+  // The next run starts with a blank read-out.
+  PickLoopbackAt(w, "48000", 2, measurement::kModeNoise);
+  w.RecButton_ButtonClicked(0);
+  EXPECT_TRUE(w.TextDelay->text().isEmpty());
+  TickUntilIdle(w);
+  EXPECT_TRUE(w.TextDelay->text().isEmpty());
+}
+
+TEST_F(FrmMainResultsTest, SilenceBackSaysSoAndStillStoresTheResult) {
+  std::vector<std::unique_ptr<WaveMMIO::SoundBackend>> backends;
+  backends.push_back(std::make_unique<WaveMMIO::LoopbackBackend>([clock = now] { return *clock; }));
+  backends.push_back(std::make_unique<zarin_test::SilentBackend>([clock = now] { return *clock; }));
+  WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends));
+  FrmMain w;
+  PickLoopbackAt(w, "48000", 2, measurement::kModeSweep);
+  w.ComboDev[1]->setCurrentIndex(1);  // the input hears nothing of the output
+  ASSERT_EQ(w.ComboDev[1]->currentText(), "Silent input");
+  w.RecButton_ButtonClicked(0);
+  TickUntilIdle(w);
+  EXPECT_FALSE(w.m_Run.m_PathDelay.found);
+  EXPECT_EQ(w.m_Run.m_PathDelay.frames, 0);
+  EXPECT_EQ(w.TextDelay->text(), QStringLiteral("信号が戻りません"));
+  EXPECT_TRUE(QFile::exists(dir.filePath("01.dat")));
+  EXPECT_EQ(Names(w), QStringList{"01"});
+  EXPECT_TRUE(messages.isEmpty());
+}
+
+}  // namespace
