@@ -1,8 +1,5 @@
 #include "measurement/ResultFiles.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QStandardPaths>
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -16,13 +13,7 @@
 
 namespace measurement {
 
-QString DefaultDataFolder() {
-  const QString app = basic::AppFolder();
-  if (QFileInfo(app).isWritable()) return app;
-  const QString data = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-  QDir().mkpath(data);
-  return basic::EnsureTrailingSeparator(QDir::toNativeSeparators(data), 0);
-}
+QString DefaultDataFolder() { return basic::OwnFilesFolder(basic::AppFolder()); }
 
 bool SaveResultFile(const QString& path, const MeasurementRun& run) {
   if (basic::FileExists(path)) basic::DeleteFileIfAny(path);

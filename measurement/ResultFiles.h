@@ -22,7 +22,8 @@ enum class LoadOutcome { Missing, Noise, Sweep, Ignored };
 LoadOutcome LoadResultFile(const QString& path, MeasurementRun& run);
 
 // Where results go when no folder is stored: the program's folder, or the
-// per-user data folder (created) when the program's folder cannot be written.
+// per-user data folder (created) when the program may not write beside
+// itself (see basic::MayWriteBesideProgram).
 QString DefaultDataFolder();
 
 }  // namespace measurement

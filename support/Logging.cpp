@@ -1,9 +1,6 @@
 #include "support/Logging.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QStandardPaths>
 #include <QSysInfo>
 #include <algorithm>
 #include <cmath>
@@ -52,12 +49,8 @@ void InitDiagnosticSwitches() {
 
 QString LogFolder() {
   if (!LogFolderOverride().isEmpty()) return LogFolderOverride();
-  const QString app = AppFolder();
-  if (QFileInfo(app).isWritable()) return app + QStringLiteral("log");
-  // An installed program cannot write beside itself: use the user's data folder.
-  const QString data = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-  QDir().mkpath(data);
-  return EnsureTrailingSeparator(QDir::toNativeSeparators(data), 0) + QStringLiteral("log");
+  // An installed program does not write beside itself: the log then goes to the user's data folder.
+  return OwnFilesFolder(AppFolder()) + QStringLiteral("log");
 }
 
 void SetLogFolder(const QString& folder) { LogFolderOverride() = folder; }

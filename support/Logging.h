@@ -27,8 +27,8 @@ inline constexpr int64_t kLogSizeLimit = 1'024'000;
 // Appends "<timestamp> <text>" as one line when logging is on or force is set.
 void WriteLogLine(const QString& text, int isError, int force = 0);
 
-// The log folder: "log" beside the program, or in the per-user data folder
-// when the program's folder cannot be written. Tests may point it elsewhere
+// The log folder: "log" in OwnFilesFolder (beside the program, or in the
+// per-user data folder for an installed program). Tests may point it elsewhere
 // (an empty text restores the default).
 QString LogFolder();
 void SetLogFolder(const QString& folder);

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <QStringList>
 #include <chrono>
 #include <thread>
@@ -70,6 +71,20 @@ QString SystemFolder() {
   // The folder the system's shared libraries live in.
   const QString libs = QLibraryInfo::path(QLibraryInfo::LibrariesPath);
   return EnsureTrailingSeparator(QDir::toNativeSeparators(libs.left(260)), 0);
+}
+
+int MayWriteBesideProgram(const QString& programFolder) {
+  const QString folder = QDir::cleanPath(QDir::fromNativeSeparators(programFolder)) + QLatin1Char('/');
+  for (const char* installed : {"/usr/", "/opt/", "/bin/", "/sbin/"})
+    if (folder.startsWith(QLatin1String(installed))) return 0;
+  return QFileInfo(folder).isDir() && QFileInfo(folder).isWritable() ? 1 : 0;
+}
+
+QString OwnFilesFolder(const QString& programFolder) {
+  if (MayWriteBesideProgram(programFolder)) return EnsureTrailingSeparator(programFolder, 0);
+  const QString data = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+  QDir().mkpath(data);
+  return EnsureTrailingSeparator(QDir::toNativeSeparators(data), 0);
 }
 
 int FileExists(const QString& path) {

@@ -16,6 +16,15 @@ QString AppFolder();
 // The system's library folder, ending in a separator.
 QString SystemFolder();
 
+// 1 when the program may keep its own files (results, log) in its folder:
+// the folder can be written and is not part of the system's installed tree
+// (/usr, /opt, /bin, /sbin), where nothing is written even by a user who could.
+int MayWriteBesideProgram(const QString& programFolder);
+// The folder for the program's own files, ending in a separator: the
+// program's folder when it may write there, else the per-user data folder
+// (created when missing).
+QString OwnFilesFolder(const QString& programFolder);
+
 int FileExists(const QString& path);
 int FolderExists(const QString& path);
 // Creates one folder level (one trailing separator is ignored).

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <vector>
@@ -31,6 +32,20 @@ TEST_F(PathsTest, FoldersEndInOneSeparator) {
   EXPECT_EQ(app, QCoreApplication::applicationDirPath() + "/");
   EXPECT_TRUE(SystemFolder().endsWith('/'));
   EXPECT_EQ(FolderExists(SystemFolder()), 1);
+}
+
+TEST_F(PathsTest, AnInstalledProgramKeepsItsFilesInThePerUserFolder) {
+  // A build tree or a copied folder keeps results and log beside the program.
+  EXPECT_EQ(MayWriteBesideProgram(dir.path() + "/"), 1);
+  EXPECT_EQ(OwnFilesFolder(dir.path()), dir.path() + "/");
+  // The installed tree is never written, even by root, who could.
+  for (const QString installed : {"/usr/bin/", "/usr/local/bin", "/opt/zarin/bin/", "/bin/", "/usr/bin/../sbin/"})
+    EXPECT_EQ(MayWriteBesideProgram(installed), 0) << installed.toStdString();
+  const QString perUser = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + "/";
+  EXPECT_EQ(OwnFilesFolder("/usr/bin/"), perUser);
+  EXPECT_EQ(FolderExists(perUser), 1);
+  // A folder that is not there cannot take files either.
+  EXPECT_EQ(MayWriteBesideProgram(P("gone/")), 0);
 }
 
 TEST_F(PathsTest, TrailingSeparatorRules) {
