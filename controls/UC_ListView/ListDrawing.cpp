@@ -250,9 +250,18 @@ void UC_ListView::SetVbarParm() {
       m_VBar2->setPageStep(large);
     }
     vbar->show();
+    // Fewer items or more room: the first drawn row must stay within the bar's range.
+    if (m_TopItem > max || m_TopItem < 0) {
+      m_TopItem = std::clamp(m_TopItem, 0, max);
+      m_LastTop = m_TopItem;
+      SetBarValue(true, m_TopItem);
+    }
   } else {
     SetBarValue(true, 0);
     vbar->hide();
+    // Without a bar every item fits from the first row on.
+    m_TopItem = 0;
+    m_LastTop = 0;
   }
   if (needH) {
     int32_t max = std::max(1, total - w);

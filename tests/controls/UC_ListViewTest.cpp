@@ -218,6 +218,57 @@ TEST_F(ListTest, ScrollBarSizes) {
   EXPECT_EQ(lv.TopItem(), 0);
 }
 
+// Room for exactly `rows` rows under the header.
+void FitRows(UC_ListView& lv, int rows) {
+  lv.resize(282, (270 + rows * lv.OneHeight() + 60) / 15 + 1);
+  lv.UserControl_Resize();
+}
+
+// Deletes items from..to as the window's Delete does (from the end), then
+// updates the bar and redraws.
+void DeleteRange(UC_ListView& lv, int from, int to) {
+  for (int i = to; i >= from; --i) lv.DeleteItem(i);
+  lv.SetVbarParm();
+  lv.ReDraw();
+}
+
+// Dark pixels in the first 100 pixels of a row's text.
+int InkInRow(UC_ListView& lv, int row) {
+  int ink = 0;
+  for (int y = row * lv.OneHeight() / 15; y < (row + 1) * lv.OneHeight() / 15; ++y)
+    for (int x = 0; x < 100; ++x) ink += (lv.PictureList()->Pixel(x, y) & 0xFFu) < 0x80u;
+  return ink;
+}
+
+TEST_F(ListTest, DeletingWhileScrolledBringsTheRemainingItemsBack) {
+  Make(1, 20);
+  FitRows(lv, 8);
+  ASSERT_EQ(lv.VisibleRows(), 8);
+  lv.ShowItem(12, 0);
+  ASSERT_EQ(lv.TopItem(), 12);
+  DeleteRange(lv, 6, 19);  // 6 items left, fewer than the rows: the bar goes
+  EXPECT_FALSE(lv.VBarVisible());
+  EXPECT_EQ(lv.TopItem(), 0);
+  for (int row = 0; row < 6; ++row) EXPECT_GT(InkInRow(lv, row), 5) << "row " << row;
+  EXPECT_EQ(InkInRow(lv, 6), 0);
+  Press(lv.PictureList(), {50, RowY(0)});
+  Release(lv.PictureList(), {50, RowY(0)});
+  EXPECT_EQ(lv.SelectedItem(), 0);
+
+  // With the bar still needed its range shrinks, and the top follows it.
+  lv.AddItem(14);
+  for (int i = 6; i < 20; ++i) lv.SetValue(i, 0, QStringLiteral("item %1").arg(i));
+  lv.SetVbarParm();
+  lv.ShowItem(12, 0);
+  ASSERT_EQ(lv.TopItem(), 12);
+  DeleteRange(lv, 10, 19);  // 10 left: the last top is 10 - 8 + 1
+  EXPECT_TRUE(lv.VBarVisible());
+  EXPECT_EQ(lv.VBarMax(), 3);
+  EXPECT_EQ(lv.TopItem(), 3);
+  EXPECT_EQ(lv.VBarValue(), 3);
+  for (int row = 0; row < 7; ++row) EXPECT_GT(InkInRow(lv, row), 5) << "row " << row;
+}
+
 TEST_F(ListTest, StripesFollowTheTopItem) {
   Make(1, 30);
   lv.SetUseMadara(1);
