@@ -269,6 +269,29 @@ TEST_F(ListTest, DeletingWhileScrolledBringsTheRemainingItemsBack) {
   for (int row = 0; row < 7; ++row) EXPECT_GT(InkInRow(lv, row), 5) << "row " << row;
 }
 
+TEST_F(ListTest, AnItemAddedAfterTheListWasEmptiedIsNeitherSelectedNorCurrent) {
+  Make(1, 1);
+  Press(lv.PictureList(), {50, RowY(0)});
+  Release(lv.PictureList(), {50, RowY(0)});
+  ASSERT_EQ(lv.SelectedItem(), 0);
+  ASSERT_EQ(lv.PictureList()->Pixel(150, RowY(0)), 0xC0A0A0u);  // the selection box over white
+  DeleteRange(lv, 0, 0);
+  EXPECT_EQ(lv.SelectedItem(), -1);
+  lv.AddItem(1);  // the next result, as the window adds it
+  lv.SetValue(-2, 0, QStringLiteral("02.dat"));
+  lv.Refresh();
+  EXPECT_EQ(lv.IsSelected(0), 0);
+  EXPECT_EQ(lv.SelectedItem(), -1);
+  EXPECT_EQ(lv.PictureList()->Pixel(150, RowY(0)), 0xFFFFFFu);
+  // The same when the last of several items was the current one.
+  lv.AddItem(1);
+  lv.SetSelectedItem(1);
+  DeleteRange(lv, 1, 1);
+  lv.AddItem(1);
+  EXPECT_EQ(lv.SelectedItem(), -1);
+  EXPECT_EQ(lv.IsSelected(1), 0);
+}
+
 TEST_F(ListTest, StripesFollowTheTopItem) {
   Make(1, 30);
   lv.SetUseMadara(1);
