@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QTime>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -24,6 +25,9 @@ namespace {
 
 
 constexpr int kHeaderTwips = 270;
+// How often a resting drag is reported again (the page zones step at 0.02 s
+// at the most, the row zones at 0.2 s).
+constexpr int kDragRepeatMs = 20;
 constexpr int kBarTwips = 270;
 
 // Eleven 16 x 16 icons (image row 0, mask row 16): document-like glyphs in a
@@ -83,9 +87,17 @@ UC_ListView::UC_ListView(QWidget* parent)
           [this](const QStringList& paths, int button, int shift, double x, double y) {
             emit OLEDragDrop(paths, 1, button, shift, x, y);
           });
+  m_DragScrollTimer = new QTimer(this);
+  m_DragScrollTimer->setInterval(kDragRepeatMs);
+  connect(m_DragScrollTimer, &QTimer::timeout, this,
+          [this] { DragScrollTimer_Timer(QTime::currentTime().msecsSinceStartOfDay() / 1000.0); });
   connect(m_PictureList, &PictureBox::DragMoved, this, [this](double x, double y) {
+    m_DragX = x;
+    m_DragY = y;
+    if (!m_DragScrollTimer->isActive()) m_DragScrollTimer->start();
     List_DragOver(x, y, QTime::currentTime().msecsSinceStartOfDay() / 1000.0);
   });
+  connect(m_PictureList, &PictureBox::DragLeft, m_DragScrollTimer, &QTimer::stop);
   connect(m_PictureTab, &PictureBox::MouseDown, this, &UC_ListView::Tab_MouseDown);
   connect(m_PictureTab, &PictureBox::MouseMove, this, &UC_ListView::Tab_MouseMove);
   connect(m_PictureTab, &PictureBox::MouseUp, this, &UC_ListView::Tab_MouseUp);

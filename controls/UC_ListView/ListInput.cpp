@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -194,6 +195,10 @@ void UC_ListView::List_DragOver(double x, double y, double now) {
   SetBarValue(true, std::clamp(BarValue(true) + step, BarMin(true), BarMax(true)));
   SyncVertical();
 }
+
+void UC_ListView::DragScrollTimer_Timer(double now) { List_DragOver(m_DragX, m_DragY, now); }
+
+bool UC_ListView::DragScrollTimerActive() const { return m_DragScrollTimer->isActive(); }
 
 void UC_ListView::Tab_MouseMove(int button, int, double x, double) {
   if (m_TabDisabled) return;

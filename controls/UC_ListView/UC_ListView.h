@@ -18,6 +18,7 @@ class QListWidget;
 class QMenu;
 class QMimeData;
 class QScrollBar;
+class QTimer;
 class UC_Slider;
 namespace basic {
 class PictureBox;
@@ -199,6 +200,12 @@ class UC_ListView : public QWidget {
   void List_MouseMove(int button, int shift, double x, double y);
   void List_DblClick();
   void List_DragOver(double x, double y, double nowSeconds);
+  // While a drag hovers over the rows the window system reports it again
+  // only when something changes; this timer repeats the last report so that
+  // a pointer resting in a scrolling zone keeps scrolling. Its handler takes
+  // the time (seconds since midnight) so that tests can drive it.
+  void DragScrollTimer_Timer(double nowSeconds);
+  bool DragScrollTimerActive() const;
   void Tab_MouseDown(int button, int shift, double x, double y);
   void Tab_MouseMove(int button, int shift, double x, double y);
   void Tab_MouseUp(int button, int shift, double x, double y);
@@ -293,6 +300,8 @@ class UC_ListView : public QWidget {
   int32_t m_RangeMode = 0, m_ToggleMode = 0;
   int32_t m_ResizingTab = -1;
   double m_DragMarkTime = 0, m_DragMarkX = -1, m_DragMarkY = -1;
+  double m_DragX = 0, m_DragY = 0;  // where the hovering drag was last reported
+  QTimer* m_DragScrollTimer = nullptr;
   int32_t m_RightClickedTab = 0;
   bool m_DragStarted = false;
   bool m_SizingPointer = false;

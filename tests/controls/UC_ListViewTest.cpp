@@ -2,6 +2,8 @@
 
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QUrl>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -452,6 +454,41 @@ TEST_F(ListTest, DraggingOverTheEdgesScrollsAfterAPause) {
   lv.SetNoOleScroll(1);
   lv.List_DragOver(50, h - 0.2 * row, 100.9);
   EXPECT_EQ(lv.TopItem(), 19 + lv.VBarLargeChange());
+}
+
+TEST_F(ListTest, ADragRestingInAScrollingZoneKeepsScrolling) {
+  Make(1, 60);
+  ASSERT_TRUE(lv.VBarVisible());
+  lv.ShowItem(20, 0);
+  lv.show();
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile("/tmp/01.dat")});
+  const QPoint inFirstRow(50, lv.OneHeight() / 15);  // the one-row zone
+  QDragEnterEvent enter(inFirstRow, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(lv.PictureList(), &enter);
+  QDragMoveEvent move(inFirstRow, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(lv.PictureList(), &move);  // the last report of the window system
+  EXPECT_TRUE(lv.DragScrollTimerActive());
+  // The pointer rests; only the timer reports the drag again.
+  lv.DragScrollTimer_Timer(500.0);  // starts the pause
+  lv.DragScrollTimer_Timer(500.125);
+  EXPECT_EQ(lv.TopItem(), 20);
+  lv.DragScrollTimer_Timer(500.25);  // 0.2 s on: one row up
+  EXPECT_EQ(lv.TopItem(), 19);
+  lv.DragScrollTimer_Timer(500.5);
+  EXPECT_EQ(lv.TopItem(), 18);
+  QDragLeaveEvent leave;
+  QCoreApplication::sendEvent(lv.PictureList(), &leave);
+  EXPECT_FALSE(lv.DragScrollTimerActive());
+
+  // A drop ends the hovering too.
+  QDragEnterEvent again(inFirstRow, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(lv.PictureList(), &again);
+  QCoreApplication::sendEvent(lv.PictureList(), &move);
+  ASSERT_TRUE(lv.DragScrollTimerActive());
+  QDropEvent drop(QPointF(inFirstRow), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(lv.PictureList(), &drop);
+  EXPECT_FALSE(lv.DragScrollTimerActive());
 }
 
 }  // namespace
