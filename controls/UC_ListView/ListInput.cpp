@@ -286,7 +286,7 @@ bool UC_ListView::eventFilter(QObject* watched, QEvent* event) {
   for (size_t i = 0; i < m_TextLV.size(); ++i)
     if (watched == m_TextLV[i]) isCombo = 0, element = static_cast<int>(i);
   for (size_t i = 0; i < m_ComboLV.size(); ++i)
-    if (watched == m_ComboLV[i]) isCombo = 1, element = static_cast<int>(i);
+    if (watched == m_ComboLV[i]->lineEdit()) isCombo = 1, element = static_cast<int>(i);
   if (isCombo < 0) return QWidget::eventFilter(watched, event);
   for (int32_t c = 0; c < static_cast<int32_t>(m_Tabs.size()); ++c) {
     const TabInfo& t = m_Tabs[static_cast<size_t>(c)];

@@ -148,6 +148,7 @@ class UC_ListView : public QWidget {
   int32_t EditorOffsetY() const { return m_EditorOffsetY; }
   QLineEdit* TextLV(int32_t i) const;
   QComboBox* ComboLV(int32_t i) const;
+  QListWidget* ListLV(int32_t i) const;
 
   // ---- Drawing and scrolling ----
   void UserControl_Resize();
@@ -262,8 +263,11 @@ class UC_ListView : public QWidget {
   bool ValidColumn(int32_t c) const { return c >= 0 && c < static_cast<int32_t>(m_Tabs.size()); }
   void EnsureItemCapacity(int32_t last);
   ListItem BlankItem() const;
-  // Columns
+  // Columns and their editors (the next element of each editor array)
   int32_t TotalWidth() const;
+  void AddTextEditor();
+  void AddComboEditor();
+  void AddListEditor();
   // Drawing
   void CreateBars();
   void LayoutSurfaces();

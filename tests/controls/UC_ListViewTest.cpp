@@ -1,7 +1,9 @@
 #include "controls/UC_ListView/UC_ListView.h"
 
 #include <QKeyEvent>
+#include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMimeData>
 #include <QUrl>
 #include <QSignalSpy>
@@ -489,6 +491,83 @@ TEST_F(ListTest, ADragRestingInAScrollingZoneKeepsScrolling) {
   QDropEvent drop(QPointF(inFirstRow), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(lv.PictureList(), &drop);
   EXPECT_FALSE(lv.DragScrollTimerActive());
+}
+
+// Column 0 plain, column 1 with the given editor (2 combo, 4 list) offering
+// "44100", "48000" and "96000"; items 0..2 hold "48000", "22050" and "96000".
+void MakeEditorColumn(UC_ListView& lv, int kind) {
+  lv.resize(282, 270);
+  lv.SetNumData(2);
+  lv.Init();
+  lv.SetTabWidth(0, 1500);
+  lv.SetTabWidth(1, 1800);
+  lv.SetUseTextCombo(1, kind);
+  lv.InitTab();
+  for (const char* rate : {"44100", "48000", "96000"}) {
+    if (kind == 2) lv.AddComboItem(1, rate);
+    else lv.AddListItem(1, rate);
+  }
+  lv.AddItem(3);
+  const char* values[] = {"48000", "22050", "96000"};
+  for (int i = 0; i < 3; ++i) lv.SetValue(i, 1, values[i]);
+  lv.SetVbarParm();
+  lv.show();
+}
+
+TEST_F(ListTest, TheListEditorShowsTheCellAndSitsOnItsColumn) {
+  MakeEditorColumn(lv, 4);
+  QListWidget* editor = lv.ListLV(0);
+  ASSERT_NE(editor, nullptr);
+  lv.SetSelectedItem(2);
+  lv.ReDrawTab(-1);
+  lv.ReDraw();
+  ASSERT_TRUE(editor->isVisible());
+  ASSERT_NE(editor->currentItem(), nullptr);
+  EXPECT_EQ(editor->currentItem()->text(), "96000");
+  EXPECT_EQ(editor->x(), lv.TabLeft(1) / 15 + 2);
+  EXPECT_EQ(editor->width(), (lv.TabWidth(1) - 30) / 15);
+  EXPECT_EQ(editor->y(), (2 * lv.OneHeight() + lv.EditorOffsetY()) / 15);
+  lv.SetSelectedItem(0);
+  lv.ReDraw();
+  EXPECT_EQ(editor->currentItem()->text(), "48000");
+  lv.SetSelectedItem(1);  // no entry for 22050: none selected
+  lv.ReDraw();
+  EXPECT_TRUE(editor->selectedItems().isEmpty());
+  // Choosing an entry stores it in the current item.
+  QSignalSpy chosen(&lv, &UC_ListView::ComboChaged);
+  emit editor->itemClicked(editor->item(0));
+  EXPECT_EQ(lv.Value(1, 1).toString(), "44100");
+  ASSERT_EQ(chosen.count(), 1);
+  EXPECT_EQ(chosen.at(0).at(1).toInt(), 0);
+}
+
+TEST_F(ListTest, TheComboEditorShowsAValueThatIsNotInItsList) {
+  MakeEditorColumn(lv, 2);
+  QComboBox* editor = lv.ComboLV(0);
+  ASSERT_NE(editor, nullptr);
+  lv.SetSelectedItem(0);
+  lv.ReDraw();
+  EXPECT_EQ(editor->currentIndex(), 1);
+  EXPECT_EQ(editor->currentText(), "48000");
+  lv.SetSelectedItem(1);
+  lv.ReDraw();
+  EXPECT_EQ(editor->currentText(), "22050");
+  EXPECT_EQ(lv.Value(1, 1).toString(), "22050");  // showing it changes nothing
+  EXPECT_EQ(editor->x(), lv.TabLeft(1) / 15 + 2);
+  // Choosing an entry stores it in the current item.
+  editor->setCurrentIndex(2);
+  emit editor->activated(2);
+  EXPECT_EQ(lv.Value(1, 1).toString(), "96000");
+  // Keys typed into it reach the host once each.
+  std::vector<int> actions;
+  QObject::connect(&lv, &UC_ListView::TextComboKeyAction, [&](int isCombo, int tab, int action, int&, int&) {
+    EXPECT_EQ(isCombo, 1);
+    EXPECT_EQ(tab, 1);
+    actions.push_back(action);
+  });
+  QKeyEvent seven(QEvent::KeyPress, Qt::Key_7, Qt::NoModifier, "7");
+  QCoreApplication::sendEvent(editor->lineEdit(), &seven);
+  EXPECT_EQ(actions, (std::vector<int>{1, 2}));
 }
 
 }  // namespace
