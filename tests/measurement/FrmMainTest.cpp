@@ -205,6 +205,22 @@ TEST_F(FrmMainResultsTest, RunsBecomeListItemsAndClosingRemovesTheirFiles) {
   EXPECT_EQ(basic::ReadSetting("PlaySec", int16_t{9}), "2");
 }
 
+TEST_F(FrmMainResultsTest, AfterTheOnlyResultWasDeletedTheNextOneIsNotSelected) {
+  FrmMain w;
+  PickLoopbackAt(w, "8000", 2, 1);
+  w.RecButton_ButtonClicked(0);
+  TickUntilIdle(w);
+  ASSERT_EQ(w.LV->ItemCount(), 1);
+  w.LV->SetSelectedItem(0);  // as a click on it does
+  w.MenuDelete_Click();
+  ASSERT_EQ(w.LV->ItemCount(), 0);
+  w.RecButton_ButtonClicked(0);
+  TickUntilIdle(w);
+  ASSERT_EQ(w.LV->ItemCount(), 1);
+  EXPECT_EQ(w.LV->IsSelected(0), 0);
+  EXPECT_EQ(w.LV->SelectedItem(), -1);
+}
+
 TEST_F(FrmMainResultsTest, DroppedFilesLandReversedAtTheDropRow) {
   FrmMain w;
   w.LV_OLEDragDrop({Touch("a.fft"), Touch("b.fft"), Touch("c.fft")}, 100000);
