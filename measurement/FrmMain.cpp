@@ -182,12 +182,7 @@ void FrmMain::Form_Load() {
   Step([&] {
     PictureScale->SetForeColor(0);
     PictureScale->SetBackColor(0xE0B0B0);
-    for (QComboBox* c : {ComboDev[0], ComboDev[1], ComboMode, ComboFreq}) {
-      QPalette p = c->palette();
-      p.setColor(QPalette::Text, Qt::black);
-      p.setColor(QPalette::Base, QColor::fromRgb(basic::ToQRgb(0xE0B0B0)));
-      c->setPalette(p);
-    }
+    for (QComboBox* c : {ComboDev[0], ComboDev[1], ComboMode, ComboFreq}) basic::SetControlColors(c, 0, 0xE0B0B0);
   });
   Step([&] {
     const int tpp = basic::TwipsPerPixel();

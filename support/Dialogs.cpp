@@ -10,6 +10,7 @@
 #include "support/Paths.h"
 #include "support/Settings.h"
 #include "support/Surface.h"
+#include "support/Translations.h"
 
 namespace basic {
 
@@ -59,19 +60,20 @@ int16_t CodeOf(int button) {
   }
 }
 
-// "測定結果|*.*|波形|*.dat;*.wav" -> Qt's "測定結果 (*.*)", "波形 (*.dat *.wav)".
+}  // namespace
+
 QStringList NameFilters(const QString& filter) {
   const QStringList parts = filter.split(QLatin1Char('|'));
   QStringList out;
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    QString pattern = parts[i + 1];
-    pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
-    out << parts[i] + QStringLiteral(" (") + pattern + QLatin1Char(')');
+    QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    // "*.*" means every file; in Qt it would hide the files without an extension.
+    for (QString& pattern : patterns)
+      if (pattern.trimmed() == QStringLiteral("*.*")) pattern = QStringLiteral("*");
+    out << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
   }
   return out;
 }
-
-}  // namespace
 
 QPoint WantedBoxCentre(const QWidget* owner) {
   const int tpp = TwipsPerPixel();
@@ -92,6 +94,7 @@ QPoint PlaceBox(QPoint centre, QSize box, int32_t desktopRight, int32_t desktopB
 int16_t CenteredMessageBox(const QString& text, int32_t type, const QString& caption, QWidget* owner) {
   const QString title = caption.isEmpty() ? AppTitle() : caption;
   if (Questions()) return Questions()(text, type, title);
+  InstallQtTranslations();  // "はい" and "いいえ" beside a Japanese question
   QMessageBox box(IconOf(type), title, text, ButtonsOf(type), owner);
   if (owner && !owner->isMinimized()) {
     const QPoint centre = WantedBoxCentre(owner);
@@ -105,6 +108,7 @@ QString FileDialog(QWidget* owner, int32_t save, const QString& filter, const QS
                    const QString& initialName, int32_t flags) {
   const QString folder = EnsureTrailingSeparator(initialFolder, 1);
   if (Files()) return Files()(save, filter, folder, initialName);
+  InstallQtTranslations();
   QFileDialog dialog(owner);
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setNameFilters(NameFilters(filter));

@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 
@@ -43,6 +44,10 @@ int16_t CenteredMessageBox(const QString& text, int32_t type, const QString& cap
 inline constexpr int32_t kOverwritePrompt = 2;
 QString FileDialog(QWidget* owner, int32_t save, const QString& filter, const QString& initialFolder,
                    const QString& initialName, int32_t flags = -1);
+
+// Qt's name filters for "description|pattern|…" pairs, patterns separated by
+// ";": "測定結果|*.*|波形|*.dat;*.wav" gives "測定結果 (*)", "波形 (*.dat *.wav)".
+QStringList NameFilters(const QString& filter);
 
 // Tests answer the dialogs without a modal loop.
 using QuestionPresenter = std::function<int16_t(const QString& text, int32_t type, const QString& caption)>;

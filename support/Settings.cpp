@@ -1,15 +1,9 @@
 #include "support/Settings.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <QSettings>
-#include <QWidget>
 #include <charconv>
-#include <stdexcept>
 
-#include "support/Logging.h"
 #include "support/Paths.h"
-#include "support/Surface.h"
 
 namespace basic {
 
@@ -21,9 +15,6 @@ const QString kEmptyMark = QStringLiteral("***");
 constexpr int kRegistryReadBytes = 256;
 constexpr int kIniReadChars = 255;
 
-int32_t g_DesktopRight = 0;
-int32_t g_DesktopBottom = 0;
-
 // The organisation and application a registry key path names:
 // "Software\<company>\<application>".
 void SplitKeyPath(const QString& keyPath, QString& org, QString& app) {
@@ -32,27 +23,6 @@ void SplitKeyPath(const QString& keyPath, QString& org, QString& app) {
   const QStringList parts = path.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
   org = parts.size() >= 2 ? parts[parts.size() - 2] : kCompany;
   app = parts.isEmpty() ? kTitle : parts.last();
-}
-
-// A stored number that does not read as one is a fault of the caller's conversion.
-int32_t ToInt32(const QString& text) {
-  bool ok = false;
-  const double v = text.trimmed().toDouble(&ok);
-  if (!ok || !(v >= INT32_MIN && v <= INT32_MAX)) throw std::invalid_argument("not a number: " + text.toStdString());
-  return static_cast<int32_t>(std::nearbyint(v));
-}
-
-float ToFloat(const QString& text) {
-  bool ok = false;
-  const float v = text.trimmed().toFloat(&ok);
-  if (!ok) throw std::invalid_argument("not a number: " + text.toStdString());
-  return v;
-}
-
-int StateOf(const QWidget* w) {
-  if (w->windowState() & Qt::WindowMinimized) return 1;
-  if (w->windowState() & Qt::WindowMaximized) return 2;
-  return 0;
 }
 
 }  // namespace
@@ -161,78 +131,6 @@ void WriteSetting(const QString& key, const SettingValue& value, int mode, const
   const SettingStore store = ResolveSettingStore(fileName, mode);
   if (store.backend == 2) WriteIniText(key, value, store.nameOrPath);
   else WriteRegistryText(key, value, store.nameOrPath);
-}
-
-int32_t DesktopExtent(int axis, int inPixels) {
-  if (g_DesktopRight <= 0 && qGuiApp) {
-    for (const QScreen* screen : QGuiApplication::screens()) {
-      const QRect r = screen->geometry();
-      g_DesktopRight = std::max(g_DesktopRight, r.x() + r.width());
-      g_DesktopBottom = std::max(g_DesktopBottom, r.y() + r.height());
-    }
-  }
-  const int32_t px = axis == 0 ? g_DesktopRight : g_DesktopBottom;
-  return inPixels ? px : px * TwipsPerPixel();
-}
-
-void SetDesktopExtent(int32_t right, int32_t bottom) {
-  g_DesktopRight = right;
-  g_DesktopBottom = bottom;
-}
-
-void SaveWindowPlacement(QWidget* window, const QString& prefix, int skipSize, int skipState) {
-  if (!window) return;
-  const int tpp = TwipsPerPixel();
-  const int state = StateOf(window);
-  if (state == 0) {
-    const QRect frame = window->frameGeometry();
-    WriteSetting(prefix + QStringLiteral("WindowLeft"), static_cast<float>(frame.x() * tpp));
-    WriteSetting(prefix + QStringLiteral("WindowTop"), static_cast<float>(frame.y() * tpp));
-    if (!skipSize) {
-      WriteSetting(prefix + QStringLiteral("WindowHeight"), static_cast<float>(frame.height() * tpp));
-      WriteSetting(prefix + QStringLiteral("WindowWidth"), static_cast<float>(frame.width() * tpp));
-    }
-  }
-  if (!skipState) WriteSetting(prefix + QStringLiteral("WindowState"), static_cast<int16_t>(state));
-}
-
-void RestoreWindowPlacement(QWidget* window, const QString& prefix, int skipSize, int skipState, int skipPosition) {
-  if (!window) return;
-  const int tpp = TwipsPerPixel();
-  try {
-    if (StateOf(window) == 0) {
-      const QRect frame = window->frameGeometry();
-      // The frame around the client area, to turn an outer size into a client size.
-      const int extraW = frame.width() - window->width(), extraH = frame.height() - window->height();
-      if (!skipPosition) {
-        int32_t left = ToInt32(ReadSetting(prefix + QStringLiteral("WindowLeft"), int32_t{frame.x() * tpp}));
-        int32_t top = ToInt32(ReadSetting(prefix + QStringLiteral("WindowTop"), int32_t{frame.y() * tpp}));
-        // A window left on a screen that is gone comes back on the desktop.
-        if (left < 0 || left > DesktopExtent(0, 0) - 600) left = 0;
-        if (top < 0 || top > DesktopExtent(1, 0) - 900) top = 0;
-        window->move(left / tpp, window->y());
-        window->move(window->x(), top / tpp);
-      }
-      if (!skipSize) {
-        const float h = ToFloat(ReadSetting(prefix + QStringLiteral("WindowHeight"),
-                                            static_cast<float>(window->frameGeometry().height() * tpp)));
-        window->resize(window->width(), std::max(1, static_cast<int>(std::nearbyint(h / tpp)) - extraH));
-        const float w = ToFloat(ReadSetting(prefix + QStringLiteral("WindowWidth"),
-                                            static_cast<float>(window->frameGeometry().width() * tpp)));
-        window->resize(std::max(1, static_cast<int>(std::nearbyint(w / tpp)) - extraW), window->height());
-      }
-    }
-    if (!skipState) {
-      const int state = ToInt32(ReadSetting(prefix + QStringLiteral("WindowState"), int16_t(StateOf(window))));
-      Qt::WindowStates s = window->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
-      if (state == 1) s |= Qt::WindowMinimized;
-      if (state == 2) s |= Qt::WindowMaximized;
-      window->setWindowState(s);
-    }
-  } catch (const std::invalid_argument&) {
-    // A stored value that is not a number: the window keeps what it has so far.
-    if (ErrorCatch()) throw;
-  }
 }
 
 }  // namespace basic

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <variant>
 
-class QWidget;
+#include "support/WindowPlacement.h"
 
 namespace basic {
 
@@ -44,17 +44,5 @@ QString ReadIniText(const QString& key, const SettingValue& defaultValue, const 
                     const QString& section = QString(), int writeBack = 0);
 void WriteIniText(const QString& key, const SettingValue& value, const QString& iniPath,
                   const QString& section = QString());
-
-// The largest right (axis 0) or bottom (axis 1) edge of all screens, in
-// pixels or twips; measured once, then cached.
-int32_t DesktopExtent(int axis, int inPixels);
-// Replaces the cached extent (pixels); 0, 0 measures again on next use.
-void SetDesktopExtent(int32_t right, int32_t bottom);
-
-// A window's position and size (twips) and state (0 normal, 1 minimized,
-// 2 maximized) under prefix + "WindowLeft", "WindowTop", "WindowHeight",
-// "WindowWidth", "WindowState".
-void SaveWindowPlacement(QWidget* window, const QString& prefix, int skipSize, int skipState);
-void RestoreWindowPlacement(QWidget* window, const QString& prefix, int skipSize, int skipState, int skipPosition);
 
 }  // namespace basic

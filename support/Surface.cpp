@@ -439,7 +439,10 @@ void PictureBox::dragMoveEvent(QDragMoveEvent* event) {
   emit DragMoved(PixelsToTwips(pos.x()), PixelsToTwips(pos.y()));
 }
 
+void PictureBox::dragLeaveEvent(QDragLeaveEvent*) { emit DragLeft(); }
+
 void PictureBox::dropEvent(QDropEvent* event) {
+  emit DragLeft();
   const QStringList paths = LocalPaths(event->mimeData());
   if (paths.isEmpty()) return;
   event->acceptProposedAction();

@@ -153,6 +153,8 @@ class PictureBox : public QWidget {
   void FilesDropped(const QStringList& paths, int button, int shift, double x, double y);
   // Something is being dragged over the surface (position in twips).
   void DragMoved(double x, double y);
+  // The drag left the surface or was dropped on it.
+  void DragLeft();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -163,6 +165,7 @@ class PictureBox : public QWidget {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
+  void dragLeaveEvent(QDragLeaveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
  private:

@@ -48,14 +48,7 @@ void UC_Check::Layout() {
   if (index >= 0) m_Surface->SetSurfaceFont(basic::UiFonts()[static_cast<size_t>(index)].Handle);
   m_Surface->SetBackColor(basic::SysColor(basic::COLOR_BTNFACE));
   const int side = BoxSide();
-  const int sidePx = std::max(1, side / tpp);
-  if (!m_Box) {
-    // The box: a small gradient square with a sunken edge.
-    m_Box = std::make_shared<PictureBox>();
-    m_Box->SetPixelSize(sidePx, sidePx);
-    basic::PaintBackground(*m_Box, 5, 0xFFFFFF, 0xF0F0F0, 0xD8D8D8);
-    m_Box->DrawEdge(0, 0, sidePx, sidePx, true);
-  }
+  EnsureBox();
   const double cw = m_Caption.isEmpty() ? 0 : m_Surface->TextWidth(m_Caption);
   const double ch = m_Caption.isEmpty() ? 0 : m_Surface->TextHeight(m_Caption);
   const int wTw = m_Caption.isEmpty() ? side : static_cast<int>(side + 4 * tpp + cw);
@@ -67,8 +60,19 @@ void UC_Check::Layout() {
   m_LaidOut = true;
 }
 
+void UC_Check::EnsureBox() {
+  if (m_Box) return;
+  // The box: a small gradient square with a sunken edge.
+  const int sidePx = std::max(1, BoxSide() / TwipsPerPixel());
+  m_Box = std::make_shared<PictureBox>();
+  m_Box->SetPixelSize(sidePx, sidePx);
+  basic::PaintBackground(*m_Box, 5, 0xFFFFFF, 0xF0F0F0, 0xD8D8D8);
+  m_Box->DrawEdge(0, 0, sidePx, sidePx, true);
+}
+
 void UC_Check::Draw() {
   if (!m_LaidOut) Layout();
+  EnsureBox();  // a host may have taken the shared box away (SetGradhdc(nullptr))
   const int tpp = TwipsPerPixel();
   const uint32_t textColor = basic::SysColor(m_Enabled ? basic::COLOR_BTNTEXT : basic::COLOR_BTNSHADOW);
   if (m_BgPicture)
@@ -103,8 +107,10 @@ void UC_Check::Draw() {
   m_Surface->Changed();
 }
 
-void UC_Check::OnUp(int, int, double, double) {
-  if (!m_Enabled) return;
+void UC_Check::OnUp(int, int, double x, double y) {
+  // A click is a release over the control; a press that is dragged away and
+  // released elsewhere changes nothing.
+  if (!m_Enabled || x < 0 || y < 0 || x >= m_Surface->ScaleWidth() || y >= m_Surface->ScaleHeight()) return;
   if (m_IsOption) m_Value = 1;
   else m_Value = m_Value == 1 ? 0 : 1;
   Draw();

@@ -25,7 +25,8 @@ class UC_Check : public QWidget {
   void SetSizeRate(float rate) { m_SizeRate = rate; }
   int32_t Value() const { return m_Value; }
   void SetValue(int32_t value);
-  // The box image, which several check boxes may share.
+  // The box image, which several check boxes may share; without one (nullptr)
+  // the next Draw makes a new one.
   std::shared_ptr<basic::PictureBox> Gradhdc() const { return m_Box; }
   void SetGradhdc(std::shared_ptr<basic::PictureBox> box) { m_Box = std::move(box); }
   int32_t IsOption() const { return m_IsOption; }
@@ -42,6 +43,7 @@ class UC_Check : public QWidget {
 
  private:
   void Layout();
+  void EnsureBox();
   void OnUp(int button, int shift, double x, double y);
 
   basic::PictureBox* m_Surface;

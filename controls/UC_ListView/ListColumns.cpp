@@ -161,6 +161,10 @@ QComboBox* UC_ListView::ComboLV(int32_t i) const {
   return i >= 0 && i < static_cast<int32_t>(m_ComboLV.size()) ? m_ComboLV[static_cast<size_t>(i)] : nullptr;
 }
 
+QListWidget* UC_ListView::ListLV(int32_t i) const {
+  return i >= 0 && i < static_cast<int32_t>(m_ListLV.size()) ? m_ListLV[static_cast<size_t>(i)] : nullptr;
+}
+
 void UC_ListView::AddComboItem(int32_t c, const QString& text) {
   if (ValidColumn(c) && (m_Tabs[static_cast<size_t>(c)].UseTextCombo & 2))
     if (QComboBox* combo = ComboLV(m_Tabs[static_cast<size_t>(c)].ComboEditIndex)) combo->addItem(text);
@@ -203,6 +207,52 @@ int32_t UC_ListView::ComboIndex(int32_t index, int32_t data) const {
   return combo->findText(Value(index, data).toString(), Qt::MatchExactly | Qt::MatchCaseSensitive);
 }
 
+void UC_ListView::AddTextEditor() {
+  auto* e = new QLineEdit(m_PictureList);
+  e->hide();
+  const auto k = static_cast<int32_t>(m_TextLV.size());
+  connect(e, &QLineEdit::textChanged, this, [this, k] { TextLV_Change(k); });
+  e->installEventFilter(this);
+  m_TextLV.push_back(e);
+}
+
+void UC_ListView::AddComboEditor() {
+  // A drop-down combo: a text field with a list, so that a cell value that
+  // is not among the entries still shows.
+  auto* e = new QComboBox(m_PictureList);
+  e->setEditable(true);
+  e->setInsertPolicy(QComboBox::NoInsert);
+  e->hide();
+  const auto k = static_cast<int32_t>(m_ComboLV.size());
+  connect(e, QOverload<int>::of(&QComboBox::activated), this, [this, k](int entry) {
+    for (int32_t c = 0; c < static_cast<int32_t>(m_Tabs.size()); ++c)
+      if ((m_Tabs[static_cast<size_t>(c)].UseTextCombo & 2) && m_Tabs[static_cast<size_t>(c)].ComboEditIndex == k) {
+        SetValue(-1, c, m_ComboLV[static_cast<size_t>(k)]->currentText());
+        emit ComboChaged(c, entry);
+        return;
+      }
+  });
+  // Keys reach the text field, not the combo box itself.
+  e->lineEdit()->installEventFilter(this);
+  m_ComboLV.push_back(e);
+}
+
+void UC_ListView::AddListEditor() {
+  auto* e = new QListWidget(m_PictureList);
+  e->hide();
+  e->resize(e->width(), 20);
+  const auto k = static_cast<int32_t>(m_ListLV.size());
+  connect(e, &QListWidget::itemClicked, this, [this, k](QListWidgetItem* item) {
+    for (int32_t c = 0; c < static_cast<int32_t>(m_Tabs.size()); ++c)
+      if ((m_Tabs[static_cast<size_t>(c)].UseTextCombo & 4) && m_Tabs[static_cast<size_t>(c)].ListEditIndex == k) {
+        SetValue(-1, c, item->text());
+        emit ComboChaged(c, m_ListLV[static_cast<size_t>(k)]->row(item));
+        return;
+      }
+  });
+  m_ListLV.push_back(e);
+}
+
 void UC_ListView::InitTab() {
   const int tpp = TwipsPerPixel();
   for (int& slot : m_FontSlots)
@@ -221,51 +271,19 @@ void UC_ListView::InitTab() {
       anyText = true;
       t.TextEditIndex = counters[0]++;
       while (static_cast<int32_t>(m_TextLV.size()) <= t.TextEditIndex) {
-        auto* e = new QLineEdit(m_PictureList);
-        e->hide();
-        const auto k = static_cast<int32_t>(m_TextLV.size());
-        connect(e, &QLineEdit::textChanged, this, [this, k] { TextLV_Change(k); });
-        e->installEventFilter(this);
-        if (m_FontSlots[2] >= 0) e->setFont(basic::UiFonts()[static_cast<size_t>(m_FontSlots[2])].Handle);
-        m_TextLV.push_back(e);
+        AddTextEditor();
+        if (m_FontSlots[2] >= 0) m_TextLV.back()->setFont(basic::UiFonts()[static_cast<size_t>(m_FontSlots[2])].Handle);
       }
     }
     if (t.UseTextCombo & 2) {
       anyCombo = true;
       t.ComboEditIndex = counters[1]++;
-      while (static_cast<int32_t>(m_ComboLV.size()) <= t.ComboEditIndex) {
-        auto* e = new QComboBox(m_PictureList);
-        e->hide();
-        const auto k = static_cast<int32_t>(m_ComboLV.size());
-        connect(e, QOverload<int>::of(&QComboBox::activated), this, [this, k](int entry) {
-          for (int32_t c = 0; c < static_cast<int32_t>(m_Tabs.size()); ++c)
-            if ((m_Tabs[static_cast<size_t>(c)].UseTextCombo & 2) && m_Tabs[static_cast<size_t>(c)].ComboEditIndex == k) {
-              SetValue(-1, c, m_ComboLV[static_cast<size_t>(k)]->currentText());
-              emit ComboChaged(c, entry);
-              return;
-            }
-        });
-        e->installEventFilter(this);
-        m_ComboLV.push_back(e);
-      }
+      while (static_cast<int32_t>(m_ComboLV.size()) <= t.ComboEditIndex) AddComboEditor();
     }
     if (t.UseTextCombo & 4) {
       anyList = true;
       t.ListEditIndex = counters[2]++;
-      while (static_cast<int32_t>(m_ListLV.size()) <= t.ListEditIndex) {
-        auto* e = new QListWidget(m_PictureList);
-        e->hide();
-        const auto k = static_cast<int32_t>(m_ListLV.size());
-        connect(e, &QListWidget::itemClicked, this, [this, k](QListWidgetItem* item) {
-          for (int32_t c = 0; c < static_cast<int32_t>(m_Tabs.size()); ++c)
-            if ((m_Tabs[static_cast<size_t>(c)].UseTextCombo & 4) && m_Tabs[static_cast<size_t>(c)].ListEditIndex == k) {
-              SetValue(-1, c, item->text());
-              emit ComboChaged(c, m_ListLV[static_cast<size_t>(k)]->row(item));
-              return;
-            }
-        });
-        m_ListLV.push_back(e);
-      }
+      while (static_cast<int32_t>(m_ListLV.size()) <= t.ListEditIndex) AddListEditor();
     }
   }
   // Row metrics.

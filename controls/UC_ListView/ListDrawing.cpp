@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QTime>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -24,6 +25,9 @@ namespace {
 
 
 constexpr int kHeaderTwips = 270;
+// How often a resting drag is reported again (the page zones step at 0.02 s
+// at the most, the row zones at 0.2 s).
+constexpr int kDragRepeatMs = 20;
 constexpr int kBarTwips = 270;
 
 // Eleven 16 x 16 icons (image row 0, mask row 16): document-like glyphs in a
@@ -47,6 +51,29 @@ void DrawListIcons(PictureBox& icons) {
   icons.Changed();
 }
 
+// The combo editor shows a cell's value: its list entry when there is one
+// (the last of equal entries), else the value as the editor's own text.
+void ShowInCombo(QComboBox* combo, const QString& value) {
+  const QSignalBlocker block(combo);
+  if (combo->findText(value, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0) {
+    basic::SelectComboText(combo, value);
+  } else {
+    combo->setCurrentIndex(-1);
+    combo->setEditText(value);
+  }
+}
+
+// The list editor selects the entry that equals a cell's value (the last of
+// equal entries), or none when no entry does.
+void ShowInList(QListWidget* list, const QString& value) {
+  const QSignalBlocker block(list);
+  int row = -1;
+  for (int i = 0; i < list->count(); ++i)
+    if (list->item(i)->text() == value) row = i;
+  list->setCurrentRow(row);
+  if (row < 0) list->clearSelection();
+}
+
 }  // namespace
 
 UC_ListView::UC_ListView(QWidget* parent)
@@ -66,15 +93,10 @@ UC_ListView::UC_ListView(QWidget* parent)
   m_PictureList->SetAcceptFiles(true);
   m_PictureList->setMouseTracking(true);
   m_PictureTab->setMouseTracking(true);
-  m_TextLV.push_back(new QLineEdit(m_PictureList));
-  m_ComboLV.push_back(new QComboBox(m_PictureList));
-  m_ListLV.push_back(new QListWidget(m_PictureList));
-  m_TextLV[0]->hide();
-  m_ComboLV[0]->hide();
-  m_ListLV[0]->hide();
-  m_ListLV[0]->resize(m_ListLV[0]->width(), 20);
-  connect(m_TextLV[0], &QLineEdit::textChanged, this, [this] { TextLV_Change(0); });
-  m_TextLV[0]->installEventFilter(this);
+  // Element 0 of each editor array exists from the start; InitTab adds more.
+  AddTextEditor();
+  AddComboEditor();
+  AddListEditor();
   connect(m_PictureList, &PictureBox::MouseDown, this, &UC_ListView::List_MouseDown);
   connect(m_PictureList, &PictureBox::MouseUp, this, &UC_ListView::List_MouseUp);
   connect(m_PictureList, &PictureBox::MouseMove, this, &UC_ListView::List_MouseMove);
@@ -83,9 +105,17 @@ UC_ListView::UC_ListView(QWidget* parent)
           [this](const QStringList& paths, int button, int shift, double x, double y) {
             emit OLEDragDrop(paths, 1, button, shift, x, y);
           });
+  m_DragScrollTimer = new QTimer(this);
+  m_DragScrollTimer->setInterval(kDragRepeatMs);
+  connect(m_DragScrollTimer, &QTimer::timeout, this,
+          [this] { DragScrollTimer_Timer(QTime::currentTime().msecsSinceStartOfDay() / 1000.0); });
   connect(m_PictureList, &PictureBox::DragMoved, this, [this](double x, double y) {
+    m_DragX = x;
+    m_DragY = y;
+    if (!m_DragScrollTimer->isActive()) m_DragScrollTimer->start();
     List_DragOver(x, y, QTime::currentTime().msecsSinceStartOfDay() / 1000.0);
   });
+  connect(m_PictureList, &PictureBox::DragLeft, m_DragScrollTimer, &QTimer::stop);
   connect(m_PictureTab, &PictureBox::MouseDown, this, &UC_ListView::Tab_MouseDown);
   connect(m_PictureTab, &PictureBox::MouseMove, this, &UC_ListView::Tab_MouseMove);
   connect(m_PictureTab, &PictureBox::MouseUp, this, &UC_ListView::Tab_MouseUp);
@@ -250,9 +280,18 @@ void UC_ListView::SetVbarParm() {
       m_VBar2->setPageStep(large);
     }
     vbar->show();
+    // Fewer items or more room: the first drawn row must stay within the bar's range.
+    if (m_TopItem > max || m_TopItem < 0) {
+      m_TopItem = std::clamp(m_TopItem, 0, max);
+      m_LastTop = m_TopItem;
+      SetBarValue(true, m_TopItem);
+    }
   } else {
     SetBarValue(true, 0);
     vbar->hide();
+    // Without a bar every item fits from the first row on.
+    m_TopItem = 0;
+    m_LastTop = 0;
   }
   if (needH) {
     int32_t max = std::max(1, total - w);
@@ -365,11 +404,14 @@ void UC_ListView::ReDraw() {
           }
           if (t.UseTextCombo & 2) {
             QComboBox* e = ComboLV(t.ComboEditIndex);
-            if (e && e->currentText() != value) basic::SelectComboText(e, value);
+            if (e && e->currentText() != value) ShowInCombo(e, value);
             place(e, 2);
           }
-          if ((t.UseTextCombo & 4) && t.ListEditIndex < static_cast<int32_t>(m_ListLV.size()))
-            place(m_ListLV[static_cast<size_t>(t.ListEditIndex)], 4);
+          if (t.UseTextCombo & 4) {
+            QListWidget* e = ListLV(t.ListEditIndex);
+            if (e && (!e->currentItem() || e->currentItem()->text() != value)) ShowInList(e, value);
+            place(e, 4);
+          }
         }
       }
       if (it.IsSelected == 1) DrawSelectionSpan(y + tpp, y + m_SelBoxHeight, m_SelectedColor, m_SelectedColorMode);
@@ -419,6 +461,9 @@ void UC_ListView::ReDrawTab(int32_t pushedData) {
         e->setGeometry((x + 3 * tpp) / tpp, e->y(), std::max(1, (t.TabWidth - 3 * tpp) / tpp), e->height());
     if (t.UseTextCombo & 2)
       if (QComboBox* e = ComboLV(t.ComboEditIndex))
+        e->setGeometry((x + 2 * tpp) / tpp, e->y(), std::max(1, (t.TabWidth - 2 * tpp) / tpp), e->height());
+    if (t.UseTextCombo & 4)
+      if (QListWidget* e = ListLV(t.ListEditIndex))
         e->setGeometry((x + 2 * tpp) / tpp, e->y(), std::max(1, (t.TabWidth - 2 * tpp) / tpp), e->height());
   }
 }

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -195,6 +196,10 @@ void UC_ListView::List_DragOver(double x, double y, double now) {
   SyncVertical();
 }
 
+void UC_ListView::DragScrollTimer_Timer(double now) { List_DragOver(m_DragX, m_DragY, now); }
+
+bool UC_ListView::DragScrollTimerActive() const { return m_DragScrollTimer->isActive(); }
+
 void UC_ListView::Tab_MouseMove(int button, int, double x, double) {
   if (m_TabDisabled) return;
   const int tpp = TwipsPerPixel();
@@ -281,7 +286,7 @@ bool UC_ListView::eventFilter(QObject* watched, QEvent* event) {
   for (size_t i = 0; i < m_TextLV.size(); ++i)
     if (watched == m_TextLV[i]) isCombo = 0, element = static_cast<int>(i);
   for (size_t i = 0; i < m_ComboLV.size(); ++i)
-    if (watched == m_ComboLV[i]) isCombo = 1, element = static_cast<int>(i);
+    if (watched == m_ComboLV[i]->lineEdit()) isCombo = 1, element = static_cast<int>(i);
   if (isCombo < 0) return QWidget::eventFilter(watched, event);
   for (int32_t c = 0; c < static_cast<int32_t>(m_Tabs.size()); ++c) {
     const TabInfo& t = m_Tabs[static_cast<size_t>(c)];

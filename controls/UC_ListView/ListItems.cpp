@@ -36,12 +36,14 @@ void UC_ListView::EnsureItemCapacity(int32_t last) {
   if (last < bound) {
     m_Items.resize(static_cast<size_t>(last) + 1);
   } else if (last > bound) {
-    // Grow with 200 spare records; fresh Data, Aux and colour for the new
-    // ones (the rest of a record left over from before is kept).
+    // Grow with 200 spare records, every one beyond the items fresh: a
+    // record left over from a deleted item must not bring back its mark,
+    // icon or line.
     const auto oldSize = static_cast<size_t>(bound + 1);
     m_Items.resize(static_cast<size_t>(last) + 200 + 1);
     for (size_t i = oldSize; i < m_Items.size(); ++i) {
       ListItem& item = m_Items[i];
+      item = ListItem{};
       item.Data.assign(static_cast<size_t>(std::max(m_NumData, 0)), QVariant());
       item.Aux.assign(static_cast<size_t>(std::max(m_NumAux, 0)), QVariant());
       item.DispColor = m_ForeColor;
@@ -78,6 +80,9 @@ void UC_ListView::DeleteItem(int32_t index) {
   for (int32_t i = index; i < m_ItemCount - 1; ++i) m_Items[static_cast<size_t>(i)] = std::move(m_Items[static_cast<size_t>(i + 1)]);
   --m_ItemCount;
   if (m_ItemCount >= 1) EnsureItemCapacity(m_ItemCount - 1);
+  // The current item was the last one: there is none now, rather than a
+  // cursor past the end that the next added item would inherit.
+  if (m_SelectedItem >= m_ItemCount) m_SelectedItem = -1;
 }
 
 void UC_ListView::DeleteItemEx(int32_t from, int32_t to) {
@@ -89,6 +94,7 @@ void UC_ListView::DeleteItemEx(int32_t from, int32_t to) {
   for (int32_t i = from; i + n < m_ItemCount; ++i) m_Items[static_cast<size_t>(i)] = std::move(m_Items[static_cast<size_t>(i + n)]);
   m_ItemCount -= n;
   if (m_ItemCount >= 1) EnsureItemCapacity(m_ItemCount - 1);
+  if (m_SelectedItem >= m_ItemCount) m_SelectedItem = -1;  // as DeleteItem
 }
 
 void UC_ListView::DeleteAll() {

@@ -18,6 +18,7 @@ class QListWidget;
 class QMenu;
 class QMimeData;
 class QScrollBar;
+class QTimer;
 class UC_Slider;
 namespace basic {
 class PictureBox;
@@ -147,6 +148,7 @@ class UC_ListView : public QWidget {
   int32_t EditorOffsetY() const { return m_EditorOffsetY; }
   QLineEdit* TextLV(int32_t i) const;
   QComboBox* ComboLV(int32_t i) const;
+  QListWidget* ListLV(int32_t i) const;
 
   // ---- Drawing and scrolling ----
   void UserControl_Resize();
@@ -199,6 +201,12 @@ class UC_ListView : public QWidget {
   void List_MouseMove(int button, int shift, double x, double y);
   void List_DblClick();
   void List_DragOver(double x, double y, double nowSeconds);
+  // While a drag hovers over the rows the window system reports it again
+  // only when something changes; this timer repeats the last report so that
+  // a pointer resting in a scrolling zone keeps scrolling. Its handler takes
+  // the time (seconds since midnight) so that tests can drive it.
+  void DragScrollTimer_Timer(double nowSeconds);
+  bool DragScrollTimerActive() const;
   void Tab_MouseDown(int button, int shift, double x, double y);
   void Tab_MouseMove(int button, int shift, double x, double y);
   void Tab_MouseUp(int button, int shift, double x, double y);
@@ -255,8 +263,11 @@ class UC_ListView : public QWidget {
   bool ValidColumn(int32_t c) const { return c >= 0 && c < static_cast<int32_t>(m_Tabs.size()); }
   void EnsureItemCapacity(int32_t last);
   ListItem BlankItem() const;
-  // Columns
+  // Columns and their editors (the next element of each editor array)
   int32_t TotalWidth() const;
+  void AddTextEditor();
+  void AddComboEditor();
+  void AddListEditor();
   // Drawing
   void CreateBars();
   void LayoutSurfaces();
@@ -293,6 +304,8 @@ class UC_ListView : public QWidget {
   int32_t m_RangeMode = 0, m_ToggleMode = 0;
   int32_t m_ResizingTab = -1;
   double m_DragMarkTime = 0, m_DragMarkX = -1, m_DragMarkY = -1;
+  double m_DragX = 0, m_DragY = 0;  // where the hovering drag was last reported
+  QTimer* m_DragScrollTimer = nullptr;
   int32_t m_RightClickedTab = 0;
   bool m_DragStarted = false;
   bool m_SizingPointer = false;

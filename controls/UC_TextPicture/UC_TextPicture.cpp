@@ -18,6 +18,7 @@ UC_TextPicture::UC_TextPicture(QWidget* parent) : QWidget(parent), m_Pic0(new Pi
     if (m_UseDblClick) emit DblClicked();
     else OnDown(basic::vbLeftButton, 0, 0, 0);
   });
+  m_Pic0->SetAcceptFiles(true);  // files dropped on the text reach the host (OLEDragDrop)
   connect(m_Pic0, &PictureBox::FilesDropped, this,
           [this](const QStringList& paths, int button, int shift, double x, double y) {
             if (!m_Locked) emit OLEDragDrop(paths, 1, button, shift, x, y);
@@ -148,8 +149,10 @@ void UC_TextPicture::Draw(int32_t lite) {
 }
 
 void UC_TextPicture::ResetMe() {
+  // No colour set is left behind: one that was counted would be the current
+  // set after the next AddColorSet, all black.
   m_Spaces.clear();
-  m_Sets.assign(1, ColorSet{});
+  m_Sets.clear();
   m_DesignType = 0;
   m_CurrentSet = 0;
   delete m_Pic1;

@@ -53,4 +53,33 @@ TEST(CheckTest, SizeRateScalesTheBoxAndTheTick) {
   EXPECT_EQ(other.Gradhdc(), check.Gradhdc());
 }
 
+TEST(CheckTest, OnlyAReleaseOverTheBoxClicks) {
+  basic::SetTwipsPerPixel(15);
+  UC_Check check;
+  check.SetCaption(QStringLiteral("自動"));
+  QSignalSpy clicks(&check, &UC_Check::Click);
+  Press(check.Surface(), {5, 5});
+  Release(check.Surface(), {505, 5});  // dragged away before letting go
+  Press(check.Surface(), {5, 5});
+  Release(check.Surface(), {5, -40});
+  EXPECT_EQ(clicks.count(), 0);
+  EXPECT_EQ(check.Value(), 0);
+  Press(check.Surface(), {5, 5});
+  Release(check.Surface(), {check.width() - 1, check.height() - 1});
+  EXPECT_EQ(clicks.count(), 1);
+  EXPECT_EQ(check.Value(), 1);
+}
+
+TEST(CheckTest, WithoutABoxImageDrawMakesANewOne) {
+  basic::SetTwipsPerPixel(15);
+  UC_Check check;
+  check.SetCaption("x");
+  const uint32_t boxPixel = check.Surface()->Pixel(8, check.height() / 2);
+  check.SetGradhdc(nullptr);
+  check.SetValue(0);  // draws
+  ASSERT_NE(check.Gradhdc(), nullptr);
+  EXPECT_EQ(check.Surface()->Pixel(8, check.height() / 2), boxPixel);
+  EXPECT_NE(boxPixel, check.Surface()->Pixel(check.width() - 1, 0));  // the box differs from the background
+}
+
 }  // namespace

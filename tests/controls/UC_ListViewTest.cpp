@@ -1,7 +1,11 @@
 #include "controls/UC_ListView/UC_ListView.h"
 
 #include <QKeyEvent>
+#include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QUrl>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -218,6 +222,80 @@ TEST_F(ListTest, ScrollBarSizes) {
   EXPECT_EQ(lv.TopItem(), 0);
 }
 
+// Room for exactly `rows` rows under the header.
+void FitRows(UC_ListView& lv, int rows) {
+  lv.resize(282, (270 + rows * lv.OneHeight() + 60) / 15 + 1);
+  lv.UserControl_Resize();
+}
+
+// Deletes items from..to as the window's Delete does (from the end), then
+// updates the bar and redraws.
+void DeleteRange(UC_ListView& lv, int from, int to) {
+  for (int i = to; i >= from; --i) lv.DeleteItem(i);
+  lv.SetVbarParm();
+  lv.ReDraw();
+}
+
+// Dark pixels in the first 100 pixels of a row's text.
+int InkInRow(UC_ListView& lv, int row) {
+  int ink = 0;
+  for (int y = row * lv.OneHeight() / 15; y < (row + 1) * lv.OneHeight() / 15; ++y)
+    for (int x = 0; x < 100; ++x) ink += (lv.PictureList()->Pixel(x, y) & 0xFFu) < 0x80u;
+  return ink;
+}
+
+TEST_F(ListTest, DeletingWhileScrolledBringsTheRemainingItemsBack) {
+  Make(1, 20);
+  FitRows(lv, 8);
+  ASSERT_EQ(lv.VisibleRows(), 8);
+  lv.ShowItem(12, 0);
+  ASSERT_EQ(lv.TopItem(), 12);
+  DeleteRange(lv, 6, 19);  // 6 items left, fewer than the rows: the bar goes
+  EXPECT_FALSE(lv.VBarVisible());
+  EXPECT_EQ(lv.TopItem(), 0);
+  for (int row = 0; row < 6; ++row) EXPECT_GT(InkInRow(lv, row), 5) << "row " << row;
+  EXPECT_EQ(InkInRow(lv, 6), 0);
+  Press(lv.PictureList(), {50, RowY(0)});
+  Release(lv.PictureList(), {50, RowY(0)});
+  EXPECT_EQ(lv.SelectedItem(), 0);
+
+  // With the bar still needed its range shrinks, and the top follows it.
+  lv.AddItem(14);
+  for (int i = 6; i < 20; ++i) lv.SetValue(i, 0, QStringLiteral("item %1").arg(i));
+  lv.SetVbarParm();
+  lv.ShowItem(12, 0);
+  ASSERT_EQ(lv.TopItem(), 12);
+  DeleteRange(lv, 10, 19);  // 10 left: the last top is 10 - 8 + 1
+  EXPECT_TRUE(lv.VBarVisible());
+  EXPECT_EQ(lv.VBarMax(), 3);
+  EXPECT_EQ(lv.TopItem(), 3);
+  EXPECT_EQ(lv.VBarValue(), 3);
+  for (int row = 0; row < 7; ++row) EXPECT_GT(InkInRow(lv, row), 5) << "row " << row;
+}
+
+TEST_F(ListTest, AnItemAddedAfterTheListWasEmptiedIsNeitherSelectedNorCurrent) {
+  Make(1, 1);
+  Press(lv.PictureList(), {50, RowY(0)});
+  Release(lv.PictureList(), {50, RowY(0)});
+  ASSERT_EQ(lv.SelectedItem(), 0);
+  ASSERT_EQ(lv.PictureList()->Pixel(150, RowY(0)), 0xC0A0A0u);  // the selection box over white
+  DeleteRange(lv, 0, 0);
+  EXPECT_EQ(lv.SelectedItem(), -1);
+  lv.AddItem(1);  // the next result, as the window adds it
+  lv.SetValue(-2, 0, QStringLiteral("02.dat"));
+  lv.Refresh();
+  EXPECT_EQ(lv.IsSelected(0), 0);
+  EXPECT_EQ(lv.SelectedItem(), -1);
+  EXPECT_EQ(lv.PictureList()->Pixel(150, RowY(0)), 0xFFFFFFu);
+  // The same when the last of several items was the current one.
+  lv.AddItem(1);
+  lv.SetSelectedItem(1);
+  DeleteRange(lv, 1, 1);
+  lv.AddItem(1);
+  EXPECT_EQ(lv.SelectedItem(), -1);
+  EXPECT_EQ(lv.IsSelected(1), 0);
+}
+
 TEST_F(ListTest, StripesFollowTheTopItem) {
   Make(1, 30);
   lv.SetUseMadara(1);
@@ -378,6 +456,118 @@ TEST_F(ListTest, DraggingOverTheEdgesScrollsAfterAPause) {
   lv.SetNoOleScroll(1);
   lv.List_DragOver(50, h - 0.2 * row, 100.9);
   EXPECT_EQ(lv.TopItem(), 19 + lv.VBarLargeChange());
+}
+
+TEST_F(ListTest, ADragRestingInAScrollingZoneKeepsScrolling) {
+  Make(1, 60);
+  ASSERT_TRUE(lv.VBarVisible());
+  lv.ShowItem(20, 0);
+  lv.show();
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile("/tmp/01.dat")});
+  const QPoint inFirstRow(50, lv.OneHeight() / 15);  // the one-row zone
+  QDragEnterEvent enter(inFirstRow, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(lv.PictureList(), &enter);
+  QDragMoveEvent move(inFirstRow, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(lv.PictureList(), &move);  // the last report of the window system
+  EXPECT_TRUE(lv.DragScrollTimerActive());
+  // The pointer rests; only the timer reports the drag again.
+  lv.DragScrollTimer_Timer(500.0);  // starts the pause
+  lv.DragScrollTimer_Timer(500.125);
+  EXPECT_EQ(lv.TopItem(), 20);
+  lv.DragScrollTimer_Timer(500.25);  // 0.2 s on: one row up
+  EXPECT_EQ(lv.TopItem(), 19);
+  lv.DragScrollTimer_Timer(500.5);
+  EXPECT_EQ(lv.TopItem(), 18);
+  QDragLeaveEvent leave;
+  QCoreApplication::sendEvent(lv.PictureList(), &leave);
+  EXPECT_FALSE(lv.DragScrollTimerActive());
+
+  // A drop ends the hovering too.
+  QDragEnterEvent again(inFirstRow, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(lv.PictureList(), &again);
+  QCoreApplication::sendEvent(lv.PictureList(), &move);
+  ASSERT_TRUE(lv.DragScrollTimerActive());
+  QDropEvent drop(QPointF(inFirstRow), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(lv.PictureList(), &drop);
+  EXPECT_FALSE(lv.DragScrollTimerActive());
+}
+
+// Column 0 plain, column 1 with the given editor (2 combo, 4 list) offering
+// "44100", "48000" and "96000"; items 0..2 hold "48000", "22050" and "96000".
+void MakeEditorColumn(UC_ListView& lv, int kind) {
+  lv.resize(282, 270);
+  lv.SetNumData(2);
+  lv.Init();
+  lv.SetTabWidth(0, 1500);
+  lv.SetTabWidth(1, 1800);
+  lv.SetUseTextCombo(1, kind);
+  lv.InitTab();
+  for (const char* rate : {"44100", "48000", "96000"}) {
+    if (kind == 2) lv.AddComboItem(1, rate);
+    else lv.AddListItem(1, rate);
+  }
+  lv.AddItem(3);
+  const char* values[] = {"48000", "22050", "96000"};
+  for (int i = 0; i < 3; ++i) lv.SetValue(i, 1, values[i]);
+  lv.SetVbarParm();
+  lv.show();
+}
+
+TEST_F(ListTest, TheListEditorShowsTheCellAndSitsOnItsColumn) {
+  MakeEditorColumn(lv, 4);
+  QListWidget* editor = lv.ListLV(0);
+  ASSERT_NE(editor, nullptr);
+  lv.SetSelectedItem(2);
+  lv.ReDrawTab(-1);
+  lv.ReDraw();
+  ASSERT_TRUE(editor->isVisible());
+  ASSERT_NE(editor->currentItem(), nullptr);
+  EXPECT_EQ(editor->currentItem()->text(), "96000");
+  EXPECT_EQ(editor->x(), lv.TabLeft(1) / 15 + 2);
+  EXPECT_EQ(editor->width(), (lv.TabWidth(1) - 30) / 15);
+  EXPECT_EQ(editor->y(), (2 * lv.OneHeight() + lv.EditorOffsetY()) / 15);
+  lv.SetSelectedItem(0);
+  lv.ReDraw();
+  EXPECT_EQ(editor->currentItem()->text(), "48000");
+  lv.SetSelectedItem(1);  // no entry for 22050: none selected
+  lv.ReDraw();
+  EXPECT_TRUE(editor->selectedItems().isEmpty());
+  // Choosing an entry stores it in the current item.
+  QSignalSpy chosen(&lv, &UC_ListView::ComboChaged);
+  emit editor->itemClicked(editor->item(0));
+  EXPECT_EQ(lv.Value(1, 1).toString(), "44100");
+  ASSERT_EQ(chosen.count(), 1);
+  EXPECT_EQ(chosen.at(0).at(1).toInt(), 0);
+}
+
+TEST_F(ListTest, TheComboEditorShowsAValueThatIsNotInItsList) {
+  MakeEditorColumn(lv, 2);
+  QComboBox* editor = lv.ComboLV(0);
+  ASSERT_NE(editor, nullptr);
+  lv.SetSelectedItem(0);
+  lv.ReDraw();
+  EXPECT_EQ(editor->currentIndex(), 1);
+  EXPECT_EQ(editor->currentText(), "48000");
+  lv.SetSelectedItem(1);
+  lv.ReDraw();
+  EXPECT_EQ(editor->currentText(), "22050");
+  EXPECT_EQ(lv.Value(1, 1).toString(), "22050");  // showing it changes nothing
+  EXPECT_EQ(editor->x(), lv.TabLeft(1) / 15 + 2);
+  // Choosing an entry stores it in the current item.
+  editor->setCurrentIndex(2);
+  emit editor->activated(2);
+  EXPECT_EQ(lv.Value(1, 1).toString(), "96000");
+  // Keys typed into it reach the host once each.
+  std::vector<int> actions;
+  QObject::connect(&lv, &UC_ListView::TextComboKeyAction, [&](int isCombo, int tab, int action, int&, int&) {
+    EXPECT_EQ(isCombo, 1);
+    EXPECT_EQ(tab, 1);
+    actions.push_back(action);
+  });
+  QKeyEvent seven(QEvent::KeyPress, Qt::Key_7, Qt::NoModifier, "7");
+  QCoreApplication::sendEvent(editor->lineEdit(), &seven);
+  EXPECT_EQ(actions, (std::vector<int>{1, 2}));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "controls/UC_TextPicture/UC_TextPicture.h"
 
+#include <QMimeData>
 #include <QSignalSpy>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -85,6 +87,57 @@ TEST_F(TextPictureTest, PressesReportTextSpaces) {
   tp.SetLocked(1);
   Release(tp.Surface(), {10, 5});
   EXPECT_EQ(ud.count(), 3);
+}
+
+// Pixels near a colour (0x00BBGGRR) on the surface.
+int PixelsNear(const UC_TextPicture& tp, uint32_t color) {
+  int n = 0;
+  const auto near = [](uint32_t a, uint32_t b, int shift) {
+    return std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) < 30;
+  };
+  for (int y = 0; y < tp.height(); ++y)
+    for (int x = 0; x < tp.width(); ++x) {
+      const uint32_t c = tp.Surface()->Pixel(x, y);
+      n += near(c, color, 0) && near(c, color, 8) && near(c, color, 16);
+    }
+  return n;
+}
+
+TEST_F(TextPictureTest, AfterResetMeANewColourSetIsTheOneShown) {
+  tp.AddStdColorSet(1);
+  tp.AddTextSpace(9, 0, 0, QString(), -1, -1);
+  tp.Init();
+  tp.ResetMe();
+  EXPECT_EQ(tp.ColorSetCount(), 0);
+  tp.AddStdColorSet(4);  // text 224, 224, 224 on a grey frame
+  tp.AddTextSpace(9, 0, 0, QString(), -1, -1);
+  tp.SetColor(0);
+  tp.Init();
+  tp.DispMes(0, "88");
+  EXPECT_EQ(tp.ColorSetCount(), 1);
+  EXPECT_NE(tp.Surface()->Pixel(2, 10), 0u);  // the frame, not black
+  EXPECT_GT(PixelsNear(tp, 14737632), 3);    // the text in the set's colour
+}
+
+TEST_F(TextPictureTest, FilesDroppedOnTheTextReachTheHost) {
+  tp.AddTextSpace(9, 0, 0, QString(), -1, -1);
+  tp.Init();
+  tp.show();
+  QSignalSpy dropped(&tp, &UC_TextPicture::OLEDragDrop);
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile("/tmp/01.dat")});
+  // The window system drops only on a widget that accepted the drag's entry.
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  enter.setAccepted(false);
+  QCoreApplication::sendEvent(tp.Surface(), &enter);
+  ASSERT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(tp.Surface(), &drop);
+  ASSERT_EQ(dropped.count(), 1);
+  EXPECT_EQ(dropped.at(0).at(0).toStringList(), QStringList{"/tmp/01.dat"});
+  tp.SetLocked(1);
+  QCoreApplication::sendEvent(tp.Surface(), &drop);
+  EXPECT_EQ(dropped.count(), 1);
 }
 
 }  // namespace

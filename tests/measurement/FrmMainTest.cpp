@@ -54,6 +54,26 @@ TEST_F(FrmMainTest, StartsWithTheDefaultsWhenNothingIsStored) {
   EXPECT_EQ(w.PictureA->PixelWidth(), 12);
 }
 
+// Pixels of a grabbed widget image whose colour is near 0x00BBGGRR `color`.
+double ShareNear(QWidget* w, uint32_t color) {
+  const QImage img = w->grab().toImage();
+  const int r = color & 0xFF, g = (color >> 8) & 0xFF, b = (color >> 16) & 0xFF;
+  int near = 0;
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x) {
+      const QRgb p = img.pixel(x, y);
+      near += std::abs(qRed(p) - r) <= 40 && std::abs(qGreen(p) - g) <= 40 && std::abs(qBlue(p) - b) <= 40 &&
+              qBlue(p) - qRed(p) >= 20;
+    }
+  return img.isNull() ? 0.0 : static_cast<double>(near) / (img.width() * img.height());
+}
+
+TEST_F(FrmMainTest, TheChoiceBoxesShowTheirBackgroundColour) {
+  FrmMain w;
+  for (QComboBox* c : {w.ComboDev[0], w.ComboDev[1], w.ComboFreq, w.ComboMode})
+    EXPECT_GT(ShareNear(c, 0xE0B0B0), 0.5) << c->currentText().toStdString();
+}
+
 TEST_F(FrmMainTest, StoredSettingsComeBackAndBadOnesAreSkipped) {
   basic::WriteSetting("PlayLevel", -12.5f);
   basic::WriteSetting("PlaySec", int16_t{30});
@@ -183,6 +203,22 @@ TEST_F(FrmMainResultsTest, RunsBecomeListItemsAndClosingRemovesTheirFiles) {
   EXPECT_TRUE(QFile::exists(dropped));
   EXPECT_EQ(basic::ReadSetting("CheckMode", int32_t{9}), "1");  // the noise result loaded last
   EXPECT_EQ(basic::ReadSetting("PlaySec", int16_t{9}), "2");
+}
+
+TEST_F(FrmMainResultsTest, AfterTheOnlyResultWasDeletedTheNextOneIsNotSelected) {
+  FrmMain w;
+  PickLoopbackAt(w, "8000", 2, 1);
+  w.RecButton_ButtonClicked(0);
+  TickUntilIdle(w);
+  ASSERT_EQ(w.LV->ItemCount(), 1);
+  w.LV->SetSelectedItem(0);  // as a click on it does
+  w.MenuDelete_Click();
+  ASSERT_EQ(w.LV->ItemCount(), 0);
+  w.RecButton_ButtonClicked(0);
+  TickUntilIdle(w);
+  ASSERT_EQ(w.LV->ItemCount(), 1);
+  EXPECT_EQ(w.LV->IsSelected(0), 0);
+  EXPECT_EQ(w.LV->SelectedItem(), -1);
 }
 
 TEST_F(FrmMainResultsTest, DroppedFilesLandReversedAtTheDropRow) {

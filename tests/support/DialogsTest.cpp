@@ -1,7 +1,9 @@
 #include "support/Dialogs.h"
 
 #include <QApplication>
+#include <QAbstractButton>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
@@ -53,7 +55,27 @@ TEST(DialogsTest, ACancelledFileDialogGivesEmptyText) {
     dialog->reject();
   });
   EXPECT_EQ(FileDialog(nullptr, 1, QStringLiteral("測定結果|*.*"), dir.path() + "/", QStringLiteral("01.dat")), "");
-  EXPECT_EQ(seenFilter, QStringLiteral("測定結果 (*.*)"));
+  EXPECT_EQ(seenFilter, QStringLiteral("測定結果 (*)"));  // "*.*" would hide files without an extension
+}
+
+TEST(DialogsTest, NameFiltersTakeEveryPattern) {
+  EXPECT_EQ(NameFilters(QStringLiteral("波形|*.dat;*.wav|全て|*.*")),
+            (QStringList{QStringLiteral("波形 (*.dat *.wav)"), QStringLiteral("全て (*)")}));
+}
+
+TEST(DialogsTest, TheExitQuestionHasJapaneseButtons) {
+  QStringList buttons;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    for (QAbstractButton* b : box->buttons()) buttons << b->text();
+    if (QAbstractButton* no = box->button(QMessageBox::No)) no->click();
+  });
+  EXPECT_EQ(CenteredMessageBox(QStringLiteral("終了しますか？"), vbYesNo | vbQuestion, QString(), nullptr), vbNo);
+  ASSERT_EQ(buttons.size(), 2);
+  buttons.sort();  // "いいえ…" before "はい…"
+  EXPECT_TRUE(buttons[0].startsWith(QStringLiteral("いいえ"))) << buttons[0].toStdString();
+  EXPECT_TRUE(buttons[1].startsWith(QStringLiteral("はい"))) << buttons[1].toStdString();
 }
 
 TEST(DialogsTest, APresenterPicksTheFile) {

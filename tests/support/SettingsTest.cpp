@@ -115,6 +115,33 @@ TEST_F(PlacementTest, SaveThenRestoreRoundTrips) {
   EXPECT_EQ(other.frameGeometry(), window.frameGeometry());
 }
 
+// The offscreen platform gives a top-level window a frame once it is shown,
+// as a window manager does: save then restore before the show must still
+// give the same outer geometry, start after start.
+TEST_F(PlacementTest, SaveThenRestoreBeforeTheShowKeepsTheOuterGeometry) {
+  QRect outer;
+  for (int start = 0; start < 3; ++start) {
+    QWidget w;
+    w.resize(640, 480);  // the design size, replaced by what is stored
+    RestoreWindowPlacement(&w, "", 0, 1, 0);
+    w.show();
+    ASSERT_NE(w.frameGeometry().size(), w.size()) << "the platform draws no frame";
+    if (start == 0) outer = w.frameGeometry();
+    EXPECT_EQ(w.frameGeometry(), outer) << "start " << start;
+    SaveWindowPlacement(&w, "", 0, 0);
+  }
+  EXPECT_EQ(ReadSetting("WindowWidth", 0.0f), QString::number(outer.width() * 15));
+  EXPECT_EQ(ReadSetting("WindowHeight", 0.0f), QString::number(outer.height() * 15));
+}
+
+TEST_F(PlacementTest, WithoutAStoredSizeTheClientSizeStays) {
+  QWidget w;
+  w.resize(640, 480);
+  RestoreWindowPlacement(&w, "", 0, 1, 1);
+  w.show();
+  EXPECT_EQ(w.size(), QSize(640, 480));
+}
+
 TEST_F(PlacementTest, PositionsOffTheDesktopComeBackToZero) {
   WriteSetting("WindowLeft", 28800.0f - 599);  // less than 600 twips left of the right edge
   WriteSetting("WindowTop", 16200.0f - 900);   // exactly 900 above the bottom: kept

@@ -1,0 +1,175 @@
+#!/usr/bin/env bash
+# The window's placement as a user meets it: the real program on an X server
+# (Xvfb) under a window manager (openbox), started, closed through the window
+# manager (Alt+F4), the question "終了しますか？" answered with "はい", three
+# times. The window must come back with the same outer geometry each time.
+# In the first run the window is moved and resized through the window manager
+# first, so that what comes back is not just the default.
+#
+#   placement.sh ZARIN_EXE [XGRAB_EXE]
+#
+# With ZARIN_SCREENSHOT=file.png (and XGRAB_EXE) the idle window of the
+# first start, nothing stored yet, is saved there, frame included.
+# Exit 77 (skipped) when no X server can be had.
+set -euo pipefail
+
+zarin=${1:?usage: placement.sh ZARIN_EXE [XGRAB_EXE]}
+xgrab=${2:-}
+skip() { echo "SKIP: $*"; exit 77; }
+fail() { echo "FAIL: $*"; exit 1; }
+
+command -v Xvfb >/dev/null || skip "no X server: Xvfb is not installed (scripts/install-deps installs it)"
+for tool in openbox xdotool xwininfo xprop; do
+  command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps installs it)"
+done
+
+tmp=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+# Runs a test command every 0.1 s until it succeeds or `seconds` have passed.
+wait_until() {
+  local seconds=$1 end
+  shift
+  end=$((SECONDS + seconds))
+  until "$@"; do
+    ((SECONDS < end)) || return 1
+    sleep 0.1
+  done
+}
+
+# A private X server on a free display, 96 dpi (15 twips per pixel); it must
+# not reset when its last client leaves, as between the checks below.
+exec 3>"$tmp/display"
+Xvfb -displayfd 3 -screen 0 1280x800x24 -dpi 96 -nolisten tcp -noreset >"$tmp/xvfb.log" 2>&1 &
+pids+=($!)
+exec 3>&-
+has_display() { grep -qx '[0-9][0-9]*' "$tmp/display" 2>/dev/null; }
+wait_until 20 has_display || skip "no X server: Xvfb did not start ($(head -c 300 "$tmp/xvfb.log"))"
+export DISPLAY=":$(head -n1 "$tmp/display")"
+answers() { xprop -root >/dev/null 2>&1; }
+wait_until 20 answers || skip "no X server: Xvfb on $DISPLAY does not answer ($(head -c 300 "$tmp/xvfb.log"))"
+
+# The first synthetic key switches the server's core keyboard to the XTEST
+# device's key map, and the window manager reloads its key bindings when told
+# of that; a key that arrives meanwhile passes the window manager by. One
+# harmless key before the window manager runs gets that over with.
+xdotool key shift
+
+openbox --sm-disable >"$tmp/openbox.log" 2>&1 &
+pids+=($!)
+wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+wait_until 20 wm_ready || fail "openbox did not start: $(cat "$tmp/openbox.log")"
+
+# The program's own settings and data, never the user's. The sound server is
+# still found (its cookie named explicitly) but never started from here.
+orig_config=${XDG_CONFIG_HOME:-$HOME/.config}
+export XDG_CONFIG_HOME="$tmp/config" XDG_DATA_HOME="$tmp/data"
+mkdir -p "$XDG_CONFIG_HOME/pulse" "$XDG_DATA_HOME"
+echo "autospawn = no" >"$XDG_CONFIG_HOME/pulse/client.conf"
+if [ -z "${PULSE_COOKIE:-}" ] && [ -f "$orig_config/pulse/cookie" ]; then export PULSE_COOKIE="$orig_config/pulse/cookie"; fi
+settings="$XDG_CONFIG_HOME/morvane/zarin.conf"
+
+# Outer geometry "x y width height" of a managed window: its client area and
+# the frame the window manager reports around it.
+outer_geometry() {
+  local info extents l r t b
+  info=$(xwininfo -id "$1") || return 1
+  extents=$(xprop -id "$1" _NET_FRAME_EXTENTS) || return 1
+  [[ $extents == *=* ]] || return 1
+  IFS=', ' read -r l r t b <<<"${extents#*= }"
+  awk -v l="$l" -v r="$r" -v t="$t" -v b="$b" '
+    /Absolute upper-left X/ {x = $4} /Absolute upper-left Y/ {y = $4}
+    /^ *Width:/ {w = $2} /^ *Height:/ {h = $2}
+    END {print x - l, y - t, w + l + r, h + t + b}' <<<"$info"
+}
+
+# Waits until a window's outer geometry has stayed the same for one second.
+settled_geometry() {
+  local wid=$1 last="" same=0 now end=$((SECONDS + 30))
+  while ((SECONDS < end)); do
+    now=$(outer_geometry "$wid" 2>/dev/null || true)
+    if [ -n "$now" ] && [ "$now" = "$last" ]; then
+      same=$((same + 1))
+      if ((same >= 10)); then
+        echo "$now"
+        return 0
+      fi
+    else
+      same=0
+    fi
+    last=$now
+    sleep 0.1
+  done
+  return 1
+}
+
+alive() { kill -0 "$1" 2>/dev/null; }
+gone() { ! alive "$1"; }
+
+# The first visible window of the process other than `main`.
+other_window() {
+  local pid=$1 main=$2 w
+  for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
+    [ "$w" != "$main" ] && { echo "$w"; return 0; }
+  done
+  return 1
+}
+
+geometries=()
+for run in 1 2 3; do
+  QT_QPA_PLATFORM=xcb "$zarin" >"$tmp/zarin$run.log" 2>&1 &
+  pid=$!
+  pids+=("$pid")
+  main_window() { xdotool search --onlyvisible --pid "$pid" --name '^zarin$' >/dev/null 2>&1; }
+  wait_until 60 main_window || fail "start $run: no window appeared: $(cat "$tmp/zarin$run.log")"
+  wid=$(xdotool search --onlyvisible --pid "$pid" --name '^zarin$' | head -n1)
+  geometry=$(settled_geometry "$wid") || fail "start $run: the window did not settle"
+
+  if [ "$run" = 1 ]; then
+    # Nothing stored: the design client size, 13830 x 7620 twips.
+    client=$(xwininfo -id "$wid" | awk '/^ *Width:/ {w = $2} /^ *Height:/ {h = $2} END {print w "x" h}')
+    [ "$client" = "922x508" ] || fail "start 1: client area $client, expected the design size 922x508"
+    if [ -n "${ZARIN_SCREENSHOT:-}" ] && [ -n "$xgrab" ]; then
+      read -r gx gy gw gh <<<"$geometry"
+      # A helper: what the X libraries leave behind at its exit is of no interest.
+      QT_QPA_PLATFORM=xcb ASAN_OPTIONS=detect_leaks=0 "$xgrab" "$ZARIN_SCREENSHOT" "$gx" "$gy" "$gw" "$gh" ||
+        fail "no screenshot"
+      echo "screenshot: $ZARIN_SCREENSHOT"
+    fi
+    # As a user would: move and resize the window through the window manager.
+    xdotool windowmove --sync "$wid" 140 90
+    xdotool windowsize --sync "$wid" 1000 560
+    geometry=$(settled_geometry "$wid") || fail "start 1: the window did not settle after the move"
+  fi
+  echo "start $run: outer geometry $geometry"
+  geometries+=("$geometry")
+
+  # Close through the window manager; the program asks before it ends.
+  xdotool windowactivate --sync "$wid" key --clearmodifiers alt+F4
+  box_shown() { other_window "$pid" "$wid" >/dev/null || gone "$pid"; }
+  wait_until 30 box_shown || fail "start $run: Alt+F4 brought no question"
+  alive "$pid" || fail "start $run: the program ended without asking"
+  box=$(other_window "$pid" "$wid")
+  xprop -id "$box" WM_TRANSIENT_FOR | grep -qi "$(printf '0x%x' "$wid")" ||
+    fail "start $run: the window that appeared is not the question over the main window"
+  # "はい(&Y)": its mnemonic answers yes.
+  xdotool windowactivate --sync "$box" key y
+  wait_until 60 gone "$pid" || fail "start $run: the program did not end after the answer"
+  status=0
+  wait "$pid" || status=$?
+  [ "$status" = 0 ] || fail "start $run: exit status $status: $(tail -n 40 "$tmp/zarin$run.log")"
+  grep -q '^WindowWidth=' "$settings" || fail "start $run: no placement was saved"
+done
+
+echo "stored: $(grep '^Window' "$settings" | tr '\n' ' ')"
+for run in 2 3; do
+  [ "${geometries[run - 1]}" = "${geometries[0]}" ] ||
+    fail "start $run came back at ${geometries[run - 1]}, not ${geometries[0]}"
+done
+echo "PASS: the same outer geometry at every start"
