@@ -1,13 +1,19 @@
 #include <QApplication>
 
-#include "measurement/FrmMain.h"
+#include "cli/CommandLine.h"
+#include "support/MessageBox.h"
 #include "support/Translations.h"
+#include "window/FrmMain.h"
 
 int main(int argc, char** argv) {
+  // `zarin devices`, `zarin measure ...`, `zarin export ...`: no window.
+  if (cli::WantsCommandLine(argc, argv)) return cli::Run(argc, argv);
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("morvane"));
   QApplication::setApplicationName(QStringLiteral("zarin"));
   basic::InstallQtTranslations();  // Qt's own texts in Japanese, like the program's
+  basic::MessageBoxReporter boxes;  // the engine's messages appear as message boxes
+  basic::SetReporter(&boxes);
   FrmMain window;
   if (window.AnotherInstance()) return 0;  // one instance per user
   window.show();

@@ -1,10 +1,9 @@
-#include <QComboBox>
 #include <cmath>
 #include <limits>
 
 #include "audio/WaveMMIO.h"
 #include "support/Logging.h"
-#include "support/MessageBox.h"
+#include "support/Report.h"
 
 namespace WaveMMIO {
 
@@ -43,42 +42,6 @@ bool ReadsAsNumber(const QString& s, double& value) {
 }
 
 }  // namespace
-
-void FillRateCombo(QComboBox* combo, int32_t rateToSelect, int32_t lowest, int32_t highest) {
-  if (!combo) return;
-  combo->clear();
-  for (const int32_t r : kSampleRates)
-    if ((r >= lowest || lowest == 0) && (r <= highest || highest == 0)) combo->addItem(QString::number(r));
-  combo->setCurrentIndex(combo->findText(QString::number(rateToSelect), Qt::MatchExactly));
-}
-
-void ListAudioDevices(QComboBox* combo, int input, const QString& storedName, int fallBackToFirst) {
-  if (!combo) return;
-  combo->clear();
-  const Direction direction = DirectionOf(input);
-  const int count = SoundHost::Instance().DeviceCount(direction);
-  if (count <= 0) return;
-  for (int id = 0; id < count; ++id) combo->addItem(DisplayName(direction, id));
-
-  const QString s = storedName.trimmed().toLower();
-  if (s.isEmpty()) {
-    combo->setCurrentIndex(fallBackToFirst ? 0 : -1);
-    return;
-  }
-  for (int i = 0; i < combo->count(); ++i) {
-    if (combo->itemText(i).toLower() == s) {
-      combo->setCurrentIndex(i);
-      return;
-    }
-  }
-  for (int i = 0; i < combo->count(); ++i) {
-    if (DeviceNamesMatch(combo->itemText(i), s)) {
-      combo->setCurrentIndex(i);
-      return;
-    }
-  }
-  combo->setCurrentIndex(fallBackToFirst ? 0 : -1);
-}
 
 int32_t FindAudioDevice(int input, const QString& name, int show) {
   const QString s = name.trimmed().toLower();

@@ -1,15 +1,14 @@
 #pragma once
-// The window's view of the sound devices: the sample-rate list, the device
-// combo boxes, device lookup by (leniently matched) name and the texts of
-// failed device calls.
+// The sound devices as the program names them: the sample-rate list, device
+// lookup by (leniently matched) name and the texts of failed device calls;
+// and the WAV files. (The window's device and rate combo boxes are filled by
+// DeviceCombos.h.)
 #include <QString>
 #include <array>
 #include <cstdint>
 
 #include "audio/SoundDevice.h"
 #include "audio/StereoSample.h"
-
-class QComboBox;
 
 namespace WaveMMIO {
 
@@ -19,15 +18,6 @@ inline constexpr std::array<int32_t, 12> kSampleRates = {192000, 96000, 88200, 4
 
 // Longest error text handed on (the text buffer holds 200 characters with its terminator).
 inline constexpr int kErrorTextChars = 199;
-
-// Fills combo with the offered rates within [lowest, highest] (0 = no limit)
-// and selects the item equal to rateToSelect (none when it is not offered).
-void FillRateCombo(QComboBox* combo, int32_t rateToSelect, int32_t lowest, int32_t highest);
-
-// Fills combo with the device names of a direction (input 1, output 0) and
-// selects the stored one: exactly, else leniently, else item 0 when
-// fallBackToFirst is set, else nothing.
-void ListAudioDevices(QComboBox* combo, int input, const QString& storedName, int fallBackToFirst);
 
 // The device id for a name: 0 for an empty name, the number for a numeric
 // name, else the first exact then lenient match; -1 (and a log line, and a

@@ -10,7 +10,7 @@
 #include "measurement/Graphs.h"
 #include "measurement/TestSignal.h"
 #include "support/Decibels.h"
-#include "support/Surface.h"
+#include "support/PictureBox.h"
 
 using namespace measurement;
 

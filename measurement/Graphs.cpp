@@ -8,7 +8,7 @@
 #include "support/Surface.h"
 #include "support/Rounding.h"
 
-using basic::PictureBox;
+using basic::Surface;
 using basic::TwipsPerPixel;
 
 namespace measurement {
@@ -16,14 +16,14 @@ namespace measurement {
 namespace {
 
 
-SpectrumScale ScaleOf(const PictureBox& p, int32_t rate, float offsetDb) {
+SpectrumScale ScaleOf(const Surface& p, int32_t rate, float offsetDb) {
   const int tpp = TwipsPerPixel();
   return SpectrumScale(basic::Round32(p.ScaleWidth()) / tpp, basic::Round32(p.ScaleHeight()) / tpp, rate, offsetDb);
 }
 
 }  // namespace
 
-void DrawSpectrumGrid(PictureBox& picture, float offsetDb) {
+void DrawSpectrumGrid(Surface& picture, float offsetDb) {
   const int tpp = TwipsPerPixel();
   const SpectrumScale s = ScaleOf(picture, 0, offsetDb);  // the grid needs no frequency axis
   picture.Cls();
@@ -42,7 +42,7 @@ void DrawSpectrumGrid(PictureBox& picture, float offsetDb) {
   }
 }
 
-void DrawNoiseCurve(PictureBox& picture, const NoiseSpectrum& spectrum, int32_t sampleRate, float offsetDb,
+void DrawNoiseCurve(Surface& picture, const NoiseSpectrum& spectrum, int32_t sampleRate, float offsetDb,
                     uint32_t color) {
   const SpectrumScale s = ScaleOf(picture, sampleRate, offsetDb);
   if (picture.ForeColor() != color) picture.SetForeColor(color);
@@ -63,7 +63,7 @@ void DrawNoiseCurve(PictureBox& picture, const NoiseSpectrum& spectrum, int32_t 
   }
 }
 
-void DrawSweepCurve(PictureBox& picture, std::span<const int16_t> level, std::span<const float> freq, int32_t count,
+void DrawSweepCurve(Surface& picture, std::span<const int16_t> level, std::span<const float> freq, int32_t count,
                     int32_t sampleRate, bool running, float offsetDb, uint32_t color) {
   const SpectrumScale s = ScaleOf(picture, sampleRate, offsetDb);
   if (picture.ForeColor() != color) picture.SetForeColor(color);
@@ -119,7 +119,7 @@ std::vector<ScaleLabel> FreqScaleLabels(int32_t sampleRate, int32_t widthPx) {
   return labels;
 }
 
-void DrawFreqScaleOn(PictureBox& picture, int32_t sampleRate) {
+void DrawFreqScaleOn(Surface& picture, int32_t sampleRate) {
   picture.Cls();
   const int32_t wp = basic::Round32(picture.ScaleWidth() / TwipsPerPixel());
   for (const ScaleLabel& label : FreqScaleLabels(sampleRate, wp)) {
@@ -129,7 +129,7 @@ void DrawFreqScaleOn(PictureBox& picture, int32_t sampleRate) {
   }
 }
 
-void DrawWaveOn(PictureBox& picture, std::span<const WaveMMIO::StereoSample> play,
+void DrawWaveOn(Surface& picture, std::span<const WaveMMIO::StereoSample> play,
                 std::span<const WaveMMIO::StereoSample> capture, int32_t first, int32_t last) {
   const int tpp = TwipsPerPixel();
   const int32_t end = std::min<int64_t>({last, static_cast<int64_t>(play.size()) - 1,
@@ -137,11 +137,11 @@ void DrawWaveOn(PictureBox& picture, std::span<const WaveMMIO::StereoSample> pla
   const int32_t count = last - first + 1;
   const int32_t w = std::max(1, basic::Round32(picture.ScaleWidth()) / tpp);
   const int32_t per = std::max(1, basic::Round32(static_cast<double>(count) / w));
-  const double height = picture.Height();
+  const double height = picture.ScaleHeight();  // a picture has no border: inner and outer agree
   const int32_t y1 = basic::Round32((height - 4.0 * tpp) / (2.0 * tpp) / 2.0), y2 = 3 * y1;
   const auto k = static_cast<float>(std::abs(basic::Round32((height - 2.0 * tpp) / 2.0) / tpp / 65536.0));
   picture.Cls();
-  const int32_t columns = picture.Width() / tpp;
+  const int32_t columns = basic::Round32(picture.ScaleWidth()) / tpp;
   int32_t start = std::max(first, 0);
   for (int32_t i = 0; i <= columns; ++i) {
     int32_t a = 0, b = 0;

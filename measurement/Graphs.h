@@ -12,7 +12,7 @@
 #include "measurement/Analysis.h"
 
 namespace basic {
-class PictureBox;
+class Surface;
 }
 
 namespace measurement {
@@ -22,16 +22,16 @@ inline constexpr uint32_t kZeroLineColor = 0x303080;  // dark red
 
 // Clears the picture and draws the nine dB lines with their labels; the "0"
 // line comes last, in dark red.
-void DrawSpectrumGrid(basic::PictureBox& picture, float offsetDb);
+void DrawSpectrumGrid(basic::Surface& picture, float offsetDb);
 
 // The running mean of a noise run, one point per pixel column.
-void DrawNoiseCurve(basic::PictureBox& picture, const NoiseSpectrum& spectrum, int32_t sampleRate, float offsetDb,
+void DrawNoiseCurve(basic::Surface& picture, const NoiseSpectrum& spectrum, int32_t sampleRate, float offsetDb,
                     uint32_t color);
 
 // A sweep envelope over its frequency table. While running only every
 // (rate / 100)-th point is used. The curve ends at the first zero level
 // after the first second of points.
-void DrawSweepCurve(basic::PictureBox& picture, std::span<const int16_t> level, std::span<const float> freq,
+void DrawSweepCurve(basic::Surface& picture, std::span<const int16_t> level, std::span<const float> freq,
                     int32_t count, int32_t sampleRate, bool running, float offsetDb, uint32_t color);
 
 struct ScaleLabel {
@@ -40,11 +40,11 @@ struct ScaleLabel {
 };
 // The 24 labels "|10" ... "|400k" of a frequency axis widthPx pixels wide.
 std::vector<ScaleLabel> FreqScaleLabels(int32_t sampleRate, int32_t widthPx);
-void DrawFreqScaleOn(basic::PictureBox& picture, int32_t sampleRate);
+void DrawFreqScaleOn(basic::Surface& picture, int32_t sampleRate);
 
 // The peak envelopes of frames first .. last of the played (upper trace)
 // and captured (lower trace) signals across the picture's width.
-void DrawWaveOn(basic::PictureBox& picture, std::span<const WaveMMIO::StereoSample> play,
+void DrawWaveOn(basic::Surface& picture, std::span<const WaveMMIO::StereoSample> play,
                 std::span<const WaveMMIO::StereoSample> capture, int32_t first, int32_t last);
 
 // "1.5kHz" above 1000 Hz, else "523Hz".

@@ -2,7 +2,6 @@
 
 #include <QGuiApplication>
 #include <QPalette>
-#include <QWidget>
 
 namespace basic {
 
@@ -50,17 +49,6 @@ QRgb ToQRgb(uint32_t color) {
 uint32_t FromQRgb(QRgb rgb) {
   return static_cast<uint32_t>(qRed(rgb)) | (static_cast<uint32_t>(qGreen(rgb)) << 8) |
          (static_cast<uint32_t>(qBlue(rgb)) << 16);
-}
-
-void SetControlColors(QWidget* control, uint32_t fore, uint32_t back) {
-  if (!control) return;
-  const QColor text = QColor::fromRgb(ToQRgb(fore)), background = QColor::fromRgb(ToQRgb(back));
-  QPalette p = control->palette();
-  p.setColor(QPalette::Text, text);
-  p.setColor(QPalette::ButtonText, text);
-  p.setColor(QPalette::Base, background);
-  p.setColor(QPalette::Button, background);
-  control->setPalette(p);
 }
 
 }  // namespace basic

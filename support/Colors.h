@@ -5,8 +5,6 @@
 #include <QRgb>
 #include <cstdint>
 
-class QWidget;
-
 namespace basic {
 
 // System colour indexes understood by SysColor (the classic desktop numbering).
@@ -37,10 +35,5 @@ uint32_t ResolveColor(uint32_t color);
 // Conversions between 0x00BBGGRR (system colours resolved) and Qt's 0xAARRGGBB.
 QRgb ToQRgb(uint32_t color);
 uint32_t FromQRgb(QRgb rgb);
-
-// Gives a standard control a text and a background colour (0x00BBGGRR) in
-// every role a style paints it with: text fields and drop-down lists use
-// Base and Text, buttons and non-editable combo boxes Button and ButtonText.
-void SetControlColors(QWidget* control, uint32_t fore, uint32_t back);
 
 }  // namespace basic

@@ -9,7 +9,8 @@
 #include "support/MessageBox.h"
 #include "support/Paths.h"
 #include "support/Settings.h"
-#include "support/Surface.h"
+#include "support/WindowPlacement.h"
+#include "support/PictureBox.h"
 #include "support/Translations.h"
 
 namespace basic {

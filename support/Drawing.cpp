@@ -3,12 +3,13 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPalette>
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
 
 #include "support/Colors.h"
-#include "support/Surface.h"
+#include "support/PictureBox.h"
 #include "support/Rounding.h"
 
 namespace basic {
@@ -345,6 +346,17 @@ void PaintBackground(PictureBox& s, int style, int64_t c1in, int64_t c2in, int64
     default:
       return;
   }
+}
+
+void SetControlColors(QWidget* control, uint32_t fore, uint32_t back) {
+  if (!control) return;
+  const QColor text = QColor::fromRgb(ToQRgb(fore)), background = QColor::fromRgb(ToQRgb(back));
+  QPalette p = control->palette();
+  p.setColor(QPalette::Text, text);
+  p.setColor(QPalette::ButtonText, text);
+  p.setColor(QPalette::Base, background);
+  p.setColor(QPalette::Button, background);
+  control->setPalette(p);
 }
 
 }  // namespace basic

@@ -65,4 +65,9 @@ uint32_t PanelRowColor(int style, int i, int hp, uint32_t c2);
 // The nine-shade ramp built from c1, c2 and c3 (index 0 = c1, 3 = c2, 6 = c3).
 std::array<uint32_t, 9> ShadeRamp(uint32_t c1, uint32_t c2, uint32_t c3);
 
+// Gives a standard control a text and a background colour (0x00BBGGRR) in
+// every role a style paints it with: text fields and drop-down lists use
+// Base and Text, buttons and non-editable combo boxes Button and ButtonText.
+void SetControlColors(QWidget* control, uint32_t fore, uint32_t back);
+
 }  // namespace basic

@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "support/Settings.h"
-#include "support/Surface.h"
+#include "support/PictureBox.h"
 
 namespace basic {
 

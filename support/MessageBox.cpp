@@ -2,16 +2,10 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <utility>
 
 namespace basic {
 
 namespace {
-MessagePresenter& Presenter() {
-  static MessagePresenter presenter;
-  return presenter;
-}
-
 QMessageBox::Icon ToQt(MsgIcon icon) {
   switch (icon) {
     case MsgIcon::Critical: return QMessageBox::Critical;
@@ -24,19 +18,9 @@ QMessageBox::Icon ToQt(MsgIcon icon) {
 }
 }  // namespace
 
-QString AppTitle() { return QStringLiteral("zarin"); }
-
-void PlainMessage(const QString& title, const QString& text, MsgIcon icon) {
-  if (Presenter()) {
-    Presenter()(title, text, icon);
-    return;
-  }
+void MessageBoxReporter::Report(const QString& title, const QString& text, MsgIcon icon) {
   QMessageBox box(ToQt(icon), title, text, QMessageBox::Ok, QApplication::activeWindow());
   box.exec();
-}
-
-MessagePresenter SetMessagePresenter(MessagePresenter presenter) {
-  return std::exchange(Presenter(), std::move(presenter));
 }
 
 }  // namespace basic

@@ -8,8 +8,6 @@
 #include <cstdint>
 #include <variant>
 
-#include "support/WindowPlacement.h"
-
 namespace basic {
 
 // A value as the callers hand it over: 16-bit or 32-bit integer, 32-bit float or text.

@@ -1,15 +1,11 @@
 #include "support/Surface.h"
 
 #include <QCoreApplication>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFontMetricsF>
+#include <QCursor>
 #include <QGuiApplication>
-#include <QMimeData>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QUrl>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -23,22 +19,6 @@ namespace {
 
 int g_TwipsPerPixel = 15;
 int g_MousePointer = vbDefault;
-
-int ButtonBitsOf(Qt::MouseButtons buttons) {
-  int bits = 0;
-  if (buttons & Qt::LeftButton) bits |= vbLeftButton;
-  if (buttons & Qt::RightButton) bits |= vbRightButton;
-  if (buttons & Qt::MiddleButton) bits |= vbMiddleButton;
-  return bits;
-}
-
-int ShiftBitsOf(Qt::KeyboardModifiers mods) {
-  int bits = 0;
-  if (mods & Qt::ShiftModifier) bits |= vbShiftMask;
-  if (mods & Qt::ControlModifier) bits |= vbCtrlMask;
-  if (mods & Qt::AltModifier) bits |= vbAltMask;
-  return bits;
-}
 
 QRgb Combine(QRgb dst, QRgb src, BlitOp op) {
   switch (op) {
@@ -83,45 +63,18 @@ void SetMousePointer(int pointer) {
 
 int MousePointer() { return g_MousePointer; }
 
-PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
-  setAttribute(Qt::WA_OpaquePaintEvent);
-  m_Font = font();
-  EnsureImageSize(std::max(1, width()), std::max(1, height()));
-  Cls();
+Surface::Surface() {
+  EnsureImageSize(1, 1);
+  m_Image.fill(ToQRgb(m_BackColor));
 }
 
-double PictureBox::ScaleWidth() const { return PixelsToTwips(Synced().width()); }
-double PictureBox::ScaleHeight() const { return PixelsToTwips(Synced().height()); }
-int PictureBox::Left() const { return x() * g_TwipsPerPixel; }
-int PictureBox::Top() const { return y() * g_TwipsPerPixel; }
-int PictureBox::Width() const { return width() * g_TwipsPerPixel; }
-int PictureBox::Height() const { return height() * g_TwipsPerPixel; }
-void PictureBox::SetLeft(int twips) { Move(twips, Top(), Width(), Height()); }
-void PictureBox::SetTop(int twips) { Move(Left(), twips, Width(), Height()); }
-void PictureBox::SetWidth(int twips) { Move(Left(), Top(), twips, Height()); }
-void PictureBox::SetHeight(int twips) { Move(Left(), Top(), Width(), twips); }
+Surface::~Surface() = default;
 
-void PictureBox::Move(int left, int top, int width, int height) {
-  const int w = std::max(1, TwipsToPixels(width));
-  const int h = std::max(1, TwipsToPixels(height));
-  setGeometry(TwipsToPixels(left), TwipsToPixels(top), w, h);
-  EnsureImageSize(w, h);
-}
+void Surface::SetPixelSize(int width, int height) { EnsureImageSize(std::max(1, width), std::max(1, height)); }
 
-void PictureBox::SetPixelSize(int width, int height) {
-  const int w = std::max(1, width);
-  const int h = std::max(1, height);
-  resize(w, h);
-  EnsureImageSize(w, h);
-}
-
-QImage& PictureBox::Synced() const {
-  const int w = std::max(1, width()), h = std::max(1, height());
-  if (m_Image.width() != w || m_Image.height() != h) EnsureImageSize(w, h);
-  return m_Image;
-}
-
-void PictureBox::EnsureImageSize(int width, int height) const {
+double Surface::ScaleWidth() const { return PixelsToTwips(Synced().width()); }
+double Surface::ScaleHeight() const { return PixelsToTwips(Synced().height()); }
+void Surface::EnsureImageSize(int width, int height) const {
   if (!m_Image.isNull() && m_Image.width() == width && m_Image.height() == height) return;
   // Keep what was drawn where the old and new sizes overlap.
   QImage image(width, height, QImage::Format_RGB32);
@@ -132,10 +85,10 @@ void PictureBox::EnsureImageSize(int width, int height) const {
   }
   m_Image = image;
   ApplyFontDpi();
-  const_cast<PictureBox*>(this)->Changed();
+  const_cast<Surface*>(this)->Changed();
 }
 
-void PictureBox::ApplyFontDpi() const {
+void Surface::ApplyFontDpi() const {
   // Text is measured and drawn at the dpi that matches TwipsPerPixel, so that
   // point sizes and twips agree whatever the screen says.
   const int dpm = static_cast<int>(std::lround(1440.0 / g_TwipsPerPixel / 0.0254));
@@ -143,33 +96,14 @@ void PictureBox::ApplyFontDpi() const {
   m_Image.setDotsPerMeterY(dpm);
 }
 
-void PictureBox::resizeEvent(QResizeEvent*) { EnsureImageSize(std::max(1, width()), std::max(1, height())); }
-
-void PictureBox::Changed() {
-  if (m_UpdatePending) return;
-  m_UpdatePending = true;
-  update();
-}
-
-void PictureBox::Refresh() {
-  m_UpdatePending = false;
-  repaint();
-}
-
-void PictureBox::paintEvent(QPaintEvent*) {
-  m_UpdatePending = false;
-  QPainter p(this);
-  p.drawImage(0, 0, Synced());
-}
-
-void PictureBox::Cls() {
+void Surface::Cls() {
   Synced().fill(ToQRgb(m_BackColor));
   m_CurrentX = 0;
   m_CurrentY = 0;
   Changed();
 }
 
-void PictureBox::PlotPixel(int x, int y, QRgb pen) {
+void Surface::PlotPixel(int x, int y, QRgb pen) {
   if (x < 0 || y < 0 || x >= m_Image.width() || y >= m_Image.height()) return;
   QRgb* line = reinterpret_cast<QRgb*>(m_Image.scanLine(y));
   QRgb& d = line[x];
@@ -184,7 +118,7 @@ void PictureBox::PlotPixel(int x, int y, QRgb pen) {
   }
 }
 
-void PictureBox::Plot(int x, int y, uint32_t color) {
+void Surface::Plot(int x, int y, uint32_t color) {
   const QRgb pen = ToQRgb(color);
   if (m_DrawWidth <= 1) {
     PlotPixel(x, y, pen);
@@ -197,7 +131,7 @@ void PictureBox::Plot(int x, int y, uint32_t color) {
     for (int i = 0; i < m_DrawWidth; ++i) PlotPixel(x0 + i, y0 + j, pen);
 }
 
-void PictureBox::PenLine(int x1, int y1, int x2, int y2, uint32_t color) {
+void Surface::PenLine(int x1, int y1, int x2, int y2, uint32_t color) {
   Synced();
   // Bresenham; the last point is left out, as a pen line-to does.
   // A line reaching far outside the image is first cut to a rectangle a
@@ -240,7 +174,7 @@ void PictureBox::PenLine(int x1, int y1, int x2, int y2, uint32_t color) {
   }
 }
 
-void PictureBox::FillRect(int x1, int y1, int x2, int y2, uint32_t color) {
+void Surface::FillRect(int x1, int y1, int x2, int y2, uint32_t color) {
   Synced();
   if (x1 > x2) std::swap(x1, x2);
   if (y1 > y2) std::swap(y1, y2);
@@ -253,7 +187,7 @@ void PictureBox::FillRect(int x1, int y1, int x2, int y2, uint32_t color) {
     for (int x = x1; x <= x2; ++x) PlotPixel(x, y, pen);
 }
 
-void PictureBox::Line(double x1, double y1, double x2, double y2, uint32_t color, LineKind kind) {
+void Surface::Line(double x1, double y1, double x2, double y2, uint32_t color, LineKind kind) {
   const int px1 = TwipsToPixels(x1), py1 = TwipsToPixels(y1);
   const int px2 = TwipsToPixels(x2), py2 = TwipsToPixels(y2);
   switch (kind) {
@@ -282,28 +216,28 @@ void PictureBox::Line(double x1, double y1, double x2, double y2, uint32_t color
   Changed();
 }
 
-void PictureBox::SetFontName(const QString& name) { m_Font.setFamily(name); }
-void PictureBox::SetFontSize(double points) {
+void Surface::SetFontName(const QString& name) { m_Font.setFamily(name); }
+void Surface::SetFontSize(double points) {
   if (points > 0) m_Font.setPointSizeF(points);
 }
-void PictureBox::SetFontBold(bool bold) { m_Font.setBold(bold); }
-void PictureBox::SetFontItalic(bool italic) { m_Font.setItalic(italic); }
-void PictureBox::SetSurfaceFont(const QFont& font) { m_Font = font; }
+void Surface::SetFontBold(bool bold) { m_Font.setBold(bold); }
+void Surface::SetFontItalic(bool italic) { m_Font.setItalic(italic); }
+void Surface::SetSurfaceFont(const QFont& font) { m_Font = font; }
 
-double PictureBox::TextWidth(const QString& text) const {
+double Surface::TextWidth(const QString& text) const {
   const QFontMetricsF fm(m_Font, &Synced());
   double widest = 0;
   for (const QString& line : text.split(QLatin1Char('\n'))) widest = std::max(widest, fm.horizontalAdvance(line));
   return std::nearbyint(widest) * g_TwipsPerPixel;
 }
 
-double PictureBox::TextHeight(const QString& text) const {
+double Surface::TextHeight(const QString& text) const {
   const QFontMetricsF fm(m_Font, &Synced());
   const auto lines = static_cast<double>(text.count(QLatin1Char('\n')) + 1);
   return std::nearbyint(fm.height()) * lines * g_TwipsPerPixel;
 }
 
-void PictureBox::Print(const QString& text, bool newLine) {
+void Surface::Print(const QString& text, bool newLine) {
   const QFontMetricsF fm(m_Font, &Synced());
   {
     QPainter p(&m_Image);
@@ -322,36 +256,36 @@ void PictureBox::Print(const QString& text, bool newLine) {
   Changed();
 }
 
-void PictureBox::MoveTo(int x, int y) {
+void Surface::MoveTo(int x, int y) {
   m_PenX = x;
   m_PenY = y;
 }
 
-void PictureBox::LineTo(int x, int y) {
+void Surface::LineTo(int x, int y) {
   PenLine(m_PenX, m_PenY, x, y, m_ForeColor);
   m_PenX = x;
   m_PenY = y;
   Changed();
 }
 
-uint32_t PictureBox::Pixel(int x, int y) const {
+uint32_t Surface::Pixel(int x, int y) const {
   Synced();
   if (x < 0 || y < 0 || x >= m_Image.width() || y >= m_Image.height()) return kInvalidColor;
   return FromQRgb(m_Image.pixel(x, y));
 }
 
-void PictureBox::SetPixel(int x, int y, uint32_t color) {
+void Surface::SetPixel(int x, int y, uint32_t color) {
   Synced();
   if (x < 0 || y < 0 || x >= m_Image.width() || y >= m_Image.height()) return;
   m_Image.setPixel(x, y, ToQRgb(color));
   Changed();
 }
 
-void PictureBox::BitBlt(int dx, int dy, int width, int height, const PictureBox& src, int sx, int sy, BlitOp op) {
+void Surface::BitBlt(int dx, int dy, int width, int height, const Surface& src, int sx, int sy, BlitOp op) {
   StretchBlt(dx, dy, width, height, src, sx, sy, width, height, op);
 }
 
-void PictureBox::StretchBlt(int dx, int dy, int dw, int dh, const PictureBox& src, int sx, int sy, int sw, int sh,
+void Surface::StretchBlt(int dx, int dy, int dw, int dh, const Surface& src, int sx, int sy, int sw, int sh,
                             BlitOp op) {
   if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
   Synced();
@@ -376,7 +310,7 @@ void PictureBox::StretchBlt(int dx, int dy, int dw, int dh, const PictureBox& sr
   Changed();
 }
 
-void PictureBox::DrawEdge(int x1, int y1, int x2, int y2, bool sunken) {
+void Surface::DrawEdge(int x1, int y1, int x2, int y2, bool sunken) {
   if (x2 - x1 < 2 || y2 - y1 < 2) return;
   const uint32_t light = SysColor(COLOR_3DLIGHT), hilight = SysColor(COLOR_BTNHIGHLIGHT);
   const uint32_t shadow = SysColor(COLOR_BTNSHADOW), dark = SysColor(COLOR_3DDKSHADOW);
@@ -397,58 +331,6 @@ void PictureBox::DrawEdge(int x1, int y1, int x2, int y2, bool sunken) {
   m_DrawMode = saveMode;
   m_DrawWidth = saveWidth;
   Changed();
-}
-
-void PictureBox::mousePressEvent(QMouseEvent* event) {
-  const QPointF pos = event->position();
-  emit MouseDown(ButtonBitsOf(event->button()), ShiftBitsOf(event->modifiers()), PixelsToTwips(pos.x()),
-                 PixelsToTwips(pos.y()));
-}
-
-void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
-  const QPointF pos = event->position();
-  emit MouseUp(ButtonBitsOf(event->button()), ShiftBitsOf(event->modifiers()), PixelsToTwips(pos.x()),
-               PixelsToTwips(pos.y()));
-}
-
-void PictureBox::mouseMoveEvent(QMouseEvent* event) {
-  const QPointF pos = event->position();
-  emit MouseMove(ButtonBitsOf(event->buttons()), ShiftBitsOf(event->modifiers()), PixelsToTwips(pos.x()),
-                 PixelsToTwips(pos.y()));
-}
-
-void PictureBox::mouseDoubleClickEvent(QMouseEvent*) { emit DblClick(); }
-
-namespace {
-QStringList LocalPaths(const QMimeData* data) {
-  QStringList paths;
-  if (!data || !data->hasUrls()) return paths;
-  for (const QUrl& url : data->urls())
-    if (url.isLocalFile()) paths << url.toLocalFile();
-  return paths;
-}
-}  // namespace
-
-void PictureBox::dragEnterEvent(QDragEnterEvent* event) {
-  if (!LocalPaths(event->mimeData()).isEmpty()) event->acceptProposedAction();
-}
-
-void PictureBox::dragMoveEvent(QDragMoveEvent* event) {
-  if (!LocalPaths(event->mimeData()).isEmpty()) event->acceptProposedAction();
-  const QPointF pos = event->position();
-  emit DragMoved(PixelsToTwips(pos.x()), PixelsToTwips(pos.y()));
-}
-
-void PictureBox::dragLeaveEvent(QDragLeaveEvent*) { emit DragLeft(); }
-
-void PictureBox::dropEvent(QDropEvent* event) {
-  emit DragLeft();
-  const QStringList paths = LocalPaths(event->mimeData());
-  if (paths.isEmpty()) return;
-  event->acceptProposedAction();
-  const QPointF pos = event->position();
-  emit FilesDropped(paths, ButtonBitsOf(event->buttons()), ShiftBitsOf(event->modifiers()), PixelsToTwips(pos.x()),
-                    PixelsToTwips(pos.y()));
 }
 
 }  // namespace basic

@@ -1,7 +1,8 @@
 #pragma once
-// Picture surfaces: a widget that owns a persistent image. What is drawn stays
-// until it is cleared (nothing is lost when the window is covered or hidden),
-// so a PictureBox that is never shown serves as an off-screen picture.
+// Picture surfaces: a persistent image with the program's drawing
+// operations. What is drawn stays until it is cleared. A Surface by itself is
+// an off-screen picture (pictures saved as files, the command line); the
+// window's pictures are PictureBox widgets built on it.
 //
 // Two coordinate systems meet here:
 //  - the surface's own twips (1/1440 inch) for Line, text placement and the
@@ -11,7 +12,6 @@
 #include <QFont>
 #include <QImage>
 #include <QStringList>
-#include <QWidget>
 #include <cstdint>
 
 namespace basic {
@@ -56,11 +56,12 @@ enum class LineKind { Line, Box, FilledBox };
 // CLR_INVALID: what Pixel() answers outside the surface.
 constexpr uint32_t kInvalidColor = 0xFFFFFFFFu;
 
-class PictureBox : public QWidget {
-  Q_OBJECT
-
+class Surface {
  public:
-  explicit PictureBox(QWidget* parent = nullptr);
+  Surface();
+  virtual ~Surface();
+  Surface(const Surface&) = delete;
+  Surface& operator=(const Surface&) = delete;
 
   // Inner size in the surface's twips.
   double ScaleWidth() const;
@@ -68,19 +69,8 @@ class PictureBox : public QWidget {
   // Inner size in pixels (the image).
   int PixelWidth() const { return Synced().width(); }
   int PixelHeight() const { return Synced().height(); }
-
-  // Outer position and size in the container's twips.
-  int Left() const;
-  int Top() const;
-  int Width() const;
-  int Height() const;
-  void SetLeft(int twips);
-  void SetTop(int twips);
-  void SetWidth(int twips);
-  void SetHeight(int twips);
-  void Move(int left, int top, int width, int height);
-  // Size in pixels (handy for off-screen pictures).
-  void SetPixelSize(int width, int height);
+  // Size in pixels (off-screen pictures).
+  virtual void SetPixelSize(int width, int height);
 
   uint32_t ForeColor() const { return m_ForeColor; }
   void SetForeColor(uint32_t color) { m_ForeColor = color; }
@@ -127,8 +117,8 @@ class PictureBox : public QWidget {
   void LineTo(int x, int y);  // the end point is not drawn; it becomes the pen position
   uint32_t Pixel(int x, int y) const;
   void SetPixel(int x, int y, uint32_t color);
-  void BitBlt(int dx, int dy, int width, int height, const PictureBox& src, int sx, int sy, BlitOp op = BlitOp::Copy);
-  void StretchBlt(int dx, int dy, int dw, int dh, const PictureBox& src, int sx, int sy, int sw, int sh,
+  void BitBlt(int dx, int dy, int width, int height, const Surface& src, int sx, int sy, BlitOp op = BlitOp::Copy);
+  void StretchBlt(int dx, int dy, int dw, int dh, const Surface& src, int sx, int sy, int sw, int sh,
                   BlitOp op = BlitOp::Copy);
   // Raised or sunken two-pixel 3-D edge inside the rectangle [x1, x2) x [y1, y2).
   void DrawEdge(int x1, int y1, int x2, int y2, bool sunken);
@@ -136,43 +126,18 @@ class PictureBox : public QWidget {
   // The surface's image, for drawing code that paints with QPainter itself.
   const QImage& Image() const { return Synced(); }
   QImage& Image() { return Synced(); }
-  // Tell the widget that the image changed (drawing through Image()).
-  void Changed();
-
-  // Shows what was drawn at once.
-  void Refresh();
-
-  // Accept files dropped from a file manager (reported by FilesDropped).
-  void SetAcceptFiles(bool accept) { setAcceptDrops(accept); }
-
- signals:
-  void MouseDown(int button, int shift, double x, double y);
-  void MouseUp(int button, int shift, double x, double y);
-  void MouseMove(int button, int shift, double x, double y);
-  void DblClick();
-  void FilesDropped(const QStringList& paths, int button, int shift, double x, double y);
-  // Something is being dragged over the surface (position in twips).
-  void DragMoved(double x, double y);
-  // The drag left the surface or was dropped on it.
-  void DragLeft();
+  // Says that the image changed (drawing through Image()); a widget repaints.
+  virtual void Changed() {}
+  // Shows what was drawn at once (a widget repaints now).
+  virtual void Refresh() {}
 
  protected:
-  void paintEvent(QPaintEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void mouseDoubleClickEvent(QMouseEvent* event) override;
-  void dragEnterEvent(QDragEnterEvent* event) override;
-  void dragMoveEvent(QDragMoveEvent* event) override;
-  void dragLeaveEvent(QDragLeaveEvent* event) override;
-  void dropEvent(QDropEvent* event) override;
+  // The image, first brought to the size it should have (a widget's follows
+  // the widget, which a hidden widget only learns when shown).
+  virtual QImage& Synced() const { return m_Image; }
+  void EnsureImageSize(int width, int height) const;
 
  private:
-  void EnsureImageSize(int width, int height) const;
-  // The image, first brought to the widget's size: a hidden widget gets its
-  // resize event only when shown, but is drawn on before that.
-  QImage& Synced() const;
   void ApplyFontDpi() const;
   void Plot(int x, int y, uint32_t color);  // one pen dot of DrawWidth, with DrawMode
   void PlotPixel(int x, int y, QRgb pen);
@@ -189,7 +154,6 @@ class PictureBox : public QWidget {
   double m_CurrentY = 0;
   int m_PenX = 0;
   int m_PenY = 0;
-  mutable bool m_UpdatePending = false;
 };
 
 }  // namespace basic

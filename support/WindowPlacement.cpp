@@ -10,7 +10,7 @@
 
 #include "support/Logging.h"
 #include "support/Settings.h"
-#include "support/Surface.h"
+#include "support/PictureBox.h"
 
 namespace basic {
 

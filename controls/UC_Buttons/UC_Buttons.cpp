@@ -8,7 +8,7 @@
 #include "support/Colors.h"
 #include "support/Drawing.h"
 #include "support/Fonts.h"
-#include "support/Surface.h"
+#include "support/PictureBox.h"
 #include "support/Rounding.h"
 
 using basic::PictureBox;

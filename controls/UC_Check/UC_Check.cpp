@@ -7,7 +7,7 @@
 #include "support/Colors.h"
 #include "support/Drawing.h"
 #include "support/Fonts.h"
-#include "support/Surface.h"
+#include "support/PictureBox.h"
 
 using basic::PictureBox;
 using basic::TwipsPerPixel;

@@ -6,11 +6,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "audio/WaveMMIO.h"
+#include "audio/DeviceCombos.h"
 #include "controls/UC_ListView/UC_ListView.h"
 #include "support/Colors.h"
 #include "support/Fonts.h"
-#include "support/Surface.h"
+#include "support/PictureBox.h"
 #include "support/Rounding.h"
 
 using basic::TwipsPerPixel;

@@ -12,7 +12,7 @@
 #include <cmath>
 
 #include "controls/UC_ListView/UC_ListView.h"
-#include "support/Surface.h"
+#include "support/PictureBox.h"
 #include "support/Rounding.h"
 
 using basic::TwipsPerPixel;

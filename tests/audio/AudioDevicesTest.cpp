@@ -3,6 +3,7 @@
 
 #include "audio/LoopbackSim.h"
 #include "audio/WaveDevice.h"
+#include "audio/DeviceCombos.h"
 #include "audio/WaveMMIO.h"
 #include "support/Logging.h"
 #include "support/MessageBox.h"

@@ -5,7 +5,7 @@
 
 #include "support/Colors.h"
 #include "support/Drawing.h"
-#include "support/Surface.h"
+#include "support/PictureBox.h"
 #include "tests/controls/ControlTestUtil.h"
 
 using namespace zarin_test;

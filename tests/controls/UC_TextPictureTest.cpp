@@ -7,7 +7,7 @@
 
 #include <cstdlib>
 
-#include "support/Surface.h"
+#include "support/PictureBox.h"
 #include "tests/controls/ControlTestUtil.h"
 
 using namespace zarin_test;

@@ -6,7 +6,7 @@
 
 #include "dsp/MeterScale.h"
 #include "support/Drawing.h"
-#include "support/Surface.h"
+#include "support/PictureBox.h"
 
 using basic::PictureBox;
 

@@ -6,7 +6,7 @@
 
 #include "measurement/GraphScale.h"
 #include "support/Decibels.h"
-#include "support/Surface.h"
+#include "support/PictureBox.h"
 
 using namespace measurement;
 using basic::PictureBox;

@@ -9,7 +9,7 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
-#include "support/Surface.h"
+#include "support/PictureBox.h"
 
 using namespace basic;
 

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "support/Colors.h"
-#include "support/Surface.h"
+#include "support/PictureBox.h"
 
 using namespace basic;
 

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "support/Settings.h"
-#include "support/Surface.h"
+#include "support/PictureBox.h"
 
 using namespace basic;
 

@@ -1,4 +1,5 @@
 #include "support/Settings.h"
+#include "support/WindowPlacement.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -9,7 +10,7 @@
 
 #include "support/Logging.h"
 #include "support/Paths.h"
-#include "support/Surface.h"
+#include "support/PictureBox.h"
 
 using namespace basic;
 

@@ -1,4 +1,4 @@
-#include "support/Surface.h"
+#include "support/PictureBox.h"
 
 #include <QCoreApplication>
 #include <QDropEvent>

@@ -1,4 +1,4 @@
-#include "measurement/FrmMain.h"
+#include "window/FrmMain.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -16,8 +16,8 @@
 #include "support/MessageBox.h"
 #include "support/Paths.h"
 #include "support/Settings.h"
-#include "support/Surface.h"
-#include "tests/measurement/FrmMainFixture.h"
+#include "support/PictureBox.h"
+#include "tests/window/FrmMainFixture.h"
 
 using WaveMMIO::LoopbackBackend;
 using zarin_test::FrmMainTest;

@@ -65,6 +65,8 @@ class FrmMain : public QWidget {
   QMenu* MenuLV = nullptr;
   QAction* MenuDelete = nullptr;
   QAction* MenuSave = nullptr;
+  QAction* MenuExportCsv = nullptr;
+  QAction* MenuSavePicture = nullptr;
   QMenu* MenuRC = nullptr;
   QAction* MenuRMSP3 = nullptr;
 
@@ -99,6 +101,9 @@ class FrmMain : public QWidget {
   void LV_OLEDragDrop(const QStringList& paths, double y);
   void MenuDelete_Click();
   void MenuSave_Click();
+  // The clicked result's curve as CSV, or its spectrum picture as PNG.
+  void MenuExportCsv_Click();
+  void MenuSavePicture_Click();
   // Closing: returns false when the window stays open.
   bool Form_Unload();
   void AddResultItem(const QString& path, int32_t position, int32_t temporary);
@@ -121,6 +126,13 @@ class FrmMain : public QWidget {
   basic::SingleInstance m_Instance;
   bool m_AnotherInstance = false;
   bool m_Starting = false;  // from the start click until capture runs
+  // Asks where to save (the extension added before asking about replacing
+  // a file); empty when cancelled or not to replace. A target that is the
+  // file source itself is no replacement and gives empty text too.
+  QString AskSaveTarget(const QString& filter, const QString& extension, const QString& initialName,
+                        const QString& source = QString());
+  void CannotSave(const QString& target);
+  void ExportSelected(bool picture);
   // Keeps a handler for later while a start or a tick is under way (true then).
   bool DeferIfBusy(std::function<void()> again);
   void PaintHandle();

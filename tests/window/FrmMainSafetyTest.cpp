@@ -12,9 +12,9 @@
 #include "controls/UC_Buttons/UC_Buttons.h"
 #include "measurement/TestSignal.h"
 #include "support/Paths.h"
-#include "support/Surface.h"
-#include "tests/measurement/FrmMainFixture.h"
-#include "tests/measurement/SilentBackend.h"
+#include "support/PictureBox.h"
+#include "tests/window/FrmMainFixture.h"
+#include "tests/window/SilentBackend.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "audio/LoopbackSim.h"
 #include "controls/UC_ListView/UC_ListView.h"
 #include "controls/UC_Slider/UC_Slider.h"
-#include "measurement/FrmMain.h"
+#include "window/FrmMain.h"
 #include "support/Dialogs.h"
 #include "support/MessageBox.h"
 #include "support/Settings.h"

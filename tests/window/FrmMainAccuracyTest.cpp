@@ -10,8 +10,8 @@
 #include "measurement/TestSignal.h"
 #include "support/Decibels.h"
 #include "support/Logging.h"
-#include "tests/measurement/FrmMainFixture.h"
-#include "tests/measurement/SilentBackend.h"
+#include "tests/window/FrmMainFixture.h"
+#include "tests/window/SilentBackend.h"
 
 namespace {
 

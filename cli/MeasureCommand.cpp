@@ -1,0 +1,189 @@
+#include <unistd.h>
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "audio/WaveMMIO.h"
+#include "cli/Commands.h"
+#include "cli/Outputs.h"
+#include "measurement/MeasurementRun.h"
+#include "measurement/ResultFiles.h"
+#include "measurement/RunSettings.h"
+#include "measurement/TestSignal.h"
+#include "support/Paths.h"
+
+namespace cli {
+
+void AddMeasureOptions(QCommandLineParser& parser) {
+  const auto add = [&](const char* name, const char* help, const char* value) {
+    parser.addOption({QString::fromLatin1(name), QString::fromLatin1(help), QString::fromLatin1(value)});
+  };
+  add("output-device", "The output to play on (as the window lists it; default: the window's last).", "name");
+  add("input-device", "The input to record (as the window lists it; default: the window's last).", "name");
+  add("mode", "sweep or noise (default: the window's last).", "mode");
+  add("rate", "Sample rate in Hz, one the window offers (default: the window's last).", "Hz");
+  add("seconds", "Length of the run, 2 to 30 (default: the window's last).", "s");
+  add("level", "Playback level in dB, -60.0 to 0.0 (default: the window's last).", "dB");
+  add("folder", "Where the result file goes (default: the data folder).", "dir");
+}
+
+namespace {
+
+bool Number(const QString& text, double lo, double hi, double& value) {
+  bool ok = false;
+  value = text.trimmed().toDouble(&ok);
+  return ok && std::isfinite(value) && value >= lo && value <= hi;
+}
+
+struct Plan {
+  measurement::RunRequest request;
+  QString folder;
+  float offsetDb = -6.0f;
+  int32_t bufferDelayMs = 0;
+  OutputRequest outputs;
+};
+
+// Every option checked before anything runs or is written.
+bool MakePlan(const QCommandLineParser& parser, Plan& plan) {
+  const measurement::RunSettings stored = measurement::ReadRunSettings();
+  plan.offsetDb = stored.offsetDb;
+  plan.bufferDelayMs = stored.bufferDelayMs;
+  measurement::RunRequest& r = plan.request;
+  r.deviceOut = parser.isSet(QStringLiteral("output-device")) ? parser.value(QStringLiteral("output-device"))
+                                                               : stored.deviceOut;
+  r.deviceIn = parser.isSet(QStringLiteral("input-device")) ? parser.value(QStringLiteral("input-device"))
+                                                             : stored.deviceIn;
+  for (const auto& [name, input] : {std::pair{r.deviceOut, 0}, std::pair{r.deviceIn, 1}}) {
+    const char* side = input ? "input" : "output";
+    if (name.trimmed().isEmpty()) {
+      Complain(QStringLiteral("no %1 device given (--%1-device) and none stored").arg(QLatin1String(side)));
+      return false;
+    }
+    if (WaveMMIO::FindAudioDevice(input, name, 0) < 0) {
+      Complain(QStringLiteral("no %1 device named \"%2\" (zarin devices lists them)").arg(QLatin1String(side), name));
+      return false;
+    }
+  }
+  r.mode = stored.mode;
+  if (parser.isSet(QStringLiteral("mode"))) {
+    const QString mode = parser.value(QStringLiteral("mode")).trimmed().toLower();
+    if (mode == QLatin1String("sweep")) r.mode = measurement::kModeSweep;
+    else if (mode == QLatin1String("noise")) r.mode = measurement::kModeNoise;
+    else {
+      Complain(QStringLiteral("--mode is sweep or noise, not \"%1\"").arg(parser.value(QStringLiteral("mode"))));
+      return false;
+    }
+  } else if (r.mode != measurement::kModeSweep && r.mode != measurement::kModeNoise) {
+    r.mode = measurement::kModeSweep;
+  }
+  double v = 0;
+  r.sampleRate = stored.sampleRate;
+  if (parser.isSet(QStringLiteral("rate"))) {
+    const QString text = parser.value(QStringLiteral("rate"));
+    if (!Number(text, 1, 1e9, v) || v != std::floor(v)) v = 0;
+    r.sampleRate = static_cast<int32_t>(v);
+  }
+  const auto& rates = WaveMMIO::kSampleRates;
+  if (std::find(rates.begin(), rates.end(), r.sampleRate) == rates.end()) {
+    QStringList offered;
+    for (const int32_t rate : rates) offered << QString::number(rate);
+    Complain(QStringLiteral("--rate must be one of %1, not \"%2\"")
+                 .arg(offered.join(QStringLiteral(", ")),
+                      parser.isSet(QStringLiteral("rate")) ? parser.value(QStringLiteral("rate"))
+                                                           : QString::number(r.sampleRate)));
+    return false;
+  }
+  r.seconds = std::clamp(stored.seconds, 2, 30);
+  if (parser.isSet(QStringLiteral("seconds"))) {
+    if (!Number(parser.value(QStringLiteral("seconds")), 2, 30, v) || v != std::floor(v)) {
+      Complain(QStringLiteral("--seconds is a whole number from 2 to 30, not \"%1\"")
+                   .arg(parser.value(QStringLiteral("seconds"))));
+      return false;
+    }
+    r.seconds = static_cast<int32_t>(v);
+  }
+  r.levelTenthsDb = std::clamp(stored.levelTenthsDb, -600, 0);
+  if (parser.isSet(QStringLiteral("level"))) {
+    if (!Number(parser.value(QStringLiteral("level")), -60.0, 0.0, v)) {
+      Complain(QStringLiteral("--level is a number of dB from -60.0 to 0.0, not \"%1\"")
+                   .arg(parser.value(QStringLiteral("level"))));
+      return false;
+    }
+    r.levelTenthsDb = static_cast<int32_t>(std::nearbyint(v * 10));
+  }
+  plan.folder = parser.isSet(QStringLiteral("folder")) ? parser.value(QStringLiteral("folder")) : stored.dataPath;
+  if (!QFileInfo(plan.folder).isDir()) {
+    Complain(QStringLiteral("no folder %1 for the result").arg(plan.folder));
+    return false;
+  }
+  plan.folder = basic::EnsureTrailingSeparator(QDir::toNativeSeparators(QFileInfo(plan.folder).absoluteFilePath()), 0);
+  return ReadOutputOptions(parser, plan.outputs);
+}
+
+}  // namespace
+
+int MeasureCommand(const QCommandLineParser& parser) {
+  Plan plan;
+  if (!MakePlan(parser, plan)) return 1;
+
+  measurement::MeasurementRun run;
+  run.m_DataPath = plan.folder;
+  run.m_BufferDelayMs = plan.bufferDelayMs;
+  QString saved;
+  bool saveFailed = false;
+  const bool progress = isatty(STDERR_FILENO) != 0;
+  measurement::MeasurementRun::Callbacks cb;
+  cb.SweepCompleted = [&] { run.AnalyseSweep(); };
+  cb.ResultReady = [&](const QString& path) {
+    if (measurement::SaveResultFile(path, run)) {
+      saved = path;
+    } else {
+      basic::DeleteFileIfAny(path);
+      saveFailed = true;
+      Complain(QStringLiteral("cannot write the result to %1").arg(path));
+    }
+  };
+  cb.StretchReady = [&](int32_t, int32_t last) {
+    if (!progress) return;
+    std::fprintf(stderr, "\rmeasuring %.1f / %d s", (last + 1.0) / run.m_SampleRate, plan.request.seconds);
+    std::fflush(stderr);
+  };
+  run.SetCallbacks(cb);
+  if (!run.Start(plan.request)) return 1;  // the device's error is on stderr
+
+  // Polled as the window's timer does.
+  QEventLoop loop;
+  QTimer timer;
+  timer.setInterval(5);
+  timer.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    run.Tick();
+    if (!run.Running()) loop.quit();
+  });
+  timer.start();
+  loop.exec();
+  if (progress) std::fputs("\n", stderr);
+  if (saved.isEmpty() || saveFailed) return 1;  // a device failed (said on stderr) or the file could not be written
+
+  std::printf("result\t%s\n", QDir::toNativeSeparators(saved).toLocal8Bit().constData());
+  if (run.m_Mode == measurement::kModeSweep) {
+    const measurement::PathDelay& d = run.m_PathDelay;
+    if (d.found) {
+      std::printf("delay_frames\t%d\n", d.frames);
+      std::printf("delay_ms\t%.3f\n", 1000.0 * d.frames / run.m_SampleRate);
+    } else {
+      std::printf("delay\tnot found\n");
+      Complain(QStringLiteral("the played sweep did not come back on the input; the curve is not aligned"));
+    }
+  }
+  std::fflush(stdout);
+  return WriteOutputs(run, plan.offsetDb, kFirstTraceColor, plan.outputs) ? 0 : 1;
+}
+
+}  // namespace cli

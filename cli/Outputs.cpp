@@ -1,0 +1,74 @@
+#include "cli/Outputs.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <cstdio>
+
+#include "measurement/Export.h"
+#include "measurement/MeasurementRun.h"
+
+namespace cli {
+
+void Complain(const QString& text) {
+  std::fprintf(stderr, "zarin: %s\n", text.toLocal8Bit().constData());
+  std::fflush(stderr);
+}
+
+void AddOutputOptions(QCommandLineParser& parser) {
+  parser.addOption({QStringLiteral("csv"), QStringLiteral("Write the curve as CSV to <file>."), QStringLiteral("file")});
+  parser.addOption({QStringLiteral("png"), QStringLiteral("Write the spectrum picture as PNG to <file>."),
+                    QStringLiteral("file")});
+  parser.addOption({QStringLiteral("png-size"), QStringLiteral("Size of the picture (default 1200x600)."),
+                    QStringLiteral("WxH"), QStringLiteral("1200x600")});
+}
+
+namespace {
+// A file to be written needs a folder that is there.
+bool FolderIsThere(const QString& path, const char* what) {
+  const QFileInfo info(path);
+  if (QFileInfo(info.absolutePath()).isDir() && !info.isDir()) return true;
+  Complain(QStringLiteral("cannot write the %1 to %2: no such folder").arg(QLatin1String(what), path));
+  return false;
+}
+}  // namespace
+
+bool ReadOutputOptions(const QCommandLineParser& parser, OutputRequest& request) {
+  request.csvPath = parser.value(QStringLiteral("csv"));
+  request.pngPath = parser.value(QStringLiteral("png"));
+  request.pngSize = measurement::ParsePictureSize(parser.value(QStringLiteral("png-size")));
+  if (!request.pngSize.isValid()) {
+    Complain(QStringLiteral("--png-size wants WxH, each from 64 to 8192, not \"%1\"")
+                 .arg(parser.value(QStringLiteral("png-size"))));
+    return false;
+  }
+  if (parser.isSet(QStringLiteral("csv")) && (request.csvPath.isEmpty() || !FolderIsThere(request.csvPath, "CSV")))
+    return false;
+  if (parser.isSet(QStringLiteral("png")) && (request.pngPath.isEmpty() || !FolderIsThere(request.pngPath, "picture")))
+    return false;
+  return true;
+}
+
+bool WriteOutputs(const measurement::MeasurementRun& state, float offsetDb, uint32_t color,
+                  const OutputRequest& request, bool csvToStdout) {
+  bool ok = true;
+  if (!request.csvPath.isEmpty() || csvToStdout) {
+    const QString csv = measurement::CurveCsv(measurement::ResultCurve(state, offsetDb));
+    if (request.csvPath.isEmpty()) {
+      std::fputs(csv.toUtf8().constData(), stdout);
+      std::fflush(stdout);
+    } else if (!measurement::WriteTextFile(request.csvPath, csv)) {
+      Complain(QStringLiteral("cannot write the CSV to %1").arg(request.csvPath));
+      ok = false;
+    }
+  }
+  if (!request.pngPath.isEmpty()) {
+    const QImage picture = measurement::SpectrumPicture(state, offsetDb, color, request.pngSize);
+    if (!measurement::WriteImageFile(request.pngPath, picture)) {
+      Complain(QStringLiteral("cannot write the picture to %1").arg(request.pngPath));
+      ok = false;
+    }
+  }
+  return ok;
+}
+
+}  // namespace cli

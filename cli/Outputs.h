@@ -1,0 +1,38 @@
+#pragma once
+// What both `measure` and `export` write besides the result file: the curve
+// as CSV and the spectrum picture as PNG.
+#include <QSize>
+#include <QString>
+#include <cstdint>
+
+class QCommandLineParser;
+
+namespace measurement {
+class MeasurementRun;
+}
+
+namespace cli {
+
+struct OutputRequest {
+  QString csvPath;  // empty: none
+  QString pngPath;  // empty: none
+  QSize pngSize;
+};
+
+void AddOutputOptions(QCommandLineParser& parser);
+// Reads --csv, --png and --png-size; false (after saying why) on a bad value.
+bool ReadOutputOptions(const QCommandLineParser& parser, OutputRequest& request);
+
+// Writes what was asked for from the result in state; false (after saying
+// why) when something could not be written. An empty CSV path with
+// csvToStdout writes the CSV on standard output.
+bool WriteOutputs(const measurement::MeasurementRun& state, float offsetDb, uint32_t color,
+                  const OutputRequest& request, bool csvToStdout = false);
+
+// "zarin: " + text, on standard error.
+void Complain(const QString& text);
+
+// The colour of the first result in the window's list, used for pictures.
+inline constexpr uint32_t kFirstTraceColor = 0xFF80FF;
+
+}  // namespace cli

@@ -1,0 +1,172 @@
+// The command line as a user runs it: the real executable, with no display
+// and no platform chosen, its settings in this test's own folder.
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "audio/LoopbackSim.h"
+#include "measurement/GraphScale.h"
+#include "support/Settings.h"
+#include "support/Surface.h"
+
+namespace {
+
+struct Outcome {
+  int status = -1;
+  QString out, err;
+};
+
+Outcome Zarin(const QStringList& args) {
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(QString::fromLatin1(name));
+  p.setProcessEnvironment(env);
+  p.start(QStringLiteral(ZARIN_EXE), args);
+  Outcome o;
+  if (!p.waitForFinished(120000)) {
+    p.kill();
+    p.waitForFinished();
+    return o;
+  }
+  o.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+  o.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+  o.err = QString::fromLocal8Bit(p.readAllStandardError());
+  return o;
+}
+
+QString Read(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+// The level of the CSV's point nearest to a frequency.
+double LevelNear(const QString& csv, double frequency) {
+  double best = 1e300, level = NAN;
+  const QStringList lines = csv.split('\n', Qt::SkipEmptyParts);
+  for (qsizetype i = 1; i < lines.size(); ++i) {
+    const QStringList cells = lines[i].split(',');
+    if (cells.size() != 2) continue;
+    const double f = cells[0].toDouble(), d = std::abs(std::log(f / frequency));
+    if (d < best) {
+      best = d;
+      level = cells[1].toDouble();
+    }
+  }
+  return level;
+}
+
+class CommandLineTest : public ::testing::Test {
+ protected:
+  QString F(const QString& name) const { return dir.filePath(name); }
+  QStringList Measure(const QStringList& more) const {
+    return QStringList{"measure", "--output-device", "Loopback simulator", "--input-device", "Loopback simulator",
+                       "--rate", "48000", "--seconds", "2", "--folder", dir.path()} +
+           more;
+  }
+  QTemporaryDir dir;
+};
+
+TEST_F(CommandLineTest, DevicesListsTheSimulatorOnBothSides) {
+  const Outcome o = Zarin({"devices"});
+  ASSERT_EQ(o.status, 0) << o.err.toStdString();
+  const QStringList lines = o.out.split('\n', Qt::SkipEmptyParts);
+  const qsizetype out = lines.indexOf(QStringLiteral("output\tLoopback simulator"));
+  const qsizetype in = lines.indexOf(QStringLiteral("input\tLoopback simulator"));
+  ASSERT_GE(out, 0) << o.out.toStdString();
+  ASSERT_GT(in, out);
+  for (qsizetype i = 0; i < lines.size(); ++i)
+    EXPECT_TRUE(lines[i].startsWith(i <= out ? "output\t" : "input\t")) << lines[i].toStdString();
+}
+
+TEST_F(CommandLineTest, ASweepIsMeasuredStoredAlignedAndExported) {
+  const Outcome o = Zarin(Measure({"--csv", F("sweep.csv"), "--png", F("sweep.png")}));
+  ASSERT_EQ(o.status, 0) << o.err.toStdString();
+  const QStringList lines = o.out.split('\n', Qt::SkipEmptyParts);
+  ASSERT_GE(lines.size(), 3) << o.out.toStdString();
+  EXPECT_EQ(lines[0], "result\t" + F("01.dat"));
+  ASSERT_TRUE(lines[1].startsWith("delay_frames\t"));
+  EXPECT_NEAR(lines[1].section('\t', 1).toInt(), 480, 2);  // the simulator's 10 ms
+  EXPECT_EQ(QFile(F("01.dat")).size(), 44 + 2 * 96000);
+  const QString csv = Read(F("sweep.csv"));
+  ASSERT_TRUE(csv.startsWith("frequency_hz,level_db\n"));
+  // -3 dB played, 6 dB through the cable: the grid's "-6" line at the default offset.
+  EXPECT_NEAR(LevelNear(csv, 1000), -6.0, 0.3);
+  EXPECT_EQ(QImage(F("sweep.png")).size(), QSize(1200, 600));
+
+  // The stored file exports to the same CSV, and to a picture of the size asked.
+  const Outcome e = Zarin({"export", F("01.dat"), "--csv", F("again.csv"), "--png", F("again.png"), "--png-size", "800x400"});
+  ASSERT_EQ(e.status, 0) << e.err.toStdString();
+  EXPECT_EQ(Read(F("again.csv")), csv);
+  const QImage picture(F("again.png"));
+  ASSERT_EQ(picture.size(), QSize(800, 400));
+  basic::SetTwipsPerPixel(15);
+  const int axis = basic::TwipsToPixels(255);
+  const measurement::SpectrumScale scale(800, 400 - axis, 48000, -6.0f);
+  const int x = scale.X(1000);
+  int curve = 0;
+  for (int dx : {-1, 0, 1})
+    for (int y = 0; y < 400 - axis; ++y) curve += picture.pixel(x + dx, y) == qRgb(0xFF, 0x80, 0xFF);
+  EXPECT_GT(curve, 0) << "no curve at the column of 1 kHz";
+  // Without an output named, the CSV goes to standard output.
+  const Outcome s = Zarin({"export", F("01.dat")});
+  ASSERT_EQ(s.status, 0);
+  EXPECT_EQ(s.out, csv);
+}
+
+TEST_F(CommandLineTest, ANoiseRunGivesASpectrumFileAndItsCsv) {
+  const Outcome o = Zarin(Measure({"--mode", "noise", "--csv", F("noise.csv")}));
+  ASSERT_EQ(o.status, 0) << o.err.toStdString();
+  EXPECT_EQ(o.out, "result\t" + F("01.fft") + "\n");
+  EXPECT_EQ(QFile(F("01.fft")).size(), 4104);
+  const QStringList lines = Read(F("noise.csv")).split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 1 + 1023);
+  EXPECT_EQ(lines[1].section(',', 0, 0), "23.438");  // bin 1 at 48000 / 2048 Hz
+  EXPECT_EQ(lines.last().section(',', 0, 0), "23976.563");
+  // A second run takes the next free number.
+  ASSERT_EQ(Zarin(Measure({"--mode", "noise"})).status, 0);
+  EXPECT_TRUE(QFile::exists(F("02.fft")));
+}
+
+TEST_F(CommandLineTest, BadNamesValuesAndFilesEndWithAMessageAndWriteNothing) {
+  const QList<QStringList> bad = {
+      Measure({"--output-device", "No such device"}), Measure({"--rate", "12345"}), Measure({"--rate", "fast"}),
+      Measure({"--seconds", "1"}), Measure({"--seconds", "2.5"}), Measure({"--level", "3"}),
+      Measure({"--mode", "pink"}), Measure({"--png", F("p.png"), "--png-size", "10x10"}),
+      Measure({"--csv", F("missing/c.csv")}), Measure({"--no-such-option"}),
+      QStringList{"measure", "--folder", F("nowhere"), "--output-device", "Loopback simulator", "--input-device",
+                  "Loopback simulator"},
+      QStringList{"export", F("missing.dat"), "--csv", F("x.csv")}, QStringList{"export"},
+      QStringList{"sweep-it"}};
+  QFile junk(F("junk.fft"));
+  ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+  junk.write("no spectrum here");
+  junk.close();
+  QList<QStringList> all = bad;
+  all.append(QStringList{"export", F("junk.fft"), "--csv", F("x.csv")});
+  for (const QStringList& args : all) {
+    const Outcome o = Zarin(args);
+    EXPECT_EQ(o.status, 1) << args.join(' ').toStdString();
+    EXPECT_FALSE(o.err.trimmed().isEmpty()) << args.join(' ').toStdString();
+    EXPECT_TRUE(o.out.isEmpty()) << args.join(' ').toStdString();
+  }
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"junk.fft"});
+}
+
+TEST_F(CommandLineTest, HelpAndVersion) {
+  const Outcome help = Zarin({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(help.out.contains("measure")) << help.out.toStdString();
+  const Outcome measureHelp = Zarin({"measure", "--help"});
+  EXPECT_EQ(measureHelp.status, 0);
+  EXPECT_TRUE(measureHelp.out.contains("--output-device")) << measureHelp.out.toStdString();
+  const Outcome version = Zarin({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_TRUE(version.out.startsWith("zarin ")) << version.out.toStdString();
+}
+
+}  // namespace

@@ -1,0 +1,203 @@
+// Results in the list: saving, loading, dropping, deleting, saving elsewhere and exporting.
+#include "window/FrmMain.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
+#include <QDir>
+#include <QFileInfo>
+
+#include "controls/UC_Buttons/UC_Buttons.h"
+#include "controls/UC_ListView/UC_ListView.h"
+#include "controls/UC_Slider/UC_Slider.h"
+#include "controls/UC_TextPicture/UC_TextPicture.h"
+#include "measurement/Export.h"
+#include "measurement/ResultFiles.h"
+#include "support/Dialogs.h"
+#include "support/ErrorTrap.h"
+#include "support/Paths.h"
+#include "support/PictureBox.h"
+#include "support/Settings.h"
+
+using basic::ReadSetting;
+
+bool FrmMain::SaveResult(const QString& path) {
+  bool saved = false;
+  basic::Trap([&] { saved = measurement::SaveResultFile(path, m_Run); });
+  if (saved) return true;
+  basic::DeleteFileIfAny(path);  // what a failed write left of the new file
+  basic::CenteredMessageBox(QStringLiteral("測定結果を保存できませんでした。\r\n") + path,
+                            basic::vbOKOnly | basic::vbCritical, QString(), this);
+  return false;
+}
+
+bool FrmMain::LoadResult(const QString& path) {
+  auto outcome = measurement::LoadOutcome::Missing;
+  basic::Trap([&] { outcome = measurement::LoadResultFile(path, m_Run); });
+  if (outcome == measurement::LoadOutcome::Noise || outcome == measurement::LoadOutcome::Sweep) return true;
+  basic::CenteredMessageBox(QStringLiteral("測定結果を読み込めませんでした。\r\n") + path,
+                            basic::vbOKOnly | basic::vbExclamation, QString(), this);
+  return false;
+}
+
+bool FrmMain::ListHoldsPath(const QString& path) const {
+  const auto same = [](const QString& a, const QString& b) {
+    const QFileInfo fa(a), fb(b);
+    if (fa.exists() && fb.exists()) return fa.canonicalFilePath() == fb.canonicalFilePath();
+    return QDir::cleanPath(fa.absoluteFilePath()) == QDir::cleanPath(fb.absoluteFilePath());
+  };
+  for (int32_t i = 0; LV && i < LV->ItemCount(); ++i)
+    if (same(LV->AuxID(i, 0).toString(), path)) return true;
+  return false;
+}
+
+void FrmMain::AddResultItem(const QString& path, int32_t position, int32_t temporary) {
+  basic::Trap([&] {
+    int32_t item = -2;
+    if (position == -2) {
+      LV->AddItem(1);
+    } else {
+      LV->InsertItem(position);
+      item = position;
+    }
+    LV->SetAuxID(item, 0, path);
+    LV->SetAuxID(item, 1, temporary);
+    LV->SetValue(item, 0, basic::SplitPath(path, 0, 0, 1, 0, 0, 0));
+    for (int32_t i = 0; i < LV->ItemCount(); ++i) LV->SetDispColor(i, m_TraceColors[static_cast<size_t>(i % 7)]);
+    LV->Refresh();
+  });
+}
+
+void FrmMain::LV_Clicked(double x, double y) {
+  if (DeferIfBusy([this, x, y] { LV_Clicked(x, y); })) return;
+  basic::Trap([&] {
+    if (m_Run.Running() || LV->ItemCount() == 0) return;
+    basic::SetMousePointer(basic::vbHourglass);
+    if (!LoadResult(LV->AuxID(LV->SelectedItem(), 0).toString())) {
+      basic::SetMousePointer(basic::vbDefault);
+      return;  // the picture stays as it was
+    }
+    DrawFreqScale(PictureScale);
+    DrawSpectrum(0, 1, 1, static_cast<int32_t>(LV->DispColor(LV->SelectedItem())), 0);
+    basic::SetMousePointer(basic::vbDefault);
+  });
+  basic::SetMousePointer(basic::vbDefault);
+}
+
+void FrmMain::LV_RightClicked(double, double) { MenuLV->popup(QCursor::pos()); }
+
+void FrmMain::LV_OLEDragDrop(const QStringList& paths, double y) {
+  if (DeferIfBusy([this, paths, y] { LV_OLEDragDrop(paths, y); })) return;
+  basic::Trap([&] {
+    const int32_t position = LV->YsItem(y);
+    basic::SetMousePointer(basic::vbHourglass);
+    for (const QString& path : paths) {
+      basic::DoEvents();
+      AddResultItem(path, position, 0);
+    }
+    LV->ReDraw();
+    LV->SetVbarParm();
+    basic::SetMousePointer(basic::vbDefault);
+  });
+  basic::SetMousePointer(basic::vbDefault);
+}
+
+void FrmMain::MenuDelete_Click() {
+  if (DeferIfBusy([this] { MenuDelete_Click(); })) return;
+  basic::Trap([&] {
+    if (LV->ItemCount() < 1) return;
+    for (int32_t i = LV->ItemCount() - 1; i >= 0; --i) {
+      if (!LV->IsSelected(i)) continue;
+      if (LV->AuxID(i, 1).toInt() != 0) basic::DeleteFileIfAny(LV->AuxID(i, 0).toString());
+      LV->DeleteItem(i);
+    }
+    LV->SetVbarParm();
+    LV->ReDraw();
+  });
+}
+
+QString FrmMain::AskSaveTarget(const QString& filter, const QString& extension, const QString& initialName,
+                               const QString& source) {
+  // The dialog does not ask about replacing: the extension may still change
+  // the name, and the question is asked of the final one.
+  QString target = basic::FileDialog(this, 1, filter, ReadSetting(QStringLiteral("SaveFolder"), m_Run.m_DataPath),
+                                     initialName, 0);
+  if (target.isEmpty()) return {};
+  basic::WriteSetting(QStringLiteral("SaveFolder"), basic::SplitPath(target, 1, 1, 0, 0, 0, 0));
+  target = basic::EnsureExtension(target, extension);
+  if (!source.isEmpty() && QFileInfo(target).canonicalFilePath() == QFileInfo(source).canonicalFilePath()) return {};
+  if (basic::FileExists(target) &&
+      basic::CenteredMessageBox(target + QStringLiteral(" は既にあります。\r\n置き換えますか？"),
+                                basic::vbYesNo | basic::vbExclamation, QString(), this) != basic::vbYes)
+    return {};
+  return target;
+}
+
+void FrmMain::CannotSave(const QString& target) {
+  basic::CenteredMessageBox(QStringLiteral("保存できませんでした。\r\n") + target, basic::vbOKOnly | basic::vbCritical,
+                            QString(), this);
+}
+
+void FrmMain::MenuSave_Click() {
+  if (DeferIfBusy([this] { MenuSave_Click(); })) return;
+  basic::Trap([&] {
+    if (LV->ItemCount() < 1) return;
+    basic::SetMousePointer(basic::vbHourglass);
+    for (int32_t i = 0; i < LV->ItemCount(); ++i) {
+      if (!LV->IsSelected(i)) continue;
+      const QString source = LV->AuxID(i, 0).toString();
+      const QString extension = basic::SplitPath(source, 0, 0, 0, 0, 1, 0);
+      // Saving a result onto its own file leaves it as it is (and is not a
+      // replacement to ask about).
+      const QString target = AskSaveTarget(QStringLiteral("測定結果|*"), extension, QString(), source);
+      if (target.isEmpty()) continue;
+      if (!basic::CopyFileTo(source, target, 0)) CannotSave(target);
+    }
+    basic::SetMousePointer(basic::vbDefault);
+  });
+  basic::SetMousePointer(basic::vbDefault);
+}
+
+void FrmMain::MenuExportCsv_Click() {
+  if (DeferIfBusy([this] { MenuExportCsv_Click(); })) return;
+  ExportSelected(false);
+}
+
+void FrmMain::MenuSavePicture_Click() {
+  if (DeferIfBusy([this] { MenuSavePicture_Click(); })) return;
+  ExportSelected(true);
+}
+
+void FrmMain::ExportSelected(bool picture) {
+  basic::Trap([&] {
+    for (int32_t i = 0; i < LV->ItemCount(); ++i) {
+      if (!LV->IsSelected(i)) continue;
+      const QString source = LV->AuxID(i, 0).toString();
+      // Read into a state of its own: what the window shows stays as it is.
+      measurement::MeasurementRun result;
+      const auto outcome = measurement::LoadResultFile(source, result);
+      if (outcome != measurement::LoadOutcome::Noise && outcome != measurement::LoadOutcome::Sweep) {
+        basic::CenteredMessageBox(QStringLiteral("測定結果を読み込めませんでした。\r\n") + source,
+                                  basic::vbOKOnly | basic::vbExclamation, QString(), this);
+        continue;
+      }
+      const QString extension = picture ? QStringLiteral("png") : QStringLiteral("csv");
+      const QString name = basic::SplitPath(source, 0, 0, 1, 0, 0, 0) + QLatin1Char('.') + extension;
+      const QString target =
+          AskSaveTarget(picture ? QStringLiteral("画像|*.png") : QStringLiteral("CSV|*.csv"), extension, name);
+      if (target.isEmpty()) continue;
+      basic::SetMousePointer(basic::vbHourglass);
+      const bool written =
+          picture ? measurement::WriteImageFile(target, measurement::SpectrumPicture(result, m_OffsetDb,
+                                                                                      LV->DispColor(i),
+                                                                                      measurement::kDefaultPictureSize))
+                  : measurement::WriteTextFile(target, measurement::CurveCsv(measurement::ResultCurve(result, m_OffsetDb)));
+      basic::SetMousePointer(basic::vbDefault);
+      if (!written) CannotSave(target);
+    }
+  });
+  basic::SetMousePointer(basic::vbDefault);
+}

@@ -1,0 +1,193 @@
+// A run as the window shows it: start and stop, the timer, the meter, waveform and spectrum.
+#include "window/FrmMain.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+
+#include "controls/UC_Buttons/UC_Buttons.h"
+#include "controls/UC_ListView/UC_ListView.h"
+#include "controls/UC_Slider/UC_Slider.h"
+#include "controls/UC_TextPicture/UC_TextPicture.h"
+#include "measurement/Analysis.h"
+#include "measurement/Graphs.h"
+#include "measurement/TestSignal.h"
+#include "support/Decibels.h"
+#include "support/Drawing.h"
+#include "support/ErrorTrap.h"
+#include "support/Logging.h"
+#include "support/PictureBox.h"
+
+using basic::PictureBox;
+
+void FrmMain::RecButton_ButtonClicked(int) {
+  // A second press while the run starts is not taken for a stop; one during
+  // a tick (a completing run among them) acts once the tick is over.
+  if (m_Starting) return;
+  if (DeferIfBusy([this] { RecButton_ButtonClicked(0); })) return;
+  basic::Trap([&] {
+    if (m_Run.Running()) {
+      m_Run.StopRun();
+      return;
+    }
+    basic::DeferredActions::Step step(m_Deferred);
+    m_Starting = true;
+    struct Started {
+      bool& flag;
+      ~Started() { flag = false; }
+    } started{m_Starting};
+    basic::SetMousePointer(basic::vbHourglass);
+    measurement::RunRequest request;
+    request.deviceOut = ComboDev[0]->currentIndex() >= 0 ? ComboDev[0]->currentText() : QString();
+    request.deviceIn = ComboDev[1]->currentIndex() >= 0 ? ComboDev[1]->currentText() : QString();
+    request.mode = ComboMode->currentIndex();
+    request.sampleRate = ComboFreq->currentText().toInt();
+    request.seconds = SliderValue[0]->Value();
+    request.levelTenthsDb = SliderValue[1]->Value();
+    TextDelay->clear();
+    TextDelay->setToolTip(QString());
+    const bool ok = m_Run.Start(request);
+    if (ok) {
+      m_VU.ResetVU(-1);
+      TimerRec->start();
+      RecButton->SetButtonChar(0, QStringLiteral("停止"));
+      RecButton->DrawAll();
+    }
+    basic::SetMousePointer(basic::vbDefault);
+  });
+  basic::SetMousePointer(basic::vbDefault);
+}
+
+bool FrmMain::DeferIfBusy(std::function<void()> again) {
+  if (!m_Deferred.Busy()) return false;
+  m_Deferred.RunOrDefer(std::move(again));
+  return true;
+}
+
+void FrmMain::TimerRec_Timer() {
+  basic::DeferredActions::Step step(m_Deferred);
+  basic::Trap([&] { m_Run.Tick(); });
+}
+
+void FrmMain::OnRunStopped() {
+  RecButton->SetButtonState(0, 0);
+  TimerRec->stop();
+  PictureWave->Cls();
+  m_VU.ResetVU(-1);
+  RecButton->SetButtonChar(0, QStringLiteral("開始"));
+  RecButton->DrawAll();
+}
+
+void FrmMain::ClearButton_ButtonClicked(int) {
+  basic::Trap([&] { DrawSpectrum(0, 0, 0, 0, 1); });
+}
+
+void FrmMain::DrawVU(int32_t first, int32_t last) {
+  basic::Trap([&] {
+    basic::DoEvents();
+    if (!m_Run.Running()) return;
+    const measurement::StretchLevels levels = measurement::MeasureStretch(m_Run.m_PlayBuf, m_Run.m_RecBuf, first, last);
+    if (m_Run.m_Mode == measurement::kModeSweep) {
+      // The live preview of the sweep curve: the stretch's RMS for each of its frames.
+      const auto value = static_cast<int16_t>(std::min(std::nearbyint(levels.rms[1]), 32767.0));
+      const int64_t end = std::min<int64_t>(last, static_cast<int64_t>(m_Run.m_SweepLevel.size()) - 1);
+      for (int64_t j = std::max(first, 0); j <= end; ++j) m_Run.m_SweepLevel[static_cast<size_t>(j)] = value;
+    }
+    for (int i = 0; i < 2 && m_Run.Running(); ++i) {
+      const double rms = m_RmsP3 ? levels.rms[i] * 1.412538 : levels.rms[i];
+      const auto peak = static_cast<float>(basic::LinToDb(levels.peak[i] / 32767.0));
+      const auto level = static_cast<float>(basic::LinToDb(rms / 32767.0));
+      m_VU.DrawVU(i, level, peak, measurement::MeterText(level), 99);
+    }
+  });
+}
+
+void FrmMain::DrawWave(int32_t first, int32_t last) {
+  basic::Trap([&] {
+    if (m_Run.Running()) measurement::DrawWaveOn(*PictureWave, m_Run.m_PlayBuf, m_Run.m_RecBuf, first, last);
+  });
+}
+
+void FrmMain::DrawSpectrum(int32_t start, int32_t fromFile, int32_t overlay, int32_t color, int32_t gridOnly) {
+  basic::Trap([&] {
+    basic::DoEvents();
+    if (!overlay) {
+      measurement::DrawSpectrumGrid(*PictureFFT, m_OffsetDb);
+      if (gridOnly) return;
+    }
+    const uint32_t curve = color != 0 ? static_cast<uint32_t>(color)
+                                      : m_TraceColors[static_cast<size_t>(ResultCount() % 7)];
+    if (m_Run.m_Mode == measurement::kModeNoise) {
+      // A frame that no longer fits into the capture adds nothing, but the
+      // mean so far stays on screen (the end of a run would blank it).
+      const bool folded =
+          fromFile || measurement::NoiseStep(m_FFT, m_Run.m_RecBuf, m_Run.m_CapturedFrames, start, m_Run.m_Spectrum);
+      if (!folded && m_Run.m_Spectrum.count == 0) return;
+      measurement::DrawNoiseCurve(*PictureFFT, m_Run.m_Spectrum, m_Run.m_SampleRate, m_OffsetDb, curve);
+    } else if (m_Run.m_Mode == measurement::kModeSweep) {
+      measurement::DrawSweepCurve(*PictureFFT, m_Run.m_SweepLevel, m_Run.m_Sweep.freq, m_Run.m_SweepLevelCount,
+                                  m_Run.m_SampleRate, m_Run.Running(), m_OffsetDb, curve);
+    }
+    if (overlay) PictureFFT->Refresh();
+  });
+}
+
+void FrmMain::DrawFreqScale(PictureBox* picture) {
+  basic::Trap([&] {
+    if (picture) measurement::DrawFreqScaleOn(*picture, m_Run.m_SampleRate);
+  });
+}
+
+void FrmMain::DrawLabels() {
+  basic::Trap([&] {
+    basic::PaintBackground(*m_Background, 14);
+    m_Background->SetForeColor(0);
+    const struct {
+      QWidget* control;
+      const char* caption;
+    } captions[] = {{ComboDev[0], "出力"}, {ComboDev[1], "入力"}, {ComboFreq, "周波数"},
+                    {ComboMode, "モード"}, {SliderValue[0], "計測秒数"}, {SliderValue[1], "レベル"}};
+    for (const auto& c : captions) basic::PrintCaption(*m_Background, *c.control, QString::fromUtf8(c.caption), 0);
+    DrawFreqScale(PictureScale);
+  });
+}
+
+void FrmMain::AnalyseSweep() {
+  basic::SetMousePointer(basic::vbHourglass);
+  m_Run.AnalyseSweep();
+  ShowPathDelay();
+  DrawSpectrum(0, 0, 0, 0, 0);
+  basic::SetMousePointer(basic::vbDefault);
+}
+
+void FrmMain::ShowPathDelay() {
+  basic::Trap([&] {
+    const measurement::PathDelay& d = m_Run.m_PathDelay;
+    QPalette palette = TextDelay->palette();
+    if (d.found) {
+      const double ms = m_Run.m_SampleRate > 0 ? 1000.0 * d.frames / m_Run.m_SampleRate : 0.0;
+      TextDelay->setText(QStringLiteral("遅延 %1 ms").arg(ms, 0, 'f', 1));
+      TextDelay->setToolTip(QStringLiteral("入力には出力より %1 サンプル遅れて届きました。曲線はこの遅れを揃えて求めました。")
+                                .arg(d.frames));
+      palette.setColor(QPalette::WindowText, Qt::black);
+      basic::WriteLogLine(QStringLiteral("スウィープの遅延 %1 サンプル (%2 ms, ピーク比 %3)")
+                              .arg(d.frames)
+                              .arg(ms, 0, 'f', 1)
+                              .arg(d.clarity, 0, 'f', 1),
+                          0);
+    } else {
+      TextDelay->setText(QStringLiteral("信号が戻りません"));
+      TextDelay->setToolTip(QStringLiteral("再生した信号が入力に見つかりませんでした。接続と入力を確かめてください。"
+                                           "曲線は時間を揃えずに求めました。"));
+      palette.setColor(QPalette::WindowText, QColor(0x80, 0, 0));
+      basic::WriteLogLine(QStringLiteral("スウィープの信号が入力に検出されませんでした (ピーク比 %1)").arg(d.clarity, 0, 'f', 1), 0);
+    }
+    TextDelay->setPalette(palette);
+  });
+}
+
