@@ -152,9 +152,8 @@ void FrmMain::Form_Load() {
   }
   Step([&] { m_OffsetDb = static_cast<float>(Number(ReadSetting(QStringLiteral("Offsetdb"), -6.0f))); });
   Step([&] {
-    // A stored, non-zero "BufferDelayMS" decides; otherwise the diagnostic switch does.
     const int32_t stored = Nearest32(Number(ReadSetting(QStringLiteral("BufferDelayMS"), int16_t{0})));
-    m_Run.m_BufferDelayMs = stored != 0 ? stored : 70 * basic::ErrorCatch();
+    m_Run.m_BufferDelayMs = measurement::BufferDelayMs(stored, basic::ErrorCatch());
   });
   Step([&] {
     m_Run.m_SampleRate = Nearest32(Number(ReadSetting(QStringLiteral("nFreq"), int32_t{44100})));
