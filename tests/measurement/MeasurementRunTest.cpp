@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "audio/Biquad.h"
@@ -237,6 +238,12 @@ INSTANTIATE_TEST_SUITE_P(DelaysAndCaptureStarts, AlignedSweepTest,
                                            AlignCase{250, 40, 48000, 2}, AlignCase{250, -40, 48000, 2},
                                            AlignCase{10, 40, 8000, 4}, AlignCase{10, -40, 8000, 4},
                                            AlignCase{250, 40, 8000, 4}, AlignCase{250, -40, 8000, 4},
-                                           AlignCase{1000, 40, 48000, 10}, AlignCase{1000, -40, 48000, 10}));
+                                           AlignCase{1000, 40, 48000, 10}, AlignCase{1000, -40, 48000, 10}),
+                         [](const ::testing::TestParamInfo<AlignCase>& info) {
+                           const AlignCase& c = info.param;
+                           return "Delay" + std::to_string(c.delayMs) + "ms_Capture" +
+                                  (c.captureLeadMs > 0 ? "Early" : "Late") + std::to_string(std::abs(c.captureLeadMs)) +
+                                  "ms_" + std::to_string(c.rate) + "Hz_" + std::to_string(c.seconds) + "s";
+                         });
 
 }  // namespace
