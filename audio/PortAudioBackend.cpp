@@ -8,12 +8,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 namespace WaveMMIO {
@@ -214,22 +212,18 @@ class PortAudioStream : public SoundStream {
   void StopStream() {
     if (!m_Started || m_Abandoned) return;
     m_Started = false;
-    struct Abort {
-      std::mutex mutex;
-      std::condition_variable cv;
-      bool done = false;
-    };
-    auto abort = std::make_shared<Abort>();
-    std::thread worker([stream = m_Stream, abort] {
+    // The abort runs on a thread of its own, watched through an atomic flag
+    // (polled: the wait is short, and a condition variable's timed wait is
+    // invisible to ThreadSanitizer with this toolchain).
+    auto stopped = std::make_shared<std::atomic<bool>>(false);
+    std::thread worker([stream = m_Stream, stopped] {
       if (Pa_IsStreamStopped(stream) == 0) Pa_AbortStream(stream);
-      std::lock_guard lock(abort->mutex);
-      abort->done = true;
-      abort->cv.notify_all();
+      stopped->store(true, std::memory_order_release);
     });
-    std::unique_lock lock(abort->mutex);
-    const bool stopped = abort->cv.wait_for(lock, kAbortWait, [&] { return abort->done; });
-    lock.unlock();
-    if (stopped) {
+    const auto deadline = std::chrono::steady_clock::now() + kAbortWait;
+    while (!stopped->load(std::memory_order_acquire) && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (stopped->load(std::memory_order_acquire)) {
       worker.join();
       return;
     }

@@ -46,8 +46,9 @@ bool WantsCommandLine(int argc, char** argv) {
 }
 
 int Run(int argc, char** argv) {
-  // Pictures and fonts need a GUI application, never a display.
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Pictures and fonts need a GUI application, never a display: whatever
+  // platform the desktop names, the commands draw off screen.
+  qputenv("QT_QPA_PLATFORM", "offscreen");
   qInstallMessageHandler(QuietRuntimeFolderRemark);
   QGuiApplication app(argc, argv);
   QGuiApplication::setOrganizationName(QStringLiteral("morvane"));

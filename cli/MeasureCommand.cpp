@@ -12,6 +12,8 @@
 #include "audio/WaveMMIO.h"
 #include "cli/Commands.h"
 #include "cli/Outputs.h"
+#include "dsp/C_FFT.h"
+#include "measurement/Analysis.h"
 #include "measurement/MeasurementRun.h"
 #include "measurement/ResultFiles.h"
 #include "measurement/RunSettings.h"
@@ -65,7 +67,10 @@ bool MakePlan(const QCommandLineParser& parser, Plan& plan) {
       Complain(QStringLiteral("no %1 device given (--%1-device) and none stored").arg(QLatin1String(side)));
       return false;
     }
-    if (WaveMMIO::FindAudioDevice(input, name, 0) < 0) {
+    // A name that is a number is a device id, as in the window.
+    const int32_t id = WaveMMIO::FindAudioDevice(input, name, 0);
+    const auto direction = input ? WaveMMIO::Direction::Input : WaveMMIO::Direction::Output;
+    if (id < 0 || id >= WaveMMIO::SoundHost::Instance().DeviceCount(direction)) {
       Complain(QStringLiteral("no %1 device named \"%2\" (zarin devices lists them)").arg(QLatin1String(side), name));
       return false;
     }
@@ -122,6 +127,10 @@ bool MakePlan(const QCommandLineParser& parser, Plan& plan) {
     Complain(QStringLiteral("no folder %1 for the result").arg(plan.folder));
     return false;
   }
+  if (!QFileInfo(plan.folder).isWritable()) {
+    Complain(QStringLiteral("cannot write the result into %1").arg(plan.folder));
+    return false;
+  }
   plan.folder = basic::EnsureTrailingSeparator(QDir::toNativeSeparators(QFileInfo(plan.folder).absoluteFilePath()), 0);
   return ReadOutputOptions(parser, plan.outputs);
 }
@@ -149,7 +158,13 @@ int MeasureCommand(const QCommandLineParser& parser) {
       Complain(QStringLiteral("cannot write the result to %1").arg(path));
     }
   };
+  C_FFT fft;
+  fft.Init(measurement::kFftPoints);
   cb.StretchReady = [&](int32_t, int32_t last) {
+    // A noise run's spectrum is the mean of one frame per stretch, as in the window.
+    if (run.m_Mode == measurement::kModeNoise)
+      measurement::NoiseStep(fft, run.m_RecBuf, run.m_CapturedFrames, measurement::MeasurementRun::NoiseFrameStart(last),
+                             run.m_Spectrum);
     if (!progress) return;
     std::fprintf(stderr, "\rmeasuring %.1f / %d s", (last + 1.0) / run.m_SampleRate, plan.request.seconds);
     std::fflush(stderr);

@@ -23,12 +23,22 @@ void AddOutputOptions(QCommandLineParser& parser) {
 }
 
 namespace {
-// A file to be written needs a folder that is there.
-bool FolderIsThere(const QString& path, const char* what) {
+// A file to be written needs a name, and a folder that is there.
+bool CanWrite(const QString& option, const QString& path, const char* what) {
+  if (path.isEmpty()) {
+    Complain(QStringLiteral("--%1 needs a file name").arg(option));
+    return false;
+  }
   const QFileInfo info(path);
-  if (QFileInfo(info.absolutePath()).isDir() && !info.isDir()) return true;
-  Complain(QStringLiteral("cannot write the %1 to %2: no such folder").arg(QLatin1String(what), path));
-  return false;
+  if (info.isDir()) {
+    Complain(QStringLiteral("cannot write the %1 to %2: that is a folder").arg(QLatin1String(what), path));
+    return false;
+  }
+  if (!QFileInfo(info.absolutePath()).isDir()) {
+    Complain(QStringLiteral("cannot write the %1 to %2: no such folder").arg(QLatin1String(what), path));
+    return false;
+  }
+  return true;
 }
 }  // namespace
 
@@ -41,10 +51,8 @@ bool ReadOutputOptions(const QCommandLineParser& parser, OutputRequest& request)
                  .arg(parser.value(QStringLiteral("png-size"))));
     return false;
   }
-  if (parser.isSet(QStringLiteral("csv")) && (request.csvPath.isEmpty() || !FolderIsThere(request.csvPath, "CSV")))
-    return false;
-  if (parser.isSet(QStringLiteral("png")) && (request.pngPath.isEmpty() || !FolderIsThere(request.pngPath, "picture")))
-    return false;
+  if (parser.isSet(QStringLiteral("csv")) && !CanWrite(QStringLiteral("csv"), request.csvPath, "CSV")) return false;
+  if (parser.isSet(QStringLiteral("png")) && !CanWrite(QStringLiteral("png"), request.pngPath, "picture")) return false;
   return true;
 }
 

@@ -78,6 +78,11 @@ class MeasurementRun {
 
   bool Running() const { return m_Running != 0; }
 
+  // The noise frame a stretch ending at frame last brings: the newest whole
+  // one, ending at that frame (its start; negative while fewer than 2048
+  // frames are in).
+  static int32_t NoiseFrameStart(int32_t last) { return last - kFftPoints + 1; }
+
   // The path the next result takes: the next number after the last one
   // whose ".dat" and ".fft" files are both absent from the data folder and
   // not taken (PathTaken). Advances m_ResultNo.

@@ -114,8 +114,7 @@ void FrmMain::WireRun() {
   cb.StretchReady = [this](int32_t first, int32_t last) {
     DrawVU(first, last);
     DrawWave(first, last);
-    // The noise frame of this stretch is the newest whole one: it ends at the last captured frame.
-    DrawSpectrum(last - measurement::kFftPoints + 1, 0, 0, 0, 0);
+    DrawSpectrum(measurement::MeasurementRun::NoiseFrameStart(last), 0, 0, 0, 0);
   };
   cb.Stopped = [this] { OnRunStopped(); };
   cb.SweepCompleted = [this] { AnalyseSweep(); };

@@ -82,6 +82,9 @@ void FrmMain::LV_Clicked(double x, double y) {
     }
     DrawFreqScale(PictureScale);
     DrawSpectrum(0, 1, 1, static_cast<int32_t>(LV->DispColor(LV->SelectedItem())), 0);
+    // The delay read-out belongs to the run just made, not to what is drawn now.
+    TextDelay->clear();
+    TextDelay->setToolTip(QString());
     basic::SetMousePointer(basic::vbDefault);
   });
   basic::SetMousePointer(basic::vbDefault);

@@ -16,6 +16,7 @@
 #include "controls/UC_TextPicture/UC_TextPicture.h"
 #include "measurement/Analysis.h"
 #include "measurement/Graphs.h"
+#include "measurement/PathDelay.h"
 #include "measurement/TestSignal.h"
 #include "support/Decibels.h"
 #include "support/Drawing.h"
@@ -26,10 +27,16 @@
 using basic::PictureBox;
 
 void FrmMain::RecButton_ButtonClicked(int) {
-  // A second press while the run starts is not taken for a stop; one during
-  // a tick (a completing run among them) acts once the tick is over.
+  // A second press while the run starts is not taken for a stop. One during
+  // a tick (a completing run among them) acts once the tick is over, as what
+  // the button read when it was pressed: "停止" pressed as the run ends
+  // stops nothing more, "開始" starts the next run.
   if (m_Starting) return;
-  if (DeferIfBusy([this] { RecButton_ButtonClicked(0); })) return;
+  const bool stop = m_Run.Running();
+  if (DeferIfBusy([this, stop] {
+        if (stop == m_Run.Running()) RecButton_ButtonClicked(0);
+      }))
+    return;
   basic::Trap([&] {
     if (m_Run.Running()) {
       m_Run.StopRun();
@@ -182,8 +189,13 @@ void FrmMain::ShowPathDelay() {
                           0);
     } else {
       TextDelay->setText(QStringLiteral("信号が戻りません"));
-      TextDelay->setToolTip(QStringLiteral("再生した信号が入力に見つかりませんでした。接続と入力を確かめてください。"
-                                           "曲線は時間を揃えずに求めました。"));
+      const double searchMs = m_Run.m_SampleRate > 0
+                                  ? 1000.0 * measurement::DelaySearchFrames(m_Run.m_SampleRate, m_Run.m_TotalFrames) /
+                                        m_Run.m_SampleRate
+                                  : 0.0;
+      TextDelay->setToolTip(QStringLiteral("再生した信号が入力に見つかりませんでした（前後 %1 ms の範囲で探しました）。"
+                                           "接続と入力を確かめてください。曲線は時間を揃えずに求めました。")
+                                .arg(searchMs, 0, 'f', 0));
       palette.setColor(QPalette::WindowText, QColor(0x80, 0, 0));
       basic::WriteLogLine(QStringLiteral("スウィープの信号が入力に検出されませんでした (ピーク比 %1)").arg(d.clarity, 0, 'f', 1), 0);
     }

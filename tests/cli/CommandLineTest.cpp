@@ -21,10 +21,12 @@ struct Outcome {
   QString out, err;
 };
 
-Outcome Zarin(const QStringList& args) {
+// platform: what QT_QPA_PLATFORM says (none by default); never a display.
+Outcome Zarin(const QStringList& args, const QString& platform = QString()) {
   QProcess p;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(QString::fromLatin1(name));
+  if (!platform.isEmpty()) env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
   p.setProcessEnvironment(env);
   p.start(QStringLiteral(ZARIN_EXE), args);
   Outcome o;
@@ -72,6 +74,8 @@ class CommandLineTest : public ::testing::Test {
 };
 
 TEST_F(CommandLineTest, DevicesListsTheSimulatorOnBothSides) {
+  // A desktop's platform carried into a session without a display changes nothing.
+  EXPECT_EQ(Zarin({"devices"}, "xcb").status, 0);
   const Outcome o = Zarin({"devices"});
   ASSERT_EQ(o.status, 0) << o.err.toStdString();
   const QStringList lines = o.out.split('\n', Qt::SkipEmptyParts);
@@ -127,6 +131,21 @@ TEST_F(CommandLineTest, ANoiseRunGivesASpectrumFileAndItsCsv) {
   ASSERT_EQ(lines.size(), 1 + 1023);
   EXPECT_EQ(lines[1].section(',', 0, 0), "23.438");  // bin 1 at 48000 / 2048 Hz
   EXPECT_EQ(lines.last().section(',', 0, 0), "23976.563");
+  // The cable passes the -3 dB noise 6 dB down: the mean bin sits on the grid's "-6" line.
+  double sum = 0;
+  int bins = 0;
+  for (qsizetype i = 1; i < lines.size(); ++i) {
+    const double f = lines[i].section(',', 0, 0).toDouble();
+    if (f < 1000 || f > 3000) continue;
+    sum += std::pow(10.0, lines[i].section(',', 1, 1).toDouble() / 20);
+    ++bins;
+  }
+  ASSERT_GT(bins, 0);
+  EXPECT_NEAR(20 * std::log10(sum / bins), -6.0, 0.5);
+  // And the stored spectrum exports to the same CSV.
+  const Outcome e = Zarin({"export", F("01.fft")});
+  ASSERT_EQ(e.status, 0);
+  EXPECT_EQ(e.out, Read(F("noise.csv")));
   // A second run takes the next free number.
   ASSERT_EQ(Zarin(Measure({"--mode", "noise"})).status, 0);
   EXPECT_TRUE(QFile::exists(F("02.fft")));
@@ -137,7 +156,8 @@ TEST_F(CommandLineTest, BadNamesValuesAndFilesEndWithAMessageAndWriteNothing) {
       Measure({"--output-device", "No such device"}), Measure({"--rate", "12345"}), Measure({"--rate", "fast"}),
       Measure({"--seconds", "1"}), Measure({"--seconds", "2.5"}), Measure({"--level", "3"}),
       Measure({"--mode", "pink"}), Measure({"--png", F("p.png"), "--png-size", "10x10"}),
-      Measure({"--csv", F("missing/c.csv")}), Measure({"--no-such-option"}),
+      Measure({"--csv", F("missing/c.csv")}), Measure({"--csv", ""}), Measure({"--csv", dir.path()}),
+      Measure({"--input-device", "7"}), Measure({"--no-such-option"}),
       QStringList{"measure", "--folder", F("nowhere"), "--output-device", "Loopback simulator", "--input-device",
                   "Loopback simulator"},
       QStringList{"export", F("missing.dat"), "--csv", F("x.csv")}, QStringList{"export"},

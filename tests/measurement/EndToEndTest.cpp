@@ -37,7 +37,7 @@ class EndToEndTest : public ::testing::Test {
     picture.SetBackColor(0xFFFFFF);
     MeasurementRun::Callbacks cb;
     cb.StretchReady = [this](int32_t, int32_t last) {
-      const int32_t start = last - kFftPoints + 1;
+      const int32_t start = MeasurementRun::NoiseFrameStart(last);
       if (run.m_Mode == kModeNoise && NoiseStep(fft, run.m_RecBuf, run.m_CapturedFrames, start, run.m_Spectrum))
         starts.push_back(start);
     };

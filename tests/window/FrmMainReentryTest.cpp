@@ -24,6 +24,17 @@ class ReentryTest : public FrmMainResultsTest {
   static void PostStartClick(FrmMain& w) {
     QMetaObject::invokeMethod(w.RecButton, [&w] { emit w.RecButton->ButtonClicked(0); }, Qt::QueuedConnection);
   }
+  // A press made as soon as the button reads text: while it does not, the
+  // press waits for the next pass of window events.
+  static void PostClickOnceItReads(FrmMain& w, const QString& text) {
+    QMetaObject::invokeMethod(
+        w.RecButton,
+        [&w, text] {
+          if (w.RecButton->ButtonChar(0) == text) emit w.RecButton->ButtonClicked(0);
+          else PostClickOnceItReads(w, text);
+        },
+        Qt::QueuedConnection);
+  }
   static void PostListClick(FrmMain& w, int32_t item) {
     QMetaObject::invokeMethod(
         w.LV,
@@ -84,7 +95,7 @@ TEST_F(ReentryTest, AStartClickWhileARunCompletesWaitsUntilItsResultIsSaved) {
   // just as this one completes.
   w.ComboMode->setCurrentIndex(measurement::kModeNoise);
   w.ComboFreq->setCurrentText("48000");
-  PostStartClick(w);
+  PostClickOnceItReads(w, QStringLiteral("開始"));
   w.TimerRec_Timer();
   ASSERT_EQ(Names(w), QStringList{"01"});
   const Stored saved = Load(dir.filePath("01.dat"));
@@ -101,6 +112,21 @@ TEST_F(ReentryTest, AStartClickWhileARunCompletesWaitsUntilItsResultIsSaved) {
   EXPECT_EQ(Names(w), (QStringList{"01", "02"}));
   EXPECT_EQ(Load(dir.filePath("02.fft")).m_SampleRate, 48000);
   EXPECT_EQ(Load(dir.filePath("01.dat")).m_SweepLevel, saved.m_SweepLevel);
+}
+
+TEST_F(ReentryTest, AStopClickAsTheRunEndsStartsNothing) {
+  FrmMain w;
+  PickLoopbackAt(w, "8000", 2, measurement::kModeSweep);
+  w.RecButton_ButtonClicked(0);
+  TickUntilComplete(w);
+  ASSERT_EQ(w.RecButton->ButtonChar(0), QStringLiteral("停止"));
+  PostStartClick(w);  // pressed while the button still reads "停止"
+  w.TimerRec_Timer();
+  RunPostedEvents();
+  EXPECT_FALSE(w.m_Run.Running());
+  EXPECT_EQ(w.RecButton->ButtonChar(0), QStringLiteral("開始"));
+  ASSERT_EQ(Names(w), QStringList{"01"});
+  EXPECT_EQ(Load(dir.filePath("01.dat")).m_SampleRate, 8000);
 }
 
 TEST_F(ReentryTest, AListClickWhileARunCompletesShowsThatResultAfterwards) {
