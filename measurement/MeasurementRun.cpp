@@ -163,11 +163,12 @@ void MeasurementRun::Tick() {
     return;
   }
   if (CheckDevices(pos)) return;
-  if (pos > static_cast<int64_t>(m_DrawnPos) + m_ChunkFrames) {
-    if (pos >= m_TotalFrames) pos = m_TotalFrames - 1;
-    // Frames 0 .. pos are in the buffer; nothing past them is read while the device writes.
-    m_CapturedFrames = static_cast<int32_t>(pos) + 1;
-    const auto last = static_cast<int32_t>(pos);
+  // The device reports how many frames it has written: frames 0 .. pos - 1
+  // are in the buffer, and nothing from pos on is read while it writes.
+  pos = std::min<int64_t>(pos, m_TotalFrames);
+  if (pos - 1 > static_cast<int64_t>(m_DrawnPos) + m_ChunkFrames) {
+    m_CapturedFrames = static_cast<int32_t>(pos);
+    const auto last = static_cast<int32_t>(pos - 1);
     if (m_Callbacks.StretchReady) m_Callbacks.StretchReady(m_DrawnPos + 1, last);
     m_DrawnPos = last;
   }

@@ -32,7 +32,16 @@ class RunTest : public ::testing::Test {
     WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends), [clock = now] { return *clock; });
     basic::SetMessagePresenter([this](const QString&, const QString& text, basic::MsgIcon) { messages << text; });
     MeasurementRun::Callbacks cb;
-    cb.StretchReady = [this](int32_t a, int32_t b) { stretches.emplace_back(a, b); };
+    cb.StretchReady = [this](int32_t a, int32_t b) {
+      stretches.emplace_back(a, b);
+      // Only frames the capture device has already written are handed on.
+      int64_t written = 0;
+      run.m_hWaveIn.Position(written);
+      if (run.m_hWaveIn.IsOpen() && !run.m_hWaveIn.Done()) {
+        EXPECT_LT(b, written) << "stretch " << a << ".." << b;
+        EXPECT_LE(run.m_CapturedFrames, written);
+      }
+    };
     cb.Stopped = [this] { ++stopped; };
     cb.SweepCompleted = [this] { ++sweepsCompleted; };
     cb.ResultReady = [this](const QString& p) { results << p; };

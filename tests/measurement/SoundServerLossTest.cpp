@@ -9,8 +9,10 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <thread>
@@ -45,7 +47,12 @@ TEST(SoundServerLoss, ARunEndsWithAnErrorWhenTheServerDies) {
   env.insert(QStringLiteral("PULSE_STATE_PATH"), home.filePath(QStringLiteral("state")));
   env.insert(QStringLiteral("HOME"), home.path());
   daemon.setProcessEnvironment(env);
-  daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  // The daemon must not outlive the test nor hold ctest's output pipes:
+  // should the test process die (a sanitizer's report ends it at once), the
+  // daemon dies with it and its output goes to a file of the test's own.
+  daemon.setStandardOutputFile(home.filePath(QStringLiteral("daemon.log")));
+  daemon.setStandardErrorFile(home.filePath(QStringLiteral("daemon.log")), QIODevice::Append);
+  daemon.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
   daemon.start(QStringLiteral("pulseaudio"),
                {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
                 QStringLiteral("--log-level=0"),
