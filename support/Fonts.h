@@ -64,8 +64,8 @@ T* LoadNextControl(std::vector<T*>& array, int index, int mode, bool visible, bo
   if (index < 1 || static_cast<size_t>(index) > array.size() || !array[static_cast<size_t>(index - 1)]) return nullptr;
   T* previous = array[static_cast<size_t>(index - 1)];
   T* element = new T(previous->parentWidget());
-  if (static_cast<size_t>(index) == array.size()) array.push_back(element);
-  else array[static_cast<size_t>(index)] = element;
+  if (static_cast<size_t>(index) == array.size()) array.resize(array.size() + 1);
+  array[static_cast<size_t>(index)] = element;
   element->resize(previous->size());
   QWidget::setTabOrder(previous, element);
   if (applyFont) {
