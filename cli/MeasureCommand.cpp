@@ -162,9 +162,7 @@ int MeasureCommand(const QCommandLineParser& parser) {
   fft.Init(measurement::kFftPoints);
   cb.StretchReady = [&](int32_t, int32_t last) {
     // A noise run's spectrum is the mean of one frame per stretch, as in the window.
-    if (run.m_Mode == measurement::kModeNoise)
-      measurement::NoiseStep(fft, run.m_RecBuf, run.m_CapturedFrames, measurement::MeasurementRun::NoiseFrameStart(last),
-                             run.m_Spectrum);
+    if (run.m_Mode == measurement::kModeNoise) run.FoldNoiseFrame(fft, measurement::MeasurementRun::NoiseFrameStart(last));
     if (!progress) return;
     std::fprintf(stderr, "\rmeasuring %.1f / %d s", (last + 1.0) / run.m_SampleRate, plan.request.seconds);
     std::fflush(stderr);

@@ -83,6 +83,12 @@ class MeasurementRun {
   // frames are in).
   static int32_t NoiseFrameStart(int32_t last) { return last - kFftPoints + 1; }
 
+  // Adds the noise frame that begins at start to m_Spectrum's mean when all
+  // of it has been captured; false (nothing added) otherwise.
+  bool FoldNoiseFrame(C_FFT& fft, int32_t start) {
+    return NoiseStep(fft, m_RecBuf, m_CapturedFrames, start, m_Spectrum);
+  }
+
   // The path the next result takes: the next number after the last one
   // whose ".dat" and ".fft" files are both absent from the data folder and
   // not taken (PathTaken). Advances m_ResultNo.

@@ -132,8 +132,7 @@ void FrmMain::DrawSpectrum(int32_t start, int32_t fromFile, int32_t overlay, int
     if (m_Run.m_Mode == measurement::kModeNoise) {
       // A frame that no longer fits into the capture adds nothing, but the
       // mean so far stays on screen (the end of a run would blank it).
-      const bool folded =
-          fromFile || measurement::NoiseStep(m_FFT, m_Run.m_RecBuf, m_Run.m_CapturedFrames, start, m_Run.m_Spectrum);
+      const bool folded = fromFile || m_Run.FoldNoiseFrame(m_FFT, start);
       if (!folded && m_Run.m_Spectrum.count == 0) return;
       measurement::DrawNoiseCurve(*PictureFFT, m_Run.m_Spectrum, m_Run.m_SampleRate, m_OffsetDb, curve);
     } else if (m_Run.m_Mode == measurement::kModeSweep) {

@@ -38,7 +38,7 @@ class EndToEndTest : public ::testing::Test {
     MeasurementRun::Callbacks cb;
     cb.StretchReady = [this](int32_t, int32_t last) {
       const int32_t start = MeasurementRun::NoiseFrameStart(last);
-      if (run.m_Mode == kModeNoise && NoiseStep(fft, run.m_RecBuf, run.m_CapturedFrames, start, run.m_Spectrum))
+      if (run.m_Mode == kModeNoise && run.FoldNoiseFrame(fft, start))
         starts.push_back(start);
     };
     cb.SweepCompleted = [this] { run.AnalyseSweep(); };

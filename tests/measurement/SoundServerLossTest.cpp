@@ -90,8 +90,7 @@ TEST(SoundServerLoss, ARunEndsWithAnErrorWhenTheServerDies) {
     fft.Init(measurement::kFftPoints);
     int folded = 0;
     cb.StretchReady = [&](int32_t, int32_t last) {
-      folded += measurement::NoiseStep(fft, run.m_RecBuf, run.m_CapturedFrames,
-                                       measurement::MeasurementRun::NoiseFrameStart(last), run.m_Spectrum);
+      folded += run.FoldNoiseFrame(fft, measurement::MeasurementRun::NoiseFrameStart(last));
     };
     run.SetCallbacks(cb);
     measurement::RunRequest request;
