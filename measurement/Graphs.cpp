@@ -83,7 +83,11 @@ void DrawSweepCurve(Surface& picture, std::span<const int16_t> level, std::span<
   int64_t points = 0;
   int32_t last = 0;
   for (int64_t m = 0; m < n; m += step) {
+    // A zero is no level: nothing was measured there (a gap in the capture,
+    // the edges of the analysis, frames not captured yet). It is skipped, and
+    // the curve goes on from the last column that had a level.
     const int16_t v = level[static_cast<size_t>(m)];
+    if (v <= 0) continue;
     sum += v;
     ++points;
     const double f = freq[static_cast<size_t>(m)];
@@ -99,7 +103,6 @@ void DrawSweepCurve(Surface& picture, std::span<const int16_t> level, std::span<
       sum = 0;
       points = 0;
     }
-    if (m > sampleRate && v == 0) break;
   }
 }
 

@@ -29,8 +29,8 @@ void DrawNoiseCurve(basic::Surface& picture, const NoiseSpectrum& spectrum, int3
                     uint32_t color);
 
 // A sweep envelope over its frequency table. While running only every
-// (rate / 100)-th point is used. The curve ends at the first zero level
-// after the first second of points.
+// (rate / 100)-th point is used. Zero levels are no measurement: they are
+// left out of the columns' means, and the curve runs on past them.
 void DrawSweepCurve(basic::Surface& picture, std::span<const int16_t> level, std::span<const float> freq,
                     int32_t count, int32_t sampleRate, bool running, float offsetDb, uint32_t color);
 

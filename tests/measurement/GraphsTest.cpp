@@ -4,7 +4,11 @@
 
 #include <cmath>
 
+#include "measurement/Export.h"
 #include "measurement/GraphScale.h"
+#include "measurement/MeasurementRun.h"
+#include "measurement/TestSignal.h"
+#include "support/Surface.h"
 #include "support/Decibels.h"
 #include "support/PictureBox.h"
 
@@ -85,21 +89,61 @@ TEST_F(GraphsTest, FrequencyAxisLabels) {
   EXPECT_LE(leftmostInk, 4);
 }
 
-TEST_F(GraphsTest, ALoadedSweepCurveStopsAtTheFirstZeroAfterOneSecond) {
+// Zero envelope entries are places where nothing was measured: a gap in the
+// capture must neither end the curve nor pull it down.
+TEST_F(GraphsTest, ASweepCurveRunsOnPastZeroLevels) {
   const int32_t rate = 8000, n = 3 * rate;
   SweepTable table;
   MakeSweepFreqTable(table, rate, n);
   std::vector<int16_t> level(static_cast<size_t>(n), 16000);
   const int cut = rate + 2000;
-  level[static_cast<size_t>(rate / 2)] = 0;  // a zero within the first second does not stop it
-  level[static_cast<size_t>(cut)] = 0;
+  level[static_cast<size_t>(cut)] = 0;                                   // one lost sample
+  for (int i = 2 * rate; i < 2 * rate + 400; ++i) level[static_cast<size_t>(i)] = 0;  // a 50 ms gap
+  for (int i = rate / 2; i < rate; i += 2) level[static_cast<size_t>(i)] = 0;          // every other one lost
   DrawSweepCurve(pic, level, table.freq, n, rate, false, -6, 0x00FF00);
   const SpectrumScale s(600, 200, rate, -6);
-  const int xCut = s.X(table.freq[static_cast<size_t>(cut)]);
-  int first = -1;
-  EXPECT_GT(InkRowsInColumn(xCut - 5, 0x00FF00, first), 0);
-  EXPECT_EQ(first, s.Y(16000));
-  for (int x = xCut + 2; x < 600; ++x) ASSERT_EQ(InkRowsInColumn(x, 0x00FF00, first), 0) << x;
+  const int y = s.Y(16000);
+  const int xGapEnd = s.X(table.freq[static_cast<size_t>(2 * rate + 400)]);
+  const int xLast = s.X(table.freq[static_cast<size_t>(n - 1)]);
+  ASSERT_LT(xGapEnd + 5, std::min(xLast, 599));
+  // From the first column on, every column up to the sweep's last one has
+  // the curve at the level's row and nowhere else.
+  for (int x = 2; x <= std::min(xLast, 599); ++x) {
+    int first = -1;
+    ASSERT_EQ(InkRowsInColumn(x, 0x00FF00, first), 1) << x;
+    ASSERT_EQ(first, y) << x;
+  }
+}
+
+// The same gaps in the picture and the CSV a result is exported as.
+TEST_F(GraphsTest, ExportedSweepsRunOnPastZeroLevels) {
+  MeasurementRun state;
+  state.m_Mode = kModeSweep;
+  state.m_SampleRate = 8000;
+  const int32_t n = 3 * state.m_SampleRate;
+  MakeSweepFreqTable(state.m_Sweep, state.m_SampleRate, n);
+  state.m_SweepLevel.assign(static_cast<size_t>(n), 16000);
+  state.m_SweepLevelCount = n;
+  state.m_TotalFrames = n;
+  for (int i = 2 * 8000; i < 2 * 8000 + 400; ++i) state.m_SweepLevel[static_cast<size_t>(i)] = 0;
+  state.m_SweepLevel[static_cast<size_t>(8000 + 2000)] = 0;
+  const std::vector<CurvePoint> curve = ResultCurve(state, -6);
+  ASSERT_FALSE(curve.empty());
+  EXPECT_GT(curve.back().frequency, 0.95 * state.m_Sweep.freq.back());
+  for (const CurvePoint& p : curve) ASSERT_NEAR(p.levelDb, GridDb(16000, -6), 1e-9) << p.frequency;
+  const QImage picture = SpectrumPicture(state, -6, 0x00FF00, QSize(600, 300));
+  const int axis = basic::TwipsToPixels(255);
+  const SpectrumScale s(600, 300 - axis, state.m_SampleRate, -6);
+  const int xLast = s.X(state.m_Sweep.freq.back());
+  for (int x = 2; x <= std::min(xLast, 599); ++x) {
+    int rows = 0;
+    for (int yy = 0; yy < 300 - axis; ++yy)
+      if ((picture.pixel(x, yy) & 0xFFFFFFu) == 0x00FF00u) {  // 0x00BBGGRR green is green in RGB too
+        ++rows;
+        ASSERT_EQ(yy, s.Y(16000)) << x;
+      }
+    ASSERT_EQ(rows, 1) << x;
+  }
 }
 
 TEST_F(GraphsTest, ANoiseCurveAveragesBinsPerColumn) {
