@@ -1,0 +1,72 @@
+#include "dsp/Weighting.h"
+
+#include <cmath>
+#include <complex>
+#include <limits>
+#include <vector>
+
+#include "dsp/ComplexFFT.h"
+
+namespace dsp {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+double Sq(double x) { return x * x; }
+
+// The unnormalised analytic forms as amplitude factors.
+double RawA(double f) {
+  const double f2 = f * f;
+  return Sq(kWeightingF4) * f2 * f2 /
+         ((f2 + Sq(kWeightingF1)) * std::sqrt(f2 + Sq(kWeightingF2)) * std::sqrt(f2 + Sq(kWeightingF3)) *
+          (f2 + Sq(kWeightingF4)));
+}
+double RawC(double f) {
+  const double f2 = f * f;
+  return Sq(kWeightingF4) * f2 / ((f2 + Sq(kWeightingF1)) * (f2 + Sq(kWeightingF4)));
+}
+
+}  // namespace
+
+double WeightingGain(Weighting weighting, double frequency) {
+  if (weighting == Weighting::Z) return 1.0;
+  if (!(frequency > 0)) return 0.0;
+  static const double a1000 = RawA(1000.0), c1000 = RawC(1000.0);
+  return weighting == Weighting::A ? RawA(frequency) / a1000 : RawC(frequency) / c1000;
+}
+
+double WeightingDb(Weighting weighting, double frequency) {
+  const double g = WeightingGain(weighting, frequency);
+  return g > 0 ? 20.0 * std::log10(g) : -std::numeric_limits<double>::infinity();
+}
+
+double WeightedLevelDbfs(std::span<const float> samples, int32_t sampleRate, Weighting weighting) {
+  const double silence = -std::numeric_limits<double>::infinity();
+  const size_t n = samples.size();
+  if (n < 2 || sampleRate <= 0) return silence;
+  size_t size = 2;
+  while (size < n) size *= 2;
+  ComplexFFT fft;
+  if (!fft.Init(size)) return silence;
+  std::vector<std::complex<double>> data(size);
+  double windowEnergy = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const double w = 0.5 - 0.5 * std::cos(2.0 * kPi * (static_cast<double>(i) + 0.5) / static_cast<double>(n));
+    data[i] = samples[i] * w;
+    windowEnergy += w * w;
+  }
+  fft.Forward(data);
+  double power = 0;
+  for (size_t k = 0; k < size; ++k) {
+    const double bin = static_cast<double>(k <= size / 2 ? k : size - k);
+    const double g = WeightingGain(weighting, bin * sampleRate / static_cast<double>(size));
+    power += std::norm(data[k]) * g * g;
+  }
+  // Parseval: the sum over bins is size times the windowed signal's energy.
+  const double meanSquare = power / static_cast<double>(size) / windowEnergy;
+  if (!(meanSquare > 0)) return silence;
+  return 10.0 * std::log10(2.0 * meanSquare);
+}
+
+}  // namespace dsp
