@@ -5,25 +5,16 @@
 #include <QStringList>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
-#include "cli/Commands.h"
+#include "cli/Command.h"
+#include "cli/Help.h"
 #include "cli/Outputs.h"
 #include "support/Logging.h"
 
 namespace cli {
 
 namespace {
-
-QString Description() {
-  return QStringLiteral(
-      "Measures an audio path: plays a sweep or white noise on an output while it records an input.\n"
-      "Without a command the window opens.\n\n"
-      "Commands:\n"
-      "  devices                 list the output and input devices\n"
-      "  measure [options]       one run, stored as a result file (.dat or .fft)\n"
-      "  export RESULT [options] a result file as CSV (on standard output by default) or PNG\n\n"
-      "`zarin <command> --help` lists a command's options.");
-}
 
 // Qt's remark that it made up a runtime folder (no XDG_RUNTIME_DIR, as for
 // a service or in a container) is no news to a user of the command line;
@@ -33,15 +24,110 @@ void QuietRuntimeFolderRemark(QtMsgType type, const QMessageLogContext& context,
   std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, text).toLocal8Bit().constData());
 }
 
+// The options of the window's toolkit, which the window takes as its own
+// (`zarin -platform xcb`); true when the option takes a value.
+std::optional<bool> WindowOption(const char* argument) {
+  const char* name = argument + (std::strncmp(argument, "--", 2) == 0 ? 2 : 1);
+  const char* equals = std::strchr(name, '=');
+  const std::string bare = equals ? std::string(name, equals) : std::string(name);
+  for (const char* valued : {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+                             "qwindowicon", "qwindowtitle", "session", "display", "geometry", "name", "title",
+                             "style", "stylesheet", "qmljsdebugger", "visual"})
+    if (bare == valued) return equals == nullptr;
+  for (const char* plain : {"reverse", "widgetcount", "nograb", "dograb", "sync"})
+    if (bare == plain) return false;
+  return std::nullopt;
+}
+
+// The name of an option as written ("--seconds=2" and "-seconds" give "seconds").
+QString OptionName(const QString& argument) {
+  QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
+  return name.section(QLatin1Char('='), 0, 0);
+}
+
+bool TakesValue(const QString& name) {
+  for (const Command& command : Commands())
+    for (const QCommandLineOption& option : command.options())
+      if (option.names().contains(name)) return !option.valueName().isEmpty();
+  return false;
+}
+
+// The command word among the arguments: the first that is neither an
+// option nor an option's value, wherever the options stand.
+std::optional<QString> FindCommandWord(const QStringList& arguments) {
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    const QString& argument = arguments[i];
+    if (argument == QLatin1String("--")) {
+      if (i + 1 < arguments.size()) return arguments[i + 1];
+      return std::nullopt;
+    }
+    if (argument.size() > 1 && argument.startsWith(QLatin1Char('-'))) {
+      if (!argument.contains(QLatin1Char('=')) && TakesValue(OptionName(argument))) ++i;
+      continue;
+    }
+    return argument;
+  }
+  return std::nullopt;
+}
+
+void Print(const QString& text) {
+  std::fputs(text.toLocal8Bit().constData(), stdout);
+  std::fflush(stdout);
+}
+
+// Reads the arguments with these options; the exit status when that
+// already ends the program (help, version, a bad option).
+std::optional<int> Parse(QCommandLineParser& parser, const QList<QCommandLineOption>& options, const QString& help,
+                         const QString& helpHint) {
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  for (const QCommandLineOption& option : options) parser.addOption(option);
+  if (!parser.parse(QCoreApplication::arguments())) {
+    Complain(parser.errorText() + QStringLiteral(" (%1 lists the options)").arg(helpHint));
+    return 1;
+  }
+  if (parser.isSet(QStringLiteral("help"))) {
+    Print(help);
+    return 0;
+  }
+  if (parser.isSet(QStringLiteral("version"))) {
+    Print(QCoreApplication::applicationName() + QLatin1Char(' ') + QCoreApplication::applicationVersion() +
+          QLatin1Char('\n'));
+    return 0;
+  }
+  return std::nullopt;
+}
+
+int Help(const QStringList& words) {
+  if (words.size() > 1) {
+    Complain(QStringLiteral("help takes one command, not \"%1\"").arg(words.join(QLatin1Char(' '))));
+    return 1;
+  }
+  if (words.isEmpty()) {
+    Print(ProgramHelp());
+    return 0;
+  }
+  const Command* command = FindCommand(words[0]);
+  if (!command) {
+    Complain(QStringLiteral("no such command: %1 (zarin help lists them)").arg(words[0]));
+    return 1;
+  }
+  Print(CommandHelp(*command));
+  return 0;
+}
+
 }  // namespace
 
 bool WantsCommandLine(int argc, char** argv) {
-  if (argc < 2 || !argv[1] || argv[1][0] == '\0') return false;
-  // A word is a command (an unknown one is refused there); options other
-  // than help and version are Qt's own, for the window.
-  if (argv[1][0] != '-') return true;
-  for (const char* option : {"--help", "-h", "--help-all", "--version", "-v"})
-    if (std::strcmp(argv[1], option) == 0) return true;
+  // Nothing but the toolkit's own options opens the window; anything else
+  // (a command, an option of one, an empty or unknown word) is for the
+  // command line, which runs it or says what is wrong.
+  for (int i = 1; i < argc; ++i) {
+    const char* argument = argv[i];
+    if (!argument || argument[0] != '-' || argument[1] == '\0' || std::strcmp(argument, "--") == 0) return true;
+    const std::optional<bool> window = WindowOption(argument);
+    if (!window) return true;
+    if (*window) ++i;  // its value
+  }
   return false;
 }
 
@@ -56,41 +142,39 @@ int Run(int argc, char** argv) {
   QGuiApplication::setApplicationVersion(QStringLiteral(ZARIN_VERSION));
   basic::InitDiagnosticSwitches();
 
+  const std::optional<QString> word = FindCommandWord(QCoreApplication::arguments());
+  if (!word || *word == QLatin1String("help")) {
+    QCommandLineParser parser;
+    if (const auto status = Parse(parser, CommonOptions(), ProgramHelp(), QStringLiteral("zarin help")))
+      return *status;
+    if (!word) {
+      Complain(QStringLiteral("no command given (zarin help lists them)"));
+      return 1;
+    }
+    return Help(parser.positionalArguments().mid(1));
+  }
+  const Command* command = FindCommand(*word);
+  if (!command) {
+    Complain(word->isEmpty() ? QStringLiteral("an empty command (zarin help lists them)")
+                             : QStringLiteral("no such command: %1 (zarin help lists them)").arg(*word));
+    return 1;
+  }
   QCommandLineParser parser;
-  parser.setApplicationDescription(Description());
-  parser.addHelpOption();
-  parser.addVersionOption();
-  parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("devices, measure or export"));
-  parser.parse(QCoreApplication::arguments());  // once to find the command, then with its options
-  const QString command = parser.positionalArguments().value(0);
-  if (command == QLatin1String("measure")) {
-    AddMeasureOptions(parser);
-    AddOutputOptions(parser);
-  } else if (command == QLatin1String("export")) {
-    parser.addPositionalArgument(QStringLiteral("result"), QStringLiteral("a .dat or .fft result file"),
-                                 QStringLiteral("export RESULT"));
-    AddOutputOptions(parser);
+  if (const auto status = Parse(parser, command->options() + CommonOptions(), CommandHelp(*command),
+                                QStringLiteral("zarin help ") + command->name))
+    return *status;
+  const QStringList extra = parser.positionalArguments().mid(1);
+  if (extra.size() > command->maxArguments) {
+    Complain(command->maxArguments == 0
+                 ? QStringLiteral("%1 takes no arguments besides its options: %2")
+                       .arg(command->name, extra.join(QLatin1Char(' ')))
+                 : QStringLiteral("%1 takes %2 argument(s) besides its options, not %3")
+                       .arg(command->name)
+                       .arg(command->maxArguments)
+                       .arg(extra.size()));
+    return 1;
   }
-  parser.process(app);  // --help, --version and unknown options end here
-  const QStringList positional = parser.positionalArguments();
-  if (command == QLatin1String("devices")) {
-    if (positional.size() > 1) {
-      Complain(QStringLiteral("devices takes no arguments"));
-      return 1;
-    }
-    return DevicesCommand();
-  }
-  if (command == QLatin1String("measure")) {
-    if (positional.size() > 1) {
-      Complain(QStringLiteral("measure takes no arguments besides its options: %1").arg(positional.mid(1).join(' ')));
-      return 1;
-    }
-    return MeasureCommand(parser);
-  }
-  if (command == QLatin1String("export")) return ExportCommand(parser);
-  Complain(command.isEmpty() ? QStringLiteral("no command given (devices, measure or export)")
-                             : QStringLiteral("no such command: %1").arg(command));
-  return 1;
+  return command->run(parser);
 }
 
 }  // namespace cli

@@ -1,12 +1,17 @@
 #pragma once
-// The three commands, each given the parser with its options already read.
+// The commands, each given the parser with its options already read, and
+// the options each adds to the common ones.
+#include <QCommandLineOption>
+#include <QList>
+
 class QCommandLineParser;
 
 namespace cli {
 
-void AddMeasureOptions(QCommandLineParser& parser);
+QList<QCommandLineOption> DevicesOptions();
+QList<QCommandLineOption> MeasureOptions();
 
-int DevicesCommand();
+int DevicesCommand(const QCommandLineParser& parser);
 int MeasureCommand(const QCommandLineParser& parser);
 int ExportCommand(const QCommandLineParser& parser);
 

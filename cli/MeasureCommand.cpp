@@ -8,10 +8,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "audio/WaveMMIO.h"
 #include "cli/Commands.h"
 #include "cli/Outputs.h"
+#include "cli/ProgressLine.h"
 #include "dsp/C_FFT.h"
 #include "measurement/Analysis.h"
 #include "measurement/MeasurementRun.h"
@@ -22,17 +24,23 @@
 
 namespace cli {
 
-void AddMeasureOptions(QCommandLineParser& parser) {
+QList<QCommandLineOption> MeasureOptions() {
+  QList<QCommandLineOption> options;
   const auto add = [&](const char* name, const char* help, const char* value) {
-    parser.addOption({QString::fromLatin1(name), QString::fromLatin1(help), QString::fromLatin1(value)});
+    options.append({QString::fromLatin1(name), QString::fromLatin1(help), QString::fromLatin1(value)});
   };
-  add("output-device", "The output to play on (as the window lists it; default: the window's last).", "name");
-  add("input-device", "The input to record (as the window lists it; default: the window's last).", "name");
+  add("output-device", "The output to play on, by name or id as `zarin devices --ids` lists it (default: the window's last).", "device");
+  add("input-device", "The input to record, by name or id as `zarin devices --ids` lists it (default: the window's last).", "device");
   add("mode", "sweep or noise (default: the window's last).", "mode");
-  add("rate", "Sample rate in Hz, one the window offers (default: the window's last).", "Hz");
+  QStringList rates;
+  for (const int32_t rate : WaveMMIO::kSampleRates) rates << QString::number(rate);
+  options.append({QStringLiteral("rate"),
+                  QStringLiteral("Sample rate in Hz: %1 (default: the window's last).").arg(rates.join(QStringLiteral(", "))),
+                  QStringLiteral("Hz")});
   add("seconds", "Length of the run, 2 to 30 (default: the window's last).", "s");
   add("level", "Playback level in dB, -60.0 to 0.0 (default: the window's last).", "dB");
   add("folder", "Where the result file goes (default: the data folder).", "dir");
+  return options + OutputOptions();
 }
 
 namespace {
@@ -146,7 +154,8 @@ int MeasureCommand(const QCommandLineParser& parser) {
   run.m_BufferDelayMs = plan.bufferDelayMs;
   QString saved;
   bool saveFailed = false;
-  const bool progress = isatty(STDERR_FILENO) != 0;
+  std::optional<ProgressLine> progress;  // on a terminal only
+  if (isatty(STDERR_FILENO) != 0) progress.emplace();
   measurement::MeasurementRun::Callbacks cb;
   cb.SweepCompleted = [&] { run.AnalyseSweep(); };
   cb.ResultReady = [&](const QString& path) {
@@ -155,6 +164,7 @@ int MeasureCommand(const QCommandLineParser& parser) {
     } else {
       basic::DeleteFileIfAny(path);
       saveFailed = true;
+      if (progress) progress->End();
       Complain(QStringLiteral("cannot write the result to %1").arg(path));
     }
   };
@@ -163,9 +173,10 @@ int MeasureCommand(const QCommandLineParser& parser) {
   cb.StretchReady = [&](int32_t, int32_t last) {
     // A noise run's spectrum is the mean of one frame per stretch, as in the window.
     if (run.m_Mode == measurement::kModeNoise) run.FoldNoiseFrame(fft, measurement::MeasurementRun::NoiseFrameStart(last));
-    if (!progress) return;
-    std::fprintf(stderr, "\rmeasuring %.1f / %d s", (last + 1.0) / run.m_SampleRate, plan.request.seconds);
-    std::fflush(stderr);
+    if (progress)
+      progress->Show(QStringLiteral("measuring %1 / %2 s")
+                         .arg((last + 1.0) / run.m_SampleRate, 0, 'f', 1)
+                         .arg(plan.request.seconds));
   };
   run.SetCallbacks(cb);
   if (!run.Start(plan.request)) return 1;  // the device's error is on stderr
@@ -181,7 +192,7 @@ int MeasureCommand(const QCommandLineParser& parser) {
   });
   timer.start();
   loop.exec();
-  if (progress) std::fputs("\n", stderr);
+  if (progress) progress->End();
   if (saved.isEmpty() || saveFailed) return 1;  // a device failed (said on stderr) or the file could not be written
 
   std::printf("result\t%s\n", QDir::toNativeSeparators(saved).toLocal8Bit().constData());

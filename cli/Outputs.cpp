@@ -14,12 +14,11 @@ void Complain(const QString& text) {
   std::fflush(stderr);
 }
 
-void AddOutputOptions(QCommandLineParser& parser) {
-  parser.addOption({QStringLiteral("csv"), QStringLiteral("Write the curve as CSV to <file>."), QStringLiteral("file")});
-  parser.addOption({QStringLiteral("png"), QStringLiteral("Write the spectrum picture as PNG to <file>."),
-                    QStringLiteral("file")});
-  parser.addOption({QStringLiteral("png-size"), QStringLiteral("Size of the picture (default 1200x600)."),
-                    QStringLiteral("WxH"), QStringLiteral("1200x600")});
+QList<QCommandLineOption> OutputOptions() {
+  return {{QStringLiteral("csv"), QStringLiteral("Write the curve as CSV to <file>."), QStringLiteral("file")},
+          {QStringLiteral("png"), QStringLiteral("Write the spectrum picture as PNG to <file>."), QStringLiteral("file")},
+          {QStringLiteral("png-size"), QStringLiteral("Size of the picture (default 1200x600)."), QStringLiteral("WxH"),
+           QStringLiteral("1200x600")}};
 }
 
 namespace {

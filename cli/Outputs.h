@@ -1,6 +1,8 @@
 #pragma once
 // What both `measure` and `export` write besides the result file: the curve
 // as CSV and the spectrum picture as PNG.
+#include <QCommandLineOption>
+#include <QList>
 #include <QSize>
 #include <QString>
 #include <cstdint>
@@ -19,7 +21,8 @@ struct OutputRequest {
   QSize pngSize;
 };
 
-void AddOutputOptions(QCommandLineParser& parser);
+// --csv, --png and --png-size.
+QList<QCommandLineOption> OutputOptions();
 // Reads --csv, --png and --png-size; false (after saying why) on a bad value.
 bool ReadOutputOptions(const QCommandLineParser& parser, OutputRequest& request);
 

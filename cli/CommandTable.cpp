@@ -1,0 +1,39 @@
+// The commands in the order help lists them.
+#include <QStringList>
+
+#include "cli/Command.h"
+#include "cli/Commands.h"
+#include "cli/Outputs.h"
+
+namespace cli {
+
+const QList<Command>& Commands() {
+  static const QList<Command> commands = {
+      {QStringLiteral("devices"), QString(), QStringLiteral("list the output and input devices"),
+       QStringLiteral("Lists the output devices, then the input devices, one a line: \"output\" or\n"
+                      "\"input\", a tab and the device's name (with --ids, its id between them).\n"
+                      "Either a name or an id names the device for `zarin measure`."),
+       0, DevicesOptions, DevicesCommand},
+      {QStringLiteral("measure"), QString(), QStringLiteral("one run, stored as a result file (.dat or .fft)"),
+       QStringLiteral("Plays a sweep or white noise on an output while it records an input, and stores\n"
+                      "the run as a result file in the data folder (or --folder): NN.dat for a sweep,\n"
+                      "NN.fft for noise, with the next free number NN. Prints the file's path and,\n"
+                      "for a sweep, the path delay found. Options left out take the values the\n"
+                      "window last used."),
+       0, MeasureOptions, MeasureCommand},
+      {QStringLiteral("export"), QStringLiteral("RESULT"),
+       QStringLiteral("a result file as CSV (on standard output by default) or PNG"),
+       QStringLiteral("Writes the curve of a result file (.dat or .fft) as CSV, and its spectrum\n"
+                      "picture as PNG. Without --csv or --png the CSV goes to standard output."),
+       1, OutputOptions, ExportCommand},
+  };
+  return commands;
+}
+
+const Command* FindCommand(const QString& name) {
+  for (const Command& command : Commands())
+    if (command.name == name) return &command;
+  return nullptr;
+}
+
+}  // namespace cli
