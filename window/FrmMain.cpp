@@ -50,14 +50,18 @@ void FrmMain::CreateControls() {
   ComboFreq = new QComboBox(this);
   ComboMode = new QComboBox(this);
   RecButton = new UC_Buttons(this);
-  ClearButton = new UC_Buttons(this);
   LV = new UC_ListView(this);
   PictureVU = new PictureBox(this);
   PictureWave = new PictureBox(this);
   PictureFFT = new PictureBox(this);
   PictureScale = new PictureBox(this);
   PictureA = new PictureBox(PictureFFT);
-  TextFreq = new QLineEdit(this);
+  // The clear button and the frequency read-out stand on the spectrum
+  // picture, so they are its children: as siblings above it they went
+  // unpainted whenever Qt moved the opaque picture by copying its pixels
+  // (as when the window manager fits a restored size after the window shows).
+  ClearButton = new UC_Buttons(PictureFFT);
+  TextFreq = new QLineEdit(PictureFFT);
   TextDelay = new QLabel(this);
   TimerRec = new QTimer(this);
   TimerRec->setInterval(5);
@@ -83,11 +87,10 @@ void FrmMain::CreateControls() {
   Place(PictureWave, 105, 2475, 6960, 1725);
   Place(PictureFFT, 105, 4260, 11400, 2520);
   Place(PictureScale, 105, 6960, 11370, 255);
-  Place(ClearButton, 10035, 4425, 1335, 300);
   Place(LV, 7185, 150, 4230, 4050);
-  Place(TextFreq, 210, 4365, 900, 270);
-  ClearButton->raise();
-  TextFreq->raise();
+  // Within the spectrum picture (at 105, 4260).
+  Place(ClearButton, 10035 - 105, 4425 - 4260, 1335, 300);
+  Place(TextFreq, 210 - 105, 4365 - 4260, 900, 270);
 
   connect(RecButton, &UC_Buttons::ButtonClicked, this, &FrmMain::RecButton_ButtonClicked);
   connect(ClearButton, &UC_Buttons::ButtonClicked, this, &FrmMain::ClearButton_ButtonClicked);
@@ -185,7 +188,7 @@ void FrmMain::PictureA_MouseMove(int button, int, double, double y) {
     if (button != basic::vbLeftButton) return;
     const int tpp = basic::TwipsPerPixel();
     double t = PictureA->Top() + y - 6 * tpp;
-    t = std::max<double>(t, ClearButton->y() * tpp - PictureFFT->Top() + ClearButton->height() * tpp);
+    t = std::max<double>(t, (ClearButton->y() + ClearButton->height()) * tpp);
     t = std::min<double>(t, PictureFFT->Height() - PictureA->Height() - 6 * tpp);
     PictureA->SetTop(static_cast<int>(std::nearbyint(t)));
     const double r = PictureA->Top() + 6 * tpp;

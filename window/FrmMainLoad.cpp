@@ -210,9 +210,9 @@ void FrmMain::Form_Resize() {
     PictureFFT->SetHeight(innerH - PictureFFT->Top() - PictureScale->Height() - PictureFFT->Left() - 2 * tpp);
   });
   step([&] {
-    const int top = basic::TwipsToPixels(4425);  // the clear button's design top
-    const int gap = ClearButton->y() - PictureFFT->y();
-    ClearButton->move(PictureFFT->x() + PictureFFT->width() - ClearButton->width() - gap, top);
+    // At its design top, as far from the picture's right edge as from its top.
+    const int gap = ClearButton->y();
+    ClearButton->move(PictureFFT->width() - ClearButton->width() - gap, gap);
   });
   step([&] {
     const double h = PictureFFT->ScaleHeight();

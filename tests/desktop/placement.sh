@@ -2,7 +2,10 @@
 # The window's placement as a user meets it: the real program on an X server
 # (Xvfb) under a window manager (openbox), started, closed through the window
 # manager (Alt+F4), the question "終了しますか？" answered with "はい", three
-# times. The window must come back with the same outer geometry each time.
+# times. The window must come back with the same outer geometry each time,
+# and every start must show the controls that stand on the spectrum picture
+# (the clear button and the frequency read-out), whatever the window manager
+# did to the restored window.
 # In the first run the window is moved and resized through the window manager
 # first, so that what comes back is not just the default.
 #
@@ -121,6 +124,27 @@ other_window() {
   return 1
 }
 
+# Pixels that are not white in a rectangle of the client area of a window.
+client_ink() {
+  local wid=$1 x=$2 y=$3 w=$4 h=$5 cx cy
+  read -r cx cy < <(xwininfo -id "$wid" | awk '/Absolute upper-left X/ {x = $4} /Absolute upper-left Y/ {y = $4} END {print x, y}')
+  QT_QPA_PLATFORM=xcb ASAN_OPTIONS=detect_leaks=0 "$xgrab" --ink $((cx + x)) $((cy + y)) "$w" "$h"
+}
+
+# The clear button and the frequency read-out are drawn over the white
+# spectrum picture (at 7, 284 px in the client area, 96 dpi): the button at
+# its design top (295 px), as far (11 px) from the picture's right edge as
+# from its top, 89 x 20 px; the read-out's frame at 14, 291 px, 60 x 18 px.
+controls_drawn() {
+  local wid=$1 width button frame
+  width=$(xwininfo -id "$wid" | awk '/^ *Width:/ {print $2}')
+  button=$(client_ink "$wid" $((width - 7 - 11 - 89 + 10)) 298 69 14) || return 1
+  # The read-out's frame: its left and right edges, where the picture is white.
+  frame=$(($(client_ink "$wid" 14 300 2 8) + $(client_ink "$wid" 72 300 2 8))) || return 1
+  # The button's face is grey all over; each edge of the frame is a line.
+  ((button > 69 * 14 / 2 && frame >= 2 * 8)) || { echo "button $button frame $frame" >"$tmp/ink"; return 1; }
+}
+
 geometries=()
 for run in 1 2 3; do
   QT_QPA_PLATFORM=xcb "$zarin" >"$tmp/zarin$run.log" 2>&1 &
@@ -148,6 +172,10 @@ for run in 1 2 3; do
     geometry=$(settled_geometry "$wid") || fail "start 1: the window did not settle after the move"
   fi
   echo "start $run: outer geometry $geometry"
+  if [ -n "$xgrab" ]; then
+    wait_until 10 controls_drawn "$wid" ||
+      fail "start $run: the clear button or the frequency read-out is not drawn ($(cat "$tmp/ink" 2>/dev/null))"
+  fi
   geometries+=("$geometry")
 
   # Close through the window manager; the program asks before it ends.
