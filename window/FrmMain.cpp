@@ -77,12 +77,15 @@ void FrmMain::CreateControls() {
   MenuRMSP3->setCheckable(true);
 
   Place(ComboDev[0], 1050, 165, 3360, 300);
-  Place(ComboFreq, 5385, 165, 1620, 300);
+  // The rate, the mode and the start button share a column wide enough for
+  // the longest mode, "ホワイトノイズ", beside its arrow.
+  constexpr int kColumnWidth = 1710;
+  Place(ComboFreq, 5385, 165, kColumnWidth, 300);
   Place(ComboDev[1], 1050, 495, 3360, 300);
-  Place(ComboMode, 5385, 495, 1620, 300);
+  Place(ComboMode, 5385, 495, kColumnWidth, 300);
   Place(SliderValue[0], 1050, 915, 3360, 300);
   Place(TextValue[0], 4455, 915, 585, 300);
-  Place(RecButton, 5385, 915, 1620, 300);
+  Place(RecButton, 5385, 915, kColumnWidth, 300);
   Place(PictureVU, 105, 1740, 6960, 690);
   Place(PictureWave, 105, 2475, 6960, 1725);
   Place(PictureFFT, 105, 4260, 11400, 2520);

@@ -14,14 +14,15 @@ using zarin_test::FrmMainTest;
 
 namespace {
 
-// The room the style leaves for the text of a closed combo box.
+// The room the style leaves for the text of a closed combo box (Qt's
+// styles draw it a pixel in from either side of the edit field).
 int TextRoom(QComboBox* box) {
   QStyleOptionComboBox option;
   option.initFrom(box);
   option.editable = box->isEditable();
   option.currentText = box->currentText();
   option.subControls = QStyle::SC_All;
-  return box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box).width();
+  return box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box).width() - 2;
 }
 
 TEST_F(FrmMainTest, EveryChoiceOfTheModeBoxShowsWholeWhenClosed) {

@@ -50,7 +50,7 @@ TEST_F(FrmMainTest, StartsWithTheDefaultsWhenNothingIsStored) {
   // The spectrum area follows the window: (13830 - 2 * 105) x (7620 - 4260 - 255 - 105 - 30) twips.
   EXPECT_EQ(w.PictureFFT->geometry(), QRect(7, 284, 908, 198));
   EXPECT_EQ(w.PictureWave->geometry(), QRect(7, 165, 464, 115));
-  EXPECT_EQ(w.ComboFreq->geometry(), QRect(359, 11, 108, 20));
+  EXPECT_EQ(w.ComboFreq->geometry(), QRect(359, 11, 114, 20));
   EXPECT_EQ(w.PictureA->PixelWidth(), 12);
 }
 
