@@ -1,0 +1,46 @@
+#include "measurement/Calibration.h"
+
+#include "measurement/Calibrator.h"
+#include "measurement/Correction.h"
+
+namespace measurement {
+
+std::optional<double> Calibration::Sensitivity() const {
+  if (sensitivityDbfs) return sensitivityDbfs;
+  if (mic) return mic->sensitivityDbfs;
+  return std::nullopt;
+}
+
+std::vector<GainPoint> Corrected(std::vector<GainPoint> points, const Calibration& calibration) {
+  for (GainPoint& p : points) {
+    if (calibration.mic) p.gainDb -= CorrectionDbAt(*calibration.mic, p.frequency);
+    if (calibration.device) p.gainDb -= CorrectionDbAt(*calibration.device, p.frequency);
+  }
+  return points;
+}
+
+std::vector<CurveRow> ExportRows(const std::vector<GainPoint>& gain, double playedLevelDb,
+                                 const Calibration& calibration) {
+  const std::optional<double> sensitivity = calibration.Sensitivity();
+  std::vector<CurveRow> rows;
+  rows.reserve(gain.size());
+  for (const GainPoint& p : Corrected(gain, calibration)) {
+    CurveRow row{p.frequency, p.gainDb, std::nullopt};
+    if (sensitivity) row.splDb = SplDb(p.gainDb + playedLevelDb, *sensitivity);
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+QString RowsCsv(const std::vector<CurveRow>& rows) {
+  const bool spl = !rows.empty() && rows.front().splDb.has_value();
+  QString text = spl ? QStringLiteral("frequency_hz,gain_db,spl_db\n") : QStringLiteral("frequency_hz,gain_db\n");
+  for (const CurveRow& r : rows) {
+    text += QString::number(r.frequency, 'f', 3) + QLatin1Char(',') + QString::number(r.gainDb, 'f', 2);
+    if (spl) text += QLatin1Char(',') + QString::number(r.splDb.value_or(0.0), 'f', 2);
+    text += QLatin1Char('\n');
+  }
+  return text;
+}
+
+}  // namespace measurement
