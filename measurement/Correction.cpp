@@ -18,7 +18,9 @@ double Interpolate(const CorrectionCurve& curve, double frequency, Value value) 
                                       [](double f, const CorrectionPoint& q) { return f < q.frequency; });
   const CorrectionPoint& hi = *above;
   const CorrectionPoint& lo = *(above - 1);
-  const double t = std::log(frequency / lo.frequency) / std::log(hi.frequency / lo.frequency);
+  // Logarithms apart: the ratio of far-apart frequencies would overflow.
+  const double low = std::log(lo.frequency);
+  const double t = std::clamp((std::log(frequency) - low) / (std::log(hi.frequency) - low), 0.0, 1.0);
   return value(lo) + t * (value(hi) - value(lo));
 }
 

@@ -280,6 +280,18 @@ TEST(CorrectionValues, ExactAtThePointsAndLinearInLogFrequency) {
   EXPECT_NEAR(CorrectionDbAt(c, 2000), 2.5, 1e-12);  // one octave of two
 }
 
+TEST(CorrectionValues, FrequenciesFarApartStayBetweenTheirValues) {
+  // The ratio of these frequencies is beyond a double.
+  const CorrectionRead r = ParseCorrection("1e-320 20 2\n1e+308 1\n");
+  ASSERT_TRUE(r.curve);
+  for (const double f : {1e-300, 1e-6, 1.0, 1e300}) {
+    const double v = CorrectionDbAt(*r.curve, f);
+    EXPECT_GE(v, 1.0) << f;
+    EXPECT_LE(v, 20.0) << f;
+  }
+  EXPECT_NEAR(CorrectionDbAt(*r.curve, std::sqrt(1e-320) * std::sqrt(1e308)), 10.5, 1e-9);
+}
+
 TEST(CorrectionValues, EndsAreHeld) {
   const CorrectionCurve c = Curve({{100, -2, 0}, {1000, 4, 0}});
   EXPECT_EQ(CorrectionDbAt(c, 1), -2);
