@@ -42,6 +42,13 @@ class LoopbackWire {
   bool m_Unplugged = false;
   int64_t m_DelayNs = LoopbackPath::kDelayNs;
   int64_t m_CaptureOffsetNs = 0;
+  double m_DriftPpm = 0;
+  struct Fault {
+    bool dropout = false;  // else a latency step
+    double atSeconds = 0;
+    double ms = 0;
+  };
+  std::vector<Fault> m_Faults;
 
   struct Output {
     bool open = false;
@@ -65,6 +72,7 @@ class LoopbackWire {
     Biquad highPass[2];
     Biquad lowPass[2];
     bool useLowPass = false;
+    double driftPpm = 0;
   } in;
 
   int64_t Now() { return m_Clock(); }
@@ -119,6 +127,7 @@ class LoopbackWire {
     in.done = false;
     in.pos = 0;
     in.startNs = Now() + m_CaptureOffsetNs;
+    in.driftPpm = m_DriftPpm;
     const double rate = in.rate;
     const double q = 1.0 / std::sqrt(2.0);
     for (int c = 0; c < 2; ++c) {
@@ -142,13 +151,87 @@ class LoopbackWire {
   }
 
  private:
+  // Frames lost before input frame j, and the delay added by then.
+  void FaultsAt(int64_t j, int64_t& lost, int64_t& extraNs) const {
+    lost = 0;
+    extraNs = 0;
+    for (const Fault& f : m_Faults) {
+      if (static_cast<int64_t>(std::llround(f.atSeconds * in.rate)) > j) continue;
+      if (f.dropout) lost += static_cast<int64_t>(std::llround(f.ms * in.rate / 1000.0));
+      else extraNs += static_cast<int64_t>(std::llround(f.ms * 1e6));
+    }
+  }
+
   // Output frame heard by input frame j: the one played the cable's delay before it.
   int64_t SourceFrame(int64_t j) const {
+    int64_t lost = 0, extraNs = 0;
+    FaultsAt(j, lost, extraNs);
     const __int128 rin = in.rate, rout = m_WireRate;
-    const __int128 offsetNs = static_cast<__int128>(in.startNs) - m_WireStartNs - m_WireDelayNs;
-    return FloorDiv(offsetNs * rin * rout + static_cast<__int128>(j) * kNsPerSecond * rout,
+    const __int128 offsetNs = static_cast<__int128>(in.startNs) - m_WireStartNs - m_WireDelayNs - extraNs;
+    return FloorDiv(offsetNs * rin * rout + static_cast<__int128>(j + lost) * kNsPerSecond * rout,
                     static_cast<__int128>(kNsPerSecond) * rin);
   }
+
+  // The same with the input's clock drifting: a fractional output frame.
+  double SourcePosition(int64_t j) const {
+    int64_t lost = 0, extraNs = 0;
+    FaultsAt(j, lost, extraNs);
+    const double offsetS = static_cast<double>(in.startNs - m_WireStartNs - m_WireDelayNs - extraNs) * 1e-9;
+    return (offsetS + static_cast<double>(j + lost) / (in.rate * (1.0 + in.driftPpm * 1e-6))) * m_WireRate;
+  }
+
+  // The cable's signal at a fractional output frame: a Kaiser-windowed sinc
+  // over kTaps frames, read from a table of kPhases phases.
+  StereoSample ReadWireAt(double position) const {
+    const double base = std::floor(position);
+    const auto k0 = static_cast<int64_t>(base);
+    const double phase = (position - base) * kPhases;
+    const auto ph = std::min<int64_t>(kPhases - 1, static_cast<int64_t>(phase));
+    const double t = phase - static_cast<double>(ph);
+    const double* a = &m_Kernel[static_cast<size_t>(ph) * kTaps];
+    const double* b = &m_Kernel[static_cast<size_t>(ph + 1) * kTaps];
+    double l = 0, r = 0;
+    for (int64_t i = 0; i < kTaps; ++i) {
+      const StereoSample s = ReadWire(k0 - kTaps / 2 + 1 + i);
+      const double w = a[i] * (1 - t) + b[i] * t;
+      l += w * s.Left;
+      r += w * s.Right;
+    }
+    const auto clip = [](double v) { return static_cast<int16_t>(std::clamp(std::nearbyint(v), -32768.0, 32767.0)); };
+    return {clip(l), clip(r)};
+  }
+
+  static constexpr int64_t kTaps = 64;
+  static constexpr int64_t kPhases = 512;
+  // Tap i of phase p weighs frame floor(x) - kTaps / 2 + 1 + i for x = floor(x) + p / kPhases.
+  static std::vector<double> MakeKernel() {
+    std::vector<double> kernel(static_cast<size_t>((kPhases + 1) * kTaps));
+    const auto bessel = [](double x) {
+      double sum = 1, term = 1;
+      for (int k = 1; k < 40; ++k) {
+        term *= (x / (2 * k)) * (x / (2 * k));
+        sum += term;
+      }
+      return sum;
+    };
+    constexpr double kBeta = 9.0;
+    const double pi = 3.14159265358979323846;
+    for (int64_t p = 0; p <= kPhases; ++p) {
+      const double frac = static_cast<double>(p) / kPhases;
+      double sum = 0;
+      for (int64_t i = 0; i < kTaps; ++i) {
+        const double x = static_cast<double>(i - kTaps / 2 + 1) - frac;
+        const double u = x / (kTaps / 2.0);
+        const double window = std::abs(u) < 1 ? bessel(kBeta * std::sqrt(1 - u * u)) / bessel(kBeta) : 0.0;
+        const double sinc = x == 0 ? 1.0 : std::sin(pi * x) / (pi * x);
+        kernel[static_cast<size_t>(p * kTaps + i)] = sinc * window;
+        sum += sinc * window;
+      }
+      for (int64_t i = 0; i < kTaps; ++i) kernel[static_cast<size_t>(p * kTaps + i)] /= sum;
+    }
+    return kernel;
+  }
+  const std::vector<double> m_Kernel = MakeKernel();
 
   // Copies played frames from the output buffer onto the cable up to (not
   // including) frame k.
@@ -172,9 +255,13 @@ class LoopbackWire {
     const double sigma = 32768.0 * std::pow(10.0, LoopbackPath::kNoiseDbfs / 20.0);
     while (in.pos < target) {
       const int64_t end = std::min(target, in.pos + kChunkFrames);
-      if (m_WireValid && out.playing) PushOutputUpTo(SourceFrame(end - 1) + 1);
+      const bool drift = in.driftPpm != 0;
+      if (m_WireValid && out.playing)
+        PushOutputUpTo(drift ? static_cast<int64_t>(std::ceil(SourcePosition(end - 1))) + kTaps : SourceFrame(end - 1) + 1);
       for (int64_t j = in.pos; j < end; ++j) {
-        const StereoSample src = ReadWire(m_WireValid ? SourceFrame(j) : -1);
+        const StereoSample src = !m_WireValid ? StereoSample{}
+                                 : drift      ? ReadWireAt(SourcePosition(j))
+                                              : ReadWire(SourceFrame(j));
         const double x[2] = {static_cast<double>(src.Left), static_cast<double>(src.Right)};
         int16_t y[2];
         for (int c = 0; c < 2; ++c) {
@@ -283,6 +370,18 @@ class LoopbackStream : public SoundStream {
     return MMSYSERR_NOERROR;
   }
 
+  StreamStartTime FirstFrameTime() override {
+    std::lock_guard lock(m_Wire->m_Mutex);
+    StreamStartTime t;
+    if (!m_Open) return t;
+    const bool started = IsOutput() ? (m_Wire->out.playing || m_Wire->out.done) : (m_Wire->in.capturing || m_Wire->in.done);
+    if (!started) return t;
+    t.known = true;
+    t.seconds = static_cast<double>(IsOutput() ? m_Wire->out.startNs : m_Wire->in.startNs) * 1e-9;
+    t.clock = m_Wire.get();
+    return t;
+  }
+
   int Close() override {
     if (!m_Wire) return MMSYSERR_INVALHANDLE;
     std::lock_guard lock(m_Wire->m_Mutex);
@@ -353,6 +452,28 @@ int32_t LoopbackBackend::DelayMs() const {
 void LoopbackBackend::SetCaptureStartOffsetNs(int64_t ns) {
   std::lock_guard lock(m_Wire->m_Mutex);
   m_Wire->m_CaptureOffsetNs = ns;
+}
+
+void LoopbackBackend::SetInputDriftPpm(double ppm) {
+  std::lock_guard lock(m_Wire->m_Mutex);
+  m_Wire->m_DriftPpm = std::isfinite(ppm) ? std::clamp(ppm, -10000.0, 10000.0) : 0.0;
+}
+
+void LoopbackBackend::AddCaptureDropout(double atSeconds, double ms) {
+  std::lock_guard lock(m_Wire->m_Mutex);
+  if (std::isfinite(atSeconds) && std::isfinite(ms) && ms > 0) m_Wire->m_Faults.push_back({true, atSeconds, ms});
+}
+
+void LoopbackBackend::AddLatencyStep(double atSeconds, double ms) {
+  std::lock_guard lock(m_Wire->m_Mutex);
+  // The cable remembers kRingFrames: a step may not reach back further.
+  if (std::isfinite(atSeconds) && std::isfinite(ms) && ms > 0 && ms <= 250) m_Wire->m_Faults.push_back({false, atSeconds, ms});
+}
+
+void LoopbackBackend::ClearFaults() {
+  std::lock_guard lock(m_Wire->m_Mutex);
+  m_Wire->m_DriftPpm = 0;
+  m_Wire->m_Faults.clear();
 }
 
 void LoopbackBackend::Unplug() {

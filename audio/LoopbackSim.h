@@ -9,6 +9,12 @@
 // on each channel. Time comes from a clock, real time by default; tests hand
 // in a clock they step. Samples are computed on demand, whenever a stream is
 // asked for its position or done flag, on the caller's thread.
+//
+// Each stream tells the exact time of its first frame (FirstFrameTime), so a
+// run can read the path's delay from the start of playback. For tests the
+// cable can also misbehave: the input's clock may run fast or slow (the
+// capture is the played signal resampled), the input may lose frames, and
+// the delay may grow part-way.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -53,6 +59,16 @@ class LoopbackBackend : public SoundBackend {
   // negative offset makes capture begin that much earlier, as devices whose
   // capture runs ahead of the start call do (tests).
   void SetCaptureStartOffsetNs(int64_t ns);
+  // The input's clock runs this many parts per million faster (> 0) or
+  // slower than the output's; applies from the next capture.
+  void SetInputDriftPpm(double ppm);
+  // At atSeconds of capture time (from the capture's first frame) the input
+  // loses ms milliseconds of frames: what would have come next is skipped.
+  void AddCaptureDropout(double atSeconds, double ms);
+  // From atSeconds of capture time on, the cable's delay is ms longer.
+  void AddLatencyStep(double atSeconds, double ms);
+  // Forgets the drift, dropouts and latency steps.
+  void ClearFaults();
 
   // Simulates the device being unplugged: open streams let go of their
   // buffers and answer MMSYSERR_NODRIVER from then on; new opens fail.

@@ -43,6 +43,16 @@ enum WaveResult : int {
 // The text for a result code (empty for 0).
 std::string WaveErrorText(int code, Direction direction);
 
+// When a stream's first frame was played (output) or captured (input), in
+// seconds on a clock that all streams of one backend share; clock names that
+// clock, so that only times on the same one are compared. Hosts that do not
+// tell leave known false.
+struct StreamStartTime {
+  bool known = false;
+  double seconds = 0;
+  const void* clock = nullptr;
+};
+
 class SoundStream {
  public:
   virtual ~SoundStream() = default;  // closes; the buffer is no longer touched
@@ -61,6 +71,8 @@ class SoundStream {
   // Forgets the buffer; fails with WAVERR_STILLPLAYING while it is in use.
   virtual int Unprepare() = 0;
   virtual int Close() = 0;
+  // The time of the buffer's first frame, once the host has told it.
+  virtual StreamStartTime FirstFrameTime() { return {}; }
 };
 
 class SoundBackend {

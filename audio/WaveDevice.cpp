@@ -1,5 +1,7 @@
 #include "audio/WaveDevice.h"
 
+#include <cmath>
+
 namespace WaveMMIO {
 
 int WaveDevice::Open(int deviceId, int sampleRate) {
@@ -24,6 +26,15 @@ bool WaveDevice::Done() const { return m_Stream && m_Stream->Done(); }
 int WaveDevice::Reset() { return m_Stream ? m_Stream->Reset() : MMSYSERR_INVALHANDLE; }
 int WaveDevice::Stop() { return m_Stream ? m_Stream->Stop() : MMSYSERR_INVALHANDLE; }
 int WaveDevice::Unprepare() { return m_Stream ? m_Stream->Unprepare() : MMSYSERR_INVALHANDLE; }
+
+StreamStartTime WaveDevice::FirstFrameTime() const { return m_Stream ? m_Stream->FirstFrameTime() : StreamStartTime{}; }
+
+std::optional<double> CaptureStartFrames(const StreamStartTime& capture, const StreamStartTime& playback, int rate) {
+  if (!capture.known || !playback.known || capture.clock != playback.clock || rate <= 0) return std::nullopt;
+  const double frames = (capture.seconds - playback.seconds) * rate;
+  if (!std::isfinite(frames)) return std::nullopt;
+  return frames;
+}
 
 int WaveDevice::Close() {
   if (!m_Stream) return MMSYSERR_INVALHANDLE;

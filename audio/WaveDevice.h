@@ -5,6 +5,7 @@
 // start left behind.
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "audio/SoundDevice.h"
 
@@ -35,10 +36,16 @@ class WaveDevice {
   int Stop();
   int Unprepare();
   int Close();
+  // When the buffer's first frame was played or captured (see StreamStartTime).
+  StreamStartTime FirstFrameTime() const;
 
  private:
   Direction m_Direction;
   std::unique_ptr<SoundStream> m_Stream;
 };
+
+// The capture's first frame minus the playback's, in frames at rate, when
+// both streams told their times on the same clock.
+std::optional<double> CaptureStartFrames(const StreamStartTime& capture, const StreamStartTime& playback, int rate);
 
 }  // namespace WaveMMIO

@@ -5,6 +5,7 @@
 
 #include "dsp/C_FFT.h"
 #include "measurement/TestSignal.h"
+#include "measurement/Timing.h"
 #include "support/Decibels.h"
 
 namespace measurement {
@@ -76,6 +77,59 @@ void AnalyseSweep(std::span<const StereoSample> capture, int32_t totalFrames, in
       ++t;
       --c;
       if (t >= end) return;
+    }
+  }
+}
+
+void AnalyseSweep(std::span<const StereoSample> capture, int32_t rate, std::span<const float> sweepFreq,
+                  std::span<int16_t> level, const RunTiming& timing) {
+  const auto n = static_cast<int64_t>(std::min(sweepFreq.size(), level.size()));
+  const auto frames = static_cast<int64_t>(capture.size());
+  const auto frameOf = [&](int64_t b) {
+    const int64_t c = timing.CaptureFrame(b);
+    return c < frames ? c : -1;
+  };
+  double q = 0;       // sum of squares in the window
+  int64_t c = 0;      // samples in the window
+  int64_t t = 0;      // oldest sample in the window
+  int64_t w = 0;      // next entry to write
+  int64_t from = 0;   // the window's start after the last break
+  bool broken = false;  // a break came: entries up to the next centre are 0
+  for (int64_t b = 0; b < n; ++b) {
+    const int64_t frame = frameOf(b);
+    if (frame < 0) {
+      level[static_cast<size_t>(b)] = 0;
+      q = 0;
+      c = 0;
+      t = b + 1;
+      from = b + 1;
+      broken = true;
+      continue;
+    }
+    const double x = capture[static_cast<size_t>(frame)].Left;
+    q += x * x;
+    ++c;
+    const double r = std::min(std::sqrt(std::max(q, 0.0) / static_cast<double>(c)), 32767.0);
+    const double f = sweepFreq[static_cast<size_t>(b)];
+    if (!(f > 0)) return;
+    const auto span = static_cast<int64_t>(std::nearbyint(rate / f * 4.0));
+    const auto centre = static_cast<int64_t>(std::nearbyint(static_cast<double>(b) - span / 2.0));
+    if (centre > from) {
+      if (broken) {
+        for (int64_t j = from; j < centre && j < n; ++j) level[static_cast<size_t>(j)] = 0;
+        w = centre;
+        broken = false;
+      }
+      const auto value = static_cast<int16_t>(std::nearbyint(r));
+      for (int64_t j = w; j <= centre && j < n; ++j) level[static_cast<size_t>(j)] = value;
+      w = centre;
+    }
+    while (c > span && t <= b) {
+      const int64_t old = frameOf(t);
+      const double y = old >= 0 ? capture[static_cast<size_t>(old)].Left : 0.0;
+      q -= y * y;
+      ++t;
+      --c;
     }
   }
 }

@@ -62,4 +62,14 @@ bool MakeSweepFreqTable(SweepTable& table, int32_t rate, int32_t count);
 void AnalyseSweep(std::span<const StereoSample> capture, int32_t totalFrames, int32_t rate,
                   std::span<const float> sweepFreq, std::span<int16_t> level, int32_t delay = 0);
 
+struct RunTiming;
+
+// The same envelope with sweep sample b read from the capture frame the
+// run's timing gives it (drift and steps followed). Sweep samples the timing
+// has no frame for (under a dropout, or outside the capture) break the
+// window: their entries, and those of the window that starts again after
+// them, are set to 0. Entries before the first centre keep their value.
+void AnalyseSweep(std::span<const StereoSample> capture, int32_t rate, std::span<const float> sweepFreq,
+                  std::span<int16_t> level, const RunTiming& timing);
+
 }  // namespace measurement

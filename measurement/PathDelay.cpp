@@ -57,6 +57,7 @@ struct Coarse {
 Coarse CoarseDelay(const std::vector<double>& p, const std::vector<double>& x, int64_t window) {
   Coarse result;
   const auto n = static_cast<int64_t>(p.size());
+  const auto nx = static_cast<int64_t>(x.size());
   // Exact silence on either side leaves nothing to compare (and only the
   // transform's rounding to deconvolve).
   const auto silent = [](const std::vector<double>& v) {
@@ -64,12 +65,13 @@ Coarse CoarseDelay(const std::vector<double>& p, const std::vector<double>& x, i
   };
   if (silent(p) || silent(x)) return result;
   size_t size = 2;
-  while (static_cast<int64_t>(size) < n + window + 1) size *= 2;
+  while (static_cast<int64_t>(size) < std::max(n, nx) + window + 1) size *= 2;
   ComplexFFT fft;
   if (!fft.Init(size)) return result;
   // Both real signals in one transform: played in the real part, capture in the imaginary.
   std::vector<std::complex<double>> z(size);
-  for (int64_t j = 0; j < n; ++j) z[static_cast<size_t>(j)] = {p[static_cast<size_t>(j)], x[static_cast<size_t>(j)]};
+  for (int64_t j = 0; j < std::max(n, nx); ++j)
+    z[static_cast<size_t>(j)] = {j < n ? p[static_cast<size_t>(j)] : 0.0, j < nx ? x[static_cast<size_t>(j)] : 0.0};
   fft.Forward(z);
   const auto spectra = [&](size_t k, std::complex<double>& pk, std::complex<double>& xk) {
     const std::complex<double> a = z[k], b = std::conj(z[(size - k) % size]);
@@ -123,7 +125,7 @@ Coarse CoarseDelay(const std::vector<double>& p, const std::vector<double>& x, i
 // frequency, which whitens a logarithmic sweep) correlated with the capture
 // at every lag from lo to hi, over pieces spread across the run.
 int64_t FineDelay(std::span<const StereoSample> played, std::span<const StereoSample> captured, int64_t frames,
-                  std::span<const float> sweepFreq, int64_t lo, int64_t hi, double sign) {
+                  int64_t captureFrames, std::span<const float> sweepFreq, int64_t lo, int64_t hi, double sign) {
   const int64_t pieces = frames <= kFineFrames ? 1 : kFinePieces;
   const int64_t length = frames <= kFineFrames ? frames : kFineFrames / kFinePieces;
   std::vector<double> score(static_cast<size_t>(hi - lo + 1), 0.0);
@@ -138,7 +140,7 @@ int64_t FineDelay(std::span<const StereoSample> played, std::span<const StereoSa
     for (int64_t lag = lo; lag <= hi; ++lag) {
       // Only capture frames inside the run take part.
       const int64_t first = std::max<int64_t>(0, -(start + lag));
-      const int64_t last = std::min<int64_t>(length, frames - (start + lag));
+      const int64_t last = std::min<int64_t>(length, captureFrames - (start + lag));
       double sum = 0;
       for (int64_t i = first; i < last; ++i)
         sum += weighted[static_cast<size_t>(i)] * captured[static_cast<size_t>(start + lag + i)].Left;
@@ -164,9 +166,12 @@ PathDelay FindPathDelay(std::span<const StereoSample> played, std::span<const St
   PathDelay result;
   const auto frames = static_cast<int64_t>(std::min(played.size(), captured.size()));
   const int64_t search = DelaySearchFrames(rate, frames);
+  // A capture that runs on past the playback is read that far.
+  const int64_t captureFrames = std::min(static_cast<int64_t>(captured.size()), frames + search);
   const int64_t m = std::max<int64_t>(1, rate / kCoarseRate);
   if (search / m < 2 || frames / m < 4) return result;
-  const Coarse coarse = CoarseDelay(Decimate(played, frames, m), Decimate(captured, frames, m), search / m);
+  const Coarse coarse =
+      CoarseDelay(Decimate(played, frames, m), Decimate(captured, captureFrames, m), search / m);
   result.clarity = coarse.clarity;
   if (!coarse.found) return result;
   result.found = true;
@@ -176,7 +181,7 @@ PathDelay FindPathDelay(std::span<const StereoSample> played, std::span<const St
     return result;
   }
   const int64_t lo = std::max(-search, centre - m - 2), hi = std::min(search, centre + m + 2);
-  result.frames = static_cast<int32_t>(FineDelay(played, captured, frames, sweepFreq, lo, hi, coarse.sign));
+  result.frames = static_cast<int32_t>(FineDelay(played, captured, frames, captureFrames, sweepFreq, lo, hi, coarse.sign));
   return result;
 }
 

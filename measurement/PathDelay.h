@@ -28,8 +28,9 @@ inline constexpr double kDelayClarity = 8.0;
 // shorter than 4.8 s.
 int32_t DelaySearchFrames(int32_t rate, int64_t frames);
 
-// Finds the delay between the left channels of played and captured (their
-// common length is the run). sweepFreq, when it covers the played signal,
+// Finds the delay between the left channels of played and captured. The run
+// is the played buffer; a capture may run on past it (by the search range at
+// most is read), so that a late path's last samples still take part. sweepFreq, when it covers the played signal,
 // gives the instantaneous frequency of each played sample: the final
 // whole-frame step weights a sweep by it so that every frequency counts alike.
 PathDelay FindPathDelay(std::span<const StereoSample> played, std::span<const StereoSample> captured, int32_t rate,

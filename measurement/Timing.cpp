@@ -1,0 +1,281 @@
+#include "measurement/Timing.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "measurement/PathDelay.h"
+#include "measurement/TimingPieces.h"
+
+namespace measurement {
+
+namespace {
+
+// The sweep is followed in this many pieces.
+constexpr int64_t kPieces = 16;
+// A piece's delay is looked for this far either side of the whole run's.
+constexpr double kPieceWindowSeconds = 0.15;
+// Two pieces agree when their delays differ by less than this plus their
+// group delays: the path's group delay, read from its magnitude, is only
+// known so well where it is large (at the low corner of a high-pass).
+constexpr double kAgreeSeconds = 0.001;
+// Points the path's magnitude is read at, to know its group delay.
+constexpr int kMagnitudePoints = 512;
+// The clock's drift is read from the pieces whose delay is known best:
+// searched at no less than rate / kDriftStep, below 0.45 of the rate (where
+// the path's group delay is small and its estimate close).
+constexpr int64_t kDriftStep = 8;
+constexpr double kDriftTop = 0.45;
+// A drift that moves the sweep's end by less than this many frames is not
+// told apart from the path's own group delay, and reads 0.
+constexpr double kLeastDriftFrames = 2.0;
+
+double FrequencyOf(std::span<const float> sweepFreq, int64_t b) {
+  return b >= 0 && b < static_cast<int64_t>(sweepFreq.size()) ? sweepFreq[static_cast<size_t>(b)] : 0.0;
+}
+
+struct Piece {
+  TimingPiece out;
+  timing::PieceFound found;
+  double groupDelay = 0;  // the path's own, which the raw lag includes
+  double Delay() const { return found.lag - groupDelay; }
+};
+
+}  // namespace
+
+std::optional<double> RunTiming::CapturePosition(int64_t b) const {
+  const auto it = std::upper_bound(segments.begin(), segments.end(), b,
+                                   [](int64_t v, const TimingSegment& s) { return v < s.first; });
+  if (it == segments.begin()) return std::nullopt;
+  const TimingSegment& s = *(it - 1);
+  if (b >= s.end) return std::nullopt;
+  return s.at + s.slope * static_cast<double>(b - s.first);
+}
+
+int64_t RunTiming::CaptureFrame(int64_t b) const {
+  const std::optional<double> c = CapturePosition(b);
+  if (!c || !std::isfinite(*c)) return -1;
+  const double r = std::nearbyint(*c);
+  return r >= 0 && r < 9.0e18 ? static_cast<int64_t>(r) : -1;
+}
+
+RunTiming RunTiming::Fixed(double delay, int64_t count) {
+  RunTiming t;
+  t.found = true;
+  t.delayFrames = delay;
+  if (count > 0) t.segments.push_back({0, count, delay, 1.0});
+  return t;
+}
+
+int64_t CaptureTailFrames(int32_t rate, int64_t playedFrames) { return DelaySearchFrames(rate, playedFrames); }
+
+const char* DelayReferenceName(DelayReference reference) {
+  return reference == DelayReference::PlaybackStart ? "playback start" : "capture start";
+}
+
+const char* TimingEventName(TimingEventKind kind) {
+  switch (kind) {
+    case TimingEventKind::Dropout: return "dropout";
+    case TimingEventKind::Step: return "step";
+    case TimingEventKind::LostPiece: return "lost piece";
+  }
+  return "";
+}
+
+RunTiming FollowTiming(std::span<const StereoSample> played, std::span<const StereoSample> captured, int32_t rate,
+                       std::span<const float> sweepFreq, std::optional<double> captureStartFrames) {
+  const auto n = static_cast<int64_t>(played.size());
+  const double start = captureStartFrames.value_or(0.0);
+  const PathDelay global = FindPathDelay(played, captured, rate, sweepFreq);
+  RunTiming t = RunTiming::Fixed(global.found ? global.frames : 0, n);
+  t.found = global.found;
+  t.clarity = global.clarity;
+  t.captureStartFrames = captureStartFrames;
+  t.reference = captureStartFrames ? DelayReference::PlaybackStart : DelayReference::CaptureStart;
+  t.delayFrames = (global.found ? global.frames : 0) + start;
+  if (!global.found || static_cast<int64_t>(sweepFreq.size()) < n || n < kPieces * 64 || rate <= 0) return t;
+
+  // Each piece on its own, near the whole run's delay.
+  const int64_t window = std::max<int64_t>(
+      1, std::min<int64_t>(DelaySearchFrames(rate, n), static_cast<int64_t>(kPieceWindowSeconds * rate)));
+  std::vector<Piece> pieces(static_cast<size_t>(kPieces));
+  for (int64_t p = 0; p < kPieces; ++p) {
+    Piece& piece = pieces[static_cast<size_t>(p)];
+    piece.out.first = n * p / kPieces;
+    piece.out.count = n * (p + 1) / kPieces - piece.out.first;
+    const auto begin = played.begin() + piece.out.first;
+    if (std::all_of(begin, begin + piece.out.count, [](const StereoSample& s) { return s.Left == 0; })) {
+      piece.out.use = PieceUse::Silent;
+      continue;
+    }
+    piece.found = timing::FindPiece(played, captured, rate, sweepFreq, piece.out.first, piece.out.count,
+                                    global.frames, window);
+    piece.out.centre = piece.found.centre;
+    piece.out.clarity = piece.found.clarity;
+    piece.out.use = piece.found.found ? PieceUse::Used : PieceUse::NoSignal;
+  }
+  const auto used = [&](size_t i) { return pieces[i].out.use == PieceUse::Used; };
+  const auto neighbour = [&](size_t i, int dir) -> std::optional<size_t> {
+    for (auto j = static_cast<int64_t>(i) + dir; j >= 0 && j < kPieces; j += dir)
+      if (used(static_cast<size_t>(j))) return static_cast<size_t>(j);
+    return std::nullopt;
+  };
+
+  // The path's own group delay, from its magnitude read along the sweep
+  // aligned by the raw piece delays (nearest piece).
+  const auto rawLagAt = [&](int64_t b) {
+    double best = global.frames, distance = 1e300;
+    for (const Piece& piece : pieces) {
+      if (piece.out.use != PieceUse::Used) continue;
+      const double d = std::abs(piece.found.centre - static_cast<double>(b));
+      if (d < distance) {
+        distance = d;
+        best = piece.found.lag;
+      }
+    }
+    return best;
+  };
+  const std::vector<timing::MagnitudePoint> magnitude =
+      timing::SampleMagnitude(played, captured, rate, sweepFreq, rawLagAt, kMagnitudePoints);
+  const std::vector<double> groupDelay = timing::PathGroupDelay(magnitude, rate);
+  for (Piece& piece : pieces) {
+    if (piece.out.use != PieceUse::Used) continue;
+    const timing::SliceView view = timing::ViewSlice(groupDelay, magnitude, rate, sweepFreq, piece.found.sliceFirst,
+                                                     piece.found.sliceFrames);
+    piece.groupDelay = view.groupDelay;
+    piece.found.centre = view.centre;
+    piece.out.centre = view.centre;
+    piece.out.delay = piece.Delay();
+  }
+  const auto tolerance = [&](size_t a, size_t b) {
+    return kAgreeSeconds * rate + std::abs(pieces[a].groupDelay) + std::abs(pieces[b].groupDelay) +
+           0.25 * static_cast<double>(pieces[a].found.step + pieces[b].found.step);
+  };
+  const auto agree = [&](size_t a, size_t b) { return std::abs(pieces[a].Delay() - pieces[b].Delay()) <= tolerance(a, b); };
+
+  // A piece that agrees with neither neighbour is left out: an outlier, or
+  // a piece that straddles a change and read a blend of both sides.
+  std::vector<size_t> outliers;
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    if (!used(i)) continue;
+    const auto before = neighbour(i, -1), after = neighbour(i, +1);
+    if (before && after && !agree(i, *before) && !agree(i, *after)) outliers.push_back(i);
+  }
+  for (const size_t i : outliers) pieces[i].out.use = PieceUse::Disagrees;
+
+  // Runs of agreeing pieces; between two runs the delay changed.
+  std::vector<std::vector<size_t>> groups;
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    if (!used(i)) continue;
+    if (groups.empty() || !agree(groups.back().back(), i)) groups.emplace_back();
+    groups.back().push_back(i);
+  }
+  if (groups.empty()) {
+    t.pieces.clear();
+    for (const Piece& piece : pieces) t.pieces.push_back(piece.out);
+    return t;
+  }
+
+  // One clock for the whole run: a common slope, each run its own offset.
+  const auto weight = [&](const Piece& piece) {
+    const double sigma = 0.1 * static_cast<double>(piece.found.step) + 0.2 * std::abs(piece.groupDelay) + 0.1;
+    return 1.0 / (sigma * sigma);
+  };
+  const auto forDrift = [&](const Piece& piece) {
+    return piece.found.step <= kDriftStep &&
+           FrequencyOf(sweepFreq, piece.found.sliceFirst + piece.found.sliceFrames - 1) <= kDriftTop * rate;
+  };
+  double sxy = 0, sxx = 0;
+  for (const auto& group : groups) {
+    double w = 0, mx = 0, my = 0;
+    for (const size_t i : group) {
+      if (!forDrift(pieces[i])) continue;
+      const double wi = weight(pieces[i]);
+      w += wi;
+      mx += wi * pieces[i].found.centre;
+      my += wi * pieces[i].Delay();
+    }
+    if (!(w > 0)) continue;
+    mx /= w;
+    my /= w;
+    for (const size_t i : group) {
+      if (!forDrift(pieces[i])) continue;
+      const double dx = pieces[i].found.centre - mx;
+      sxy += weight(pieces[i]) * dx * (pieces[i].Delay() - my);
+      sxx += weight(pieces[i]) * dx * dx;
+    }
+  }
+  double slope = sxx > 0 ? sxy / sxx : 0.0;
+  if (std::abs(slope) * static_cast<double>(n) < kLeastDriftFrames) slope = 0;
+  t.driftPpm = slope * 1e6;
+  // A drifting capture hears the sweep a little higher or lower, which on a
+  // logarithmic sweep looks like a shift of slope / (its rise in ln f per
+  // sample): every piece reads that much late.
+  const double rise = std::log(FrequencyOf(sweepFreq, n - 1) / FrequencyOf(sweepFreq, 0)) / static_cast<double>(n - 1);
+  const double doppler = rise > 0 && std::isfinite(rise) ? slope / rise : 0.0;
+  // Each run's offset under that slope, from all its pieces.
+  std::vector<double> offsets;
+  for (const auto& group : groups) {
+    double w = 0, sum = 0;
+    for (const size_t i : group) {
+      w += weight(pieces[i]);
+      sum += weight(pieces[i]) * (pieces[i].Delay() - slope * pieces[i].found.centre);
+    }
+    offsets.push_back(sum / w - doppler);
+  }
+
+  // Where each change lies.
+  std::vector<timing::Change> changes;
+  for (size_t g = 0; g + 1 < groups.size(); ++g) {
+    const Piece& a = pieces[groups[g].back()];
+    const Piece& b = pieces[groups[g + 1].front()];
+    const auto from = static_cast<int64_t>(a.found.centre), to = static_cast<int64_t>(b.found.centre) + 1;
+    changes.push_back(timing::LocateChange(played, captured, rate, sweepFreq, from, to, a.found.lag, b.found.lag));
+  }
+  const auto offsetOf = [&](size_t g) { return offsets[g]; };
+
+  // The map: each run's line from where the previous change ends to where the next begins.
+  t.segments.clear();
+  t.events.clear();
+  int64_t segmentFirst = 0;
+  for (size_t g = 0; g < groups.size(); ++g) {
+    int64_t segmentEnd = n, nextFirst = n;
+    if (g + 1 < groups.size()) {
+      const timing::Change& change = changes[g];
+      const double size = offsetOf(g + 1) - offsetOf(g);
+      segmentEnd = change.end1;
+      nextFirst = size < 0 ? std::max(change.start2, std::min<int64_t>(n, change.end1 + std::llround(-size)))
+                           : change.start2;
+      nextFirst = std::max(nextFirst, segmentEnd);
+      TimingEvent event;
+      event.kind = size < 0 ? TimingEventKind::Dropout : TimingEventKind::Step;
+      event.sweepSample = change.end1;
+      event.timeS = static_cast<double>(change.end1) / rate;
+      event.sizeMs = 1000.0 * size / rate;
+      t.events.push_back(event);
+    }
+    const double offset = offsetOf(g);
+    if (segmentEnd > segmentFirst)
+      t.segments.push_back({segmentFirst, segmentEnd, offset + (1.0 + slope) * static_cast<double>(segmentFirst),
+                            1.0 + slope});
+    segmentFirst = nextFirst;
+  }
+
+  // Pieces inside the sweep's answered band that never came back.
+  const auto firstUsed = groups.front().front(), lastUsed = groups.back().back();
+  for (size_t i = firstUsed; i <= lastUsed; ++i) {
+    if (pieces[i].out.use != PieceUse::NoSignal) continue;
+    TimingEvent event;
+    event.kind = TimingEventKind::LostPiece;
+    event.sweepSample = pieces[i].out.first;
+    event.timeS = static_cast<double>(pieces[i].out.first) / rate;
+    event.sizeMs = 1000.0 * static_cast<double>(pieces[i].out.count) / rate;
+    t.events.push_back(event);
+  }
+  std::sort(t.events.begin(), t.events.end(),
+            [](const TimingEvent& a, const TimingEvent& b) { return a.sweepSample < b.sweepSample; });
+  for (const Piece& piece : pieces) t.pieces.push_back(piece.out);
+  t.delayFrames = offsetOf(0) + start;
+  return t;
+}
+
+}  // namespace measurement
