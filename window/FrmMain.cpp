@@ -72,6 +72,7 @@ void FrmMain::CreateControls() {
   MenuSave = MenuLV->addAction(QStringLiteral("Save As"));
   MenuExportCsv = MenuLV->addAction(QStringLiteral("Export CSV..."));
   MenuSavePicture = MenuLV->addAction(QStringLiteral("Save Picture..."));
+  MenuDetails = MenuLV->addAction(QStringLiteral("Details..."));
   MenuRC = new QMenu(this);
   MenuRMSP3 = MenuRC->addAction(QStringLiteral("RMS+3db"));
   MenuRMSP3->setCheckable(true);
@@ -111,6 +112,8 @@ void FrmMain::CreateControls() {
   connect(MenuSave, &QAction::triggered, this, &FrmMain::MenuSave_Click);
   connect(MenuExportCsv, &QAction::triggered, this, &FrmMain::MenuExportCsv_Click);
   connect(MenuSavePicture, &QAction::triggered, this, &FrmMain::MenuSavePicture_Click);
+  connect(MenuDetails, &QAction::triggered, this, &FrmMain::MenuDetails_Click);
+  connect(LV, &UC_ListView::DblClicked, this, &FrmMain::LV_DblClicked);
   connect(PictureA, &PictureBox::MouseMove, this, &FrmMain::PictureA_MouseMove);
 }
 

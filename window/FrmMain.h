@@ -24,6 +24,7 @@ class UC_Buttons;
 class UC_ListView;
 class UC_Slider;
 class UC_TextPicture;
+class FrmDetails;
 namespace basic {
 class PictureBox;
 }
@@ -67,6 +68,7 @@ class FrmMain : public QWidget {
   QAction* MenuSave = nullptr;
   QAction* MenuExportCsv = nullptr;
   QAction* MenuSavePicture = nullptr;
+  QAction* MenuDetails = nullptr;
   QMenu* MenuRC = nullptr;
   QAction* MenuRMSP3 = nullptr;
 
@@ -104,6 +106,11 @@ class FrmMain : public QWidget {
   // The clicked result's curve as CSV, or its spectrum picture as PNG.
   void MenuExportCsv_Click();
   void MenuSavePicture_Click();
+  // The details window for the selected result (a double-click on a line
+  // opens it too); created on first use.
+  void MenuDetails_Click();
+  void LV_DblClicked();
+  FrmDetails* Details() const { return m_Details; }
   // Closing: returns false when the window stays open.
   bool Form_Unload();
   void AddResultItem(const QString& path, int32_t position, int32_t temporary);
@@ -137,4 +144,8 @@ class FrmMain : public QWidget {
   bool DeferIfBusy(std::function<void()> again);
   void PaintHandle();
   void ShowPathDelay();
+  void OpenDetails(int32_t item);
+  // The details window learns of results added to or removed from the list.
+  void RefreshDetails();
+  FrmDetails* m_Details = nullptr;
 };

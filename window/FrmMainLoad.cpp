@@ -32,6 +32,7 @@
 #include "support/PictureBox.h"
 #include "support/Settings.h"
 #include "support/WindowPlacement.h"
+#include "window/FrmDetails.h"
 
 using basic::PictureBox;
 using basic::ReadSetting;
@@ -267,6 +268,7 @@ void FrmMain::closeEvent(QCloseEvent* event) {
     return;
   }
   if (Form_Unload()) {
+    if (m_Details) m_Details->close();
     m_Deferred.Close();
     event->accept();
   } else {

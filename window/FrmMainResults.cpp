@@ -16,6 +16,7 @@
 #include "controls/UC_TextPicture/UC_TextPicture.h"
 #include "measurement/Export.h"
 #include "measurement/ResultFiles.h"
+#include "window/FrmDetails.h"
 #include "support/Dialogs.h"
 #include "support/ErrorTrap.h"
 #include "support/Paths.h"
@@ -69,6 +70,7 @@ void FrmMain::AddResultItem(const QString& path, int32_t position, int32_t tempo
     for (int32_t i = 0; i < LV->ItemCount(); ++i) LV->SetDispColor(i, m_TraceColors[static_cast<size_t>(i % 7)]);
     LV->Refresh();
   });
+  RefreshDetails();
 }
 
 void FrmMain::LV_Clicked(double x, double y) {
@@ -120,6 +122,7 @@ void FrmMain::MenuDelete_Click() {
     LV->SetVbarParm();
     LV->ReDraw();
   });
+  RefreshDetails();
 }
 
 QString FrmMain::AskSaveTarget(const QString& filter, const QString& extension, const QString& initialName,
@@ -203,4 +206,60 @@ void FrmMain::ExportSelected(bool picture) {
     }
   });
   basic::SetMousePointer(basic::vbDefault);
+}
+
+void FrmMain::MenuDetails_Click() {
+  if (DeferIfBusy([this] { MenuDetails_Click(); })) return;
+  basic::Trap([&] {
+    for (int32_t i = 0; i < LV->ItemCount(); ++i)
+      if (LV->IsSelected(i)) {
+        OpenDetails(i);
+        return;
+      }
+  });
+}
+
+void FrmMain::LV_DblClicked() {
+  if (DeferIfBusy([this] { LV_DblClicked(); })) return;
+  basic::Trap([&] {
+    if (LV->SelectedItem() >= 0 && LV->SelectedItem() < LV->ItemCount()) OpenDetails(LV->SelectedItem());
+  });
+}
+
+namespace {
+
+std::vector<FrmDetails::Entry> ListEntries(const UC_ListView& list) {
+  std::vector<FrmDetails::Entry> entries;
+  for (int32_t i = 0; i < list.ItemCount(); ++i)
+    entries.push_back({list.AuxID(i, 0).toString(), list.Value(i, 0).toString(), list.DispColor(i)});
+  return entries;
+}
+
+}  // namespace
+
+void FrmMain::OpenDetails(int32_t item) {
+  basic::SetMousePointer(basic::vbHourglass);
+  basic::Trap([&] {
+    if (!m_Details) {
+      m_Details = new FrmDetails(this);
+      m_Details->move(geometry().center() - m_Details->rect().center());
+    }
+    m_Details->SetResults(ListEntries(*LV), item, m_OffsetDb);
+    m_Details->show();
+    m_Details->raise();
+    m_Details->activateWindow();
+  });
+  basic::SetMousePointer(basic::vbDefault);
+}
+
+void FrmMain::RefreshDetails() {
+  basic::Trap([&] {
+    if (!m_Details || !m_Details->isVisible()) return;
+    // The result the window shows stays its first, wherever it now is.
+    const std::vector<FrmDetails::Entry> entries = ListEntries(*LV);
+    int primary = -1;
+    for (size_t i = 0; i < entries.size(); ++i)
+      if (entries[i].path == m_Details->PrimaryPath()) primary = static_cast<int>(i);
+    m_Details->SetResults(entries, primary, m_OffsetDb);
+  });
 }

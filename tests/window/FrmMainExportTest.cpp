@@ -37,7 +37,7 @@ TEST_F(ExportMenuTest, TheMenuOffersBothBesideDeleteAndSaveAs) {
   FrmMain w;
   QStringList items;
   for (QAction* a : w.MenuLV->actions()) items << a->text();
-  EXPECT_EQ(items, (QStringList{"Delete", "Save As", "Export CSV...", "Save Picture..."}));
+  EXPECT_EQ(items, (QStringList{"Delete", "Save As", "Export CSV...", "Save Picture...", "Details..."}));
 }
 
 TEST_F(ExportMenuTest, TheClickedResultIsWrittenAsCsvAndAsAPicture) {

@@ -1,0 +1,212 @@
+#include "measurement/DetailViews.h"
+
+#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+
+#include "measurement/MeasurementRun.h"
+#include "measurement/ResultFiles.h"
+#include "measurement/TestSignal.h"
+
+namespace measurement {
+
+QString DetailTabLabel(DetailTab tab) {
+  switch (tab) {
+    case DetailTab::Magnitude: return QStringLiteral("周波数特性");
+    case DetailTab::Phase: return QStringLiteral("位相");
+    case DetailTab::GroupDelay: return QStringLiteral("群遅延");
+    case DetailTab::Impulse: return QStringLiteral("インパルス応答");
+    case DetailTab::Distortion: return QStringLiteral("歪み");
+  }
+  return {};
+}
+
+int SmoothingDenominator(ViewSmoothing smoothing) {
+  switch (smoothing) {
+    case ViewSmoothing::None: return 0;
+    case ViewSmoothing::Octave48: return 48;
+    case ViewSmoothing::Octave24: return 24;
+    case ViewSmoothing::Octave12: return 12;
+    case ViewSmoothing::Octave6: return 6;
+    case ViewSmoothing::Octave3: return 3;
+  }
+  return 0;
+}
+
+QString SmoothingLabel(ViewSmoothing smoothing) {
+  const int n = SmoothingDenominator(smoothing);
+  return n == 0 ? QStringLiteral("なし") : QStringLiteral("1/%1").arg(n);
+}
+
+std::vector<CurvePoint> SmoothOctave(std::span<const CurvePoint> points, int denominator) {
+  std::vector<CurvePoint> out(points.begin(), points.end());
+  if (denominator <= 0 || points.empty()) return out;
+  // Prefix sums of power make each window's mean one subtraction.
+  std::vector<double> sum(points.size() + 1, 0.0);
+  for (size_t i = 0; i < points.size(); ++i) sum[i + 1] = sum[i] + std::pow(10.0, points[i].levelDb / 10.0);
+  // Points on the window's edge belong to it whatever the rounding.
+  const double half = std::exp2(0.5 / denominator) * (1 + 1e-9);
+  size_t lo = 0, hi = 0;
+  for (size_t i = 0; i < points.size(); ++i) {
+    const double f = points[i].frequency;
+    while (lo < i && points[lo].frequency < f / half) ++lo;
+    if (hi < i + 1) hi = i + 1;
+    while (hi < points.size() && points[hi].frequency <= f * half) ++hi;
+    const double mean = (sum[hi] - sum[lo]) / static_cast<double>(hi - lo);
+    out[i].levelDb = mean > 0 ? 10.0 * std::log10(mean) : points[i].levelDb;
+  }
+  return out;
+}
+
+std::shared_ptr<ResultDetails> ResultDetails::Read(const QString& path, float offsetDb) {
+  auto details = std::make_shared<ResultDetails>();
+  details->m_Path = path;
+  // A state of its own: nothing the window holds changes.
+  MeasurementRun state;
+  const LoadOutcome outcome = LoadResultFile(path, state);
+  if (outcome != LoadOutcome::Sweep && outcome != LoadOutcome::Noise) return details;
+  details->m_Readable = true;
+  details->m_Sweep = outcome == LoadOutcome::Sweep;
+  details->m_Rate = state.m_SampleRate;
+  details->m_Envelope = ResultCurve(state, offsetDb);
+  return details;
+}
+
+const std::vector<CurvePoint>& ResultDetails::Magnitude(ViewSmoothing smoothing) {
+  const int n = SmoothingDenominator(smoothing);
+  if (n == 0) return m_Envelope;
+  auto it = m_Smoothed.find(n);
+  if (it == m_Smoothed.end()) it = m_Smoothed.emplace(n, SmoothOctave(m_Envelope, n)).first;
+  return it->second;
+}
+
+std::shared_ptr<ResultDetails> DetailCache::Get(const QString& path, float offsetDb) {
+  const QFileInfo info(path);
+  const int64_t size = info.exists() ? info.size() : -1;
+  const int64_t modified = info.exists() ? info.lastModified().toMSecsSinceEpoch() : 0;
+  auto it = m_Entries.find(path);
+  if (it != m_Entries.end() && it->second.size == size && it->second.modified == modified &&
+      it->second.offsetDb == offsetDb)
+    return it->second.details;
+  Entry entry{size, modified, offsetDb, ResultDetails::Read(path, offsetDb)};
+  m_Entries[path] = entry;
+  return entry.details;
+}
+
+QString MissingResponseNote(const ResultDetails& details) {
+  if (!details.Readable()) return QStringLiteral("この測定結果は読み込めませんでした。");
+  return QStringLiteral("この測定結果には周波数特性しかありません。\n"
+                        "位相・群遅延・インパルス応答・歪みを見るには、スウィープで新しく測定してください。");
+}
+
+namespace {
+
+PlotCurve CurveOf(const std::vector<CurvePoint>& points, const QString& name, uint32_t color) {
+  PlotCurve curve;
+  curve.name = name;
+  curve.color = color;
+  curve.x.reserve(points.size());
+  curve.y.reserve(points.size());
+  for (const CurvePoint& p : points) {
+    curve.x.push_back(p.frequency);
+    curve.y.push_back(p.levelDb);
+  }
+  return curve;
+}
+
+// A dB range in steps of 5 that holds the curves' values, at least 30 dB and
+// at most 90 dB tall (the lowest values give way).
+void FitDecibels(PlotView& view) {
+  double lo = INFINITY, hi = -INFINITY;
+  for (const PlotCurve& c : view.curves)
+    for (size_t i = 0; i < c.x.size() && i < c.y.size(); ++i) {
+      if (c.x[i] < view.xMin || c.x[i] > view.xMax || !std::isfinite(c.y[i])) continue;
+      lo = std::min(lo, c.y[i]);
+      hi = std::max(hi, c.y[i]);
+    }
+  if (!std::isfinite(lo)) {
+    view.yMin = -60, view.yMax = 10;
+    return;
+  }
+  view.yMax = std::ceil((hi + 1) / 5) * 5;
+  view.yMin = std::floor((lo - 1) / 5) * 5;
+  view.yMin = std::clamp(view.yMin, view.yMax - 90, view.yMax - 30);
+}
+
+double TopFrequency(const std::vector<DetailSeries>& shown, const std::vector<ReferenceCurve>& references) {
+  double top = 0;
+  for (const DetailSeries& s : shown)
+    if (s.details && s.details->Readable()) top = std::max(top, s.details->SampleRate() / 2.0);
+  if (top <= 0)
+    for (const ReferenceCurve& r : references)
+      if (!r.points.empty()) top = std::max(top, r.points.back().frequency);
+  return top > 20 ? top : 24000;
+}
+
+PlotView MagnitudeView(ViewSmoothing smoothing, const std::vector<DetailSeries>& shown,
+                       const std::vector<ReferenceCurve>& references) {
+  PlotView view;
+  view.xAxis = PlotAxis::LogFrequency;
+  view.xMin = 10;
+  view.xMax = TopFrequency(shown, references);
+  view.yUnit = ValueUnit::Decibel;
+  view.title = DetailTabLabel(DetailTab::Magnitude) + QStringLiteral(" (dB)");
+  for (const ReferenceCurve& r : references) view.curves.push_back(CurveOf(SmoothOctave(r.points, 0), r.name, r.color));
+  // The result the window was opened for is drawn last, over the others.
+  for (size_t i = shown.size(); i-- > 0;) {
+    const DetailSeries& s = shown[i];
+    if (!s.details || !s.details->Readable()) continue;
+    PlotCurve curve = CurveOf(s.details->Magnitude(smoothing), s.name, s.color);
+    curve.width = i == 0 ? 2 : 1;
+    view.curves.push_back(std::move(curve));
+  }
+  FitDecibels(view);
+  if (!shown.empty() && shown.front().details && !shown.front().details->Readable())
+    view.note = MissingResponseNote(*shown.front().details);
+  return view;
+}
+
+// A view that only says what is missing, on the axes the tab would have.
+PlotView EmptyView(DetailTab tab, const std::vector<DetailSeries>& shown) {
+  PlotView view;
+  view.title = DetailTabLabel(tab);
+  switch (tab) {
+    case DetailTab::Phase:
+      view.yMin = -180, view.yMax = 180, view.yUnit = ValueUnit::Degree;
+      view.title += QStringLiteral(" (°)");
+      break;
+    case DetailTab::GroupDelay:
+      view.yMin = -1, view.yMax = 10, view.yUnit = ValueUnit::Millisecond;
+      view.title += QStringLiteral(" (ms)");
+      break;
+    case DetailTab::Impulse:
+      view.xAxis = PlotAxis::Time;
+      view.xMin = -5, view.xMax = 50;
+      view.yMin = -1, view.yMax = 1, view.yUnit = ValueUnit::Linear;
+      break;
+    case DetailTab::Distortion:
+      view.yMin = -120, view.yMax = 0, view.yUnit = ValueUnit::Decibel;
+      view.title += QStringLiteral(" (dB)");
+      break;
+    case DetailTab::Magnitude: break;
+  }
+  view.xMax = view.xAxis == PlotAxis::Time ? view.xMax : TopFrequency(shown, {});
+  if (!shown.empty() && shown.front().details) view.note = MissingResponseNote(*shown.front().details);
+  return view;
+}
+
+}  // namespace
+
+std::vector<PlotView> BuildDetailViews(DetailTab tab, ViewSmoothing smoothing, const std::vector<DetailSeries>& shown,
+                                       const std::vector<ReferenceCurve>& references) {
+  if (tab == DetailTab::Magnitude) return {MagnitudeView(smoothing, shown, references)};
+  return {EmptyView(tab, shown)};
+}
+
+QString DetailSummary(const ResultDetails& details) {
+  if (!details.Readable()) return QStringLiteral("読み込めません");
+  const QString kind = details.IsSweep() ? QStringLiteral("スウィープ") : QStringLiteral("ホワイトノイズ");
+  return QStringLiteral("%1  %2 Hz  判定 —  遅延 —  ドリフト —").arg(kind).arg(details.SampleRate());
+}
+
+}  // namespace measurement

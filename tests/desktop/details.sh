@@ -1,0 +1,132 @@
+#!/usr/bin/env bash
+# The details window as a user meets it: the real program on an X server
+# (Xvfb) under a window manager (openbox), a 2 s sweep through the loopback
+# simulator started with a click on "開始", then a double-click on the new
+# line of the results list. A window "詳細" of the same program must appear;
+# then the program is closed as usual and must end cleanly.
+#
+#   details.sh ZARIN_EXE [XGRAB_EXE]
+#
+# With ZARIN_DETAILS_SCREENSHOT=file.png (and XGRAB_EXE) the details window
+# is saved there, frame included.
+# Exit 77 (skipped) when no X server can be had.
+set -euo pipefail
+
+zarin=${1:?usage: details.sh ZARIN_EXE [XGRAB_EXE]}
+xgrab=${2:-}
+skip() { echo "SKIP: $*"; exit 77; }
+fail() { echo "FAIL: $*"; exit 1; }
+
+command -v Xvfb >/dev/null || skip "no X server: Xvfb is not installed (scripts/install-deps installs it)"
+for tool in openbox xdotool xwininfo xprop; do
+  command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps installs it)"
+done
+
+tmp=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+# Runs a test command every 0.1 s until it succeeds or `seconds` have passed.
+wait_until() {
+  local seconds=$1 end
+  shift
+  end=$((SECONDS + seconds))
+  until "$@"; do
+    ((SECONDS < end)) || return 1
+    sleep 0.1
+  done
+}
+
+exec 3>"$tmp/display"
+Xvfb -displayfd 3 -screen 0 1280x800x24 -dpi 96 -nolisten tcp -noreset >"$tmp/xvfb.log" 2>&1 &
+pids+=($!)
+exec 3>&-
+has_display() { grep -qx '[0-9][0-9]*' "$tmp/display" 2>/dev/null; }
+wait_until 20 has_display || skip "no X server: Xvfb did not start ($(head -c 300 "$tmp/xvfb.log"))"
+export DISPLAY=":$(head -n1 "$tmp/display")"
+answers() { xprop -root >/dev/null 2>&1; }
+wait_until 20 answers || skip "no X server: Xvfb on $DISPLAY does not answer ($(head -c 300 "$tmp/xvfb.log"))"
+# The first synthetic key switches the key map; get it over with before the
+# window manager reads its key bindings.
+xdotool key shift
+openbox --sm-disable >"$tmp/openbox.log" 2>&1 &
+pids+=($!)
+wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+wait_until 20 wm_ready || fail "openbox did not start: $(cat "$tmp/openbox.log")"
+
+# The program's own settings: the loopback simulator both ways, a 2 s sweep
+# at 48 kHz, results in a folder of the test's own. No sound server is used.
+export XDG_CONFIG_HOME="$tmp/config" XDG_DATA_HOME="$tmp/data" PULSE_SERVER=none
+mkdir -p "$XDG_CONFIG_HOME/morvane" "$tmp/results"
+cat >"$XDG_CONFIG_HOME/morvane/zarin.conf" <<CONF
+[General]
+DeviceOut=Loopback simulator
+DeviceIn=Loopback simulator
+PlaySec=2
+nFreq=48000
+CheckMode=0
+DataPath=$tmp/results/
+CONF
+
+QT_QPA_PLATFORM=xcb "$zarin" >"$tmp/zarin.log" 2>&1 &
+pid=$!
+pids+=("$pid")
+main_window() { xdotool search --onlyvisible --pid "$pid" --name '^zarin$' >/dev/null 2>&1; }
+wait_until 60 main_window || fail "no window appeared: $(cat "$tmp/zarin.log")"
+wid=$(xdotool search --onlyvisible --pid "$pid" --name '^zarin$' | head -n1)
+xdotool windowactivate --sync "$wid"
+sleep 1  # the window settles (placement, first paint)
+
+# "開始": its design place is 5385, 915 twips, 1620 x 300 (15 twips a pixel).
+xdotool mousemove --window "$wid" $(((5385 + 810) / 15)) $(((915 + 150) / 15)) click 1
+result() { [ -f "$tmp/results/01.dat" ] && [ "$(stat -c %s "$tmp/results/01.dat")" -gt 44 ]; }
+wait_until 60 result || fail "the sweep left no result: $(cat "$tmp/zarin.log")"
+sleep 2  # the result is listed after it is written
+
+# The first line of the results list (the list sits at 7185, 150 twips; its
+# first line under a header strip of about 20 pixels).
+xdotool mousemove --window "$wid" $((7185 / 15 + 40)) $((150 / 15 + 28)) click --repeat 2 --delay 60 1
+details() { xdotool search --onlyvisible --pid "$pid" --name '^詳細$' >/dev/null 2>&1; }
+wait_until 30 details || fail "a double-click on the line opened no details window: $(cat "$tmp/zarin.log")"
+did=$(xdotool search --onlyvisible --pid "$pid" --name '^詳細$' | head -n1)
+xprop -id "$did" WM_TRANSIENT_FOR | grep -qi "$(printf '0x%x' "$wid")" ||
+  echo "note: the details window is not marked as belonging to the main window"
+sleep 1
+echo "details window: $(xwininfo -id "$did" | awk '/^ *Width:/ {w = $2} /^ *Height:/ {h = $2} END {print w "x" h}')"
+
+if [ -n "$xgrab" ]; then
+  extents=$(xprop -id "$did" _NET_FRAME_EXTENTS)
+  IFS=', ' read -r l r t b <<<"${extents#*= }"
+  read -r gx gy gw gh < <(xwininfo -id "$did" | awk -v l="$l" -v r="$r" -v t="$t" -v b="$b" '
+    /Absolute upper-left X/ {x = $4} /Absolute upper-left Y/ {y = $4}
+    /^ *Width:/ {w = $2} /^ *Height:/ {h = $2}
+    END {print x - l, y - t, w + l + r, h + t + b}')
+  shot=${ZARIN_DETAILS_SCREENSHOT:-$tmp/details.png}
+  QT_QPA_PLATFORM=xcb ASAN_OPTIONS=detect_leaks=0 "$xgrab" "$shot" "$gx" "$gy" "$gw" "$gh" || fail "no screenshot"
+  echo "screenshot: $shot"
+fi
+
+# Close as usual: Alt+F4 on the main window, "はい" to the question.
+xdotool windowactivate --sync "$wid" key --clearmodifiers alt+F4
+other_window() {
+  local w
+  for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
+    [ "$w" != "$wid" ] && [ "$w" != "$did" ] && { echo "$w"; return 0; }
+  done
+  return 1
+}
+gone() { ! kill -0 "$pid" 2>/dev/null; }
+box_shown() { other_window >/dev/null || gone; }
+wait_until 30 box_shown || fail "Alt+F4 brought no question"
+box=$(other_window) || fail "the program ended without asking"
+xdotool windowactivate --sync "$box" key y
+wait_until 60 gone || fail "the program did not end after the answer"
+status=0
+wait "$pid" || status=$?
+[ "$status" = 0 ] || fail "exit status $status: $(tail -n 40 "$tmp/zarin.log")"
+echo "PASS: a double-click on a result opened its details window"

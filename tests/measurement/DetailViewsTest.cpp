@@ -1,0 +1,202 @@
+// The details window's views of results: smoothing against its formula,
+// reading and keeping results, and what each tab holds for old results.
+#include "measurement/DetailViews.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "measurement/MeasurementRun.h"
+#include "measurement/ResultFiles.h"
+#include "measurement/TestSignal.h"
+
+using namespace measurement;
+
+namespace {
+
+std::vector<CurvePoint> Points(int perOctave, double from, double to, double db) {
+  std::vector<CurvePoint> p;
+  for (int j = 0;; ++j) {
+    const double f = from * std::exp2(static_cast<double>(j) / perOctave);
+    if (f > to) break;
+    p.push_back({f, db});
+  }
+  return p;
+}
+
+// A sweep result whose envelope is `level` everywhere but `dip` within
+// +-1/12 octave of 1 kHz.
+QString WriteSweep(const QString& path, int32_t rate, int16_t level, int16_t dip) {
+  MeasurementRun run;
+  run.m_Mode = kModeSweep;
+  run.m_SampleRate = rate;
+  run.m_TotalFrames = 2 * rate;
+  SweepTable table;
+  MakeSweepFreqTable(table, rate, run.m_TotalFrames);
+  run.m_SweepLevel.resize(static_cast<size_t>(run.m_TotalFrames));
+  for (size_t i = 0; i < run.m_SweepLevel.size(); ++i) {
+    const double octaves = std::abs(std::log2(table.freq[i] / 1000.0));
+    run.m_SweepLevel[i] = octaves < 1.0 / 12 ? dip : level;
+  }
+  EXPECT_TRUE(SaveResultFile(path, run));
+  return path;
+}
+
+TEST(SmoothOctaveTest, NoSmoothingAndAFlatCurveStayAsTheyAre) {
+  const std::vector<CurvePoint> flat = Points(48, 20, 20000, -6);
+  const std::vector<CurvePoint> same = SmoothOctave(flat, 0);
+  ASSERT_EQ(same.size(), flat.size());
+  for (size_t i = 0; i < flat.size(); ++i) EXPECT_EQ(same[i].levelDb, -6);
+  for (const CurvePoint& p : SmoothOctave(flat, 3)) EXPECT_NEAR(p.levelDb, -6, 1e-9);
+}
+
+TEST(SmoothOctaveTest, APeakSpreadsAsThePowerMeanOverItsWindow) {
+  // 48 points per octave: a 1/6-octave window (+-1/12 octave) holds the
+  // point and 4 on each side, 9 in all.
+  std::vector<CurvePoint> p = Points(48, 100, 10000, 0);
+  const size_t peak = 48 * 3;  // 800 Hz
+  p[peak].levelDb = 20;
+  const std::vector<CurvePoint> s = SmoothOctave(p, 6);
+  const double inside = 10 * std::log10((100.0 + 8.0) / 9.0);
+  for (size_t i = peak - 4; i <= peak + 4; ++i) EXPECT_NEAR(s[i].levelDb, inside, 1e-9) << i;
+  EXPECT_NEAR(s[peak - 5].levelDb, 0, 1e-9);
+  EXPECT_NEAR(s[peak + 5].levelDb, 0, 1e-9);
+  EXPECT_EQ(s[peak].frequency, p[peak].frequency);
+}
+
+TEST(SmoothOctaveTest, AtTheEndsOnlyThePointsThereCount) {
+  std::vector<CurvePoint> p = Points(48, 100, 1000, 0);
+  p.front().levelDb = 10;
+  const std::vector<CurvePoint> s = SmoothOctave(p, 6);
+  EXPECT_NEAR(s.front().levelDb, 10 * std::log10((10.0 + 4.0) / 5.0), 1e-9);  // itself and 4 above
+}
+
+TEST(DetailLabelsTest, TabsAndSmoothingsReadAsTheWindowShowsThem) {
+  EXPECT_EQ(DetailTabLabel(DetailTab::Magnitude), "周波数特性");
+  EXPECT_EQ(DetailTabLabel(DetailTab::Phase), "位相");
+  EXPECT_EQ(DetailTabLabel(DetailTab::GroupDelay), "群遅延");
+  EXPECT_EQ(DetailTabLabel(DetailTab::Impulse), "インパルス応答");
+  EXPECT_EQ(DetailTabLabel(DetailTab::Distortion), "歪み");
+  QStringList s;
+  for (int i = 0; i < kSmoothingCount; ++i) s << SmoothingLabel(static_cast<ViewSmoothing>(i));
+  EXPECT_EQ(s, (QStringList{"なし", "1/48", "1/24", "1/12", "1/6", "1/3"}));
+}
+
+class DetailResultsTest : public ::testing::Test {
+ protected:
+  QTemporaryDir dir;
+};
+
+TEST_F(DetailResultsTest, ASweepResultReadsAsTheCurveTheCsvExportGives) {
+  const QString path = WriteSweep(dir.filePath("01.dat"), 8000, 10000, 1000);
+  const auto d = ResultDetails::Read(path, -6.0f);
+  ASSERT_TRUE(d->Readable());
+  EXPECT_TRUE(d->IsSweep());
+  EXPECT_EQ(d->SampleRate(), 8000);
+  EXPECT_FALSE(d->HasResponse());
+  MeasurementRun state;
+  ASSERT_EQ(LoadResultFile(path, state), LoadOutcome::Sweep);
+  const std::vector<CurvePoint> truth = ResultCurve(state, -6.0f);
+  const std::vector<CurvePoint>& m = d->Magnitude(ViewSmoothing::None);
+  ASSERT_EQ(m.size(), truth.size());
+  for (size_t i = 0; i < m.size(); ++i) EXPECT_EQ(m[i].levelDb, truth[i].levelDb);
+  // The flat part reads 20 log10(10000 / 32767) + 6 on the main window's grid.
+  EXPECT_NEAR(m.front().levelDb, 20 * std::log10(10000 / 32767.0) + 6, 1e-9);
+}
+
+TEST_F(DetailResultsTest, SmoothingFillsTheDipAndIsComputedOnce) {
+  const QString path = WriteSweep(dir.filePath("01.dat"), 8000, 10000, 1000);
+  const auto d = ResultDetails::Read(path, 0.0f);
+  const auto at1k = [](const std::vector<CurvePoint>& c) {
+    double best = 1e9, v = 0;
+    for (const CurvePoint& p : c)
+      if (std::abs(std::log2(p.frequency / 1000)) < best) best = std::abs(std::log2(p.frequency / 1000)), v = p.levelDb;
+    return v;
+  };
+  const double flat = 20 * std::log10(10000 / 32767.0);
+  EXPECT_NEAR(at1k(d->Magnitude(ViewSmoothing::None)), flat - 20, 0.5);
+  const double third = at1k(d->Magnitude(ViewSmoothing::Octave3));
+  EXPECT_GT(third, flat - 6);  // a 1/6-octave dip in a 1/3-octave window
+  EXPECT_LT(third, flat - 1);
+  EXPECT_EQ(&d->Magnitude(ViewSmoothing::Octave3), &d->Magnitude(ViewSmoothing::Octave3));
+}
+
+TEST_F(DetailResultsTest, TheCacheKeepsAResultUntilItsFileChanges) {
+  const QString path = WriteSweep(dir.filePath("01.dat"), 8000, 10000, 10000);
+  DetailCache cache;
+  const auto first = cache.Get(path, -6.0f);
+  EXPECT_EQ(cache.Get(path, -6.0f), first);
+  EXPECT_NE(cache.Get(path, 0.0f), first);  // another grid: read again
+  const auto second = cache.Get(path, 0.0f);
+  // A longer file in its place.
+  MeasurementRun run;
+  run.m_Mode = kModeSweep;
+  run.m_SampleRate = 8000;
+  run.m_TotalFrames = 3 * 8000;
+  run.m_SweepLevel.assign(static_cast<size_t>(run.m_TotalFrames), 500);
+  ASSERT_TRUE(SaveResultFile(path, run));
+  EXPECT_NE(cache.Get(path, 0.0f), second);
+  EXPECT_EQ(cache.Size(), 1u);
+}
+
+TEST_F(DetailResultsTest, NoiseResultsAndUnreadableFilesStillOpen) {
+  MeasurementRun run;
+  run.m_Mode = kModeNoise;
+  run.m_SampleRate = 48000;
+  run.m_Spectrum.values.fill(3276.7f);
+  ASSERT_TRUE(SaveResultFile(dir.filePath("02.fft"), run));
+  const auto noise = ResultDetails::Read(dir.filePath("02.fft"), 0.0f);
+  ASSERT_TRUE(noise->Readable());
+  EXPECT_FALSE(noise->IsSweep());
+  ASSERT_EQ(noise->Magnitude(ViewSmoothing::None).size(), 1023u);
+  EXPECT_NEAR(noise->Magnitude(ViewSmoothing::Octave6)[500].levelDb, -20, 1e-4);
+
+  QFile junk(dir.filePath("03.dat"));
+  ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+  junk.write("not a result");
+  junk.close();
+  const auto bad = ResultDetails::Read(junk.fileName(), 0.0f);
+  EXPECT_FALSE(bad->Readable());
+  EXPECT_TRUE(bad->Magnitude(ViewSmoothing::Octave3).empty());
+  const std::vector<PlotView> v = BuildDetailViews(DetailTab::Magnitude, ViewSmoothing::None, {{"03", 0xFF, bad}});
+  ASSERT_EQ(v.size(), 1u);
+  EXPECT_TRUE(v[0].curves.empty());
+  EXPECT_TRUE(v[0].note.contains("読み込めません")) << v[0].note.toStdString();
+}
+
+TEST_F(DetailResultsTest, TheMagnitudeOverlaysEveryShownResultWithTheOpenedOneOnTop) {
+  const auto a = ResultDetails::Read(WriteSweep(dir.filePath("01.dat"), 8000, 10000, 10000), 0.0f);
+  const auto b = ResultDetails::Read(WriteSweep(dir.filePath("02.dat"), 16000, 3000, 3000), 0.0f);
+  const std::vector<ReferenceCurve> refs = {{"mic", 0x123456, Points(12, 20, 4000, -3)}};
+  const std::vector<PlotView> v =
+      BuildDetailViews(DetailTab::Magnitude, ViewSmoothing::Octave6, {{"01", 0xFF80FF, a}, {"02", 0x80FF80, b}}, refs);
+  ASSERT_EQ(v.size(), 1u);
+  ASSERT_EQ(v[0].curves.size(), 3u);
+  EXPECT_EQ(v[0].curves[0].color, 0x123456u);
+  EXPECT_EQ(v[0].curves[1].color, 0x80FF80u);
+  EXPECT_EQ(v[0].curves[2].color, 0xFF80FFu);  // the opened result, last and wider
+  EXPECT_EQ(v[0].curves[2].name, "01");
+  EXPECT_GT(v[0].curves[2].width, v[0].curves[1].width);
+  EXPECT_EQ(v[0].xMax, 8000);  // the highest Nyquist among them
+  // The range holds both levels (-10.3 and -20.8 dB) with room.
+  EXPECT_GE(v[0].yMax, 20 * std::log10(10000 / 32767.0));
+  EXPECT_LE(v[0].yMin, 20 * std::log10(3000 / 32767.0));
+  EXPECT_EQ(std::fmod(v[0].yMax, 5.0), 0.0);
+  EXPECT_TRUE(v[0].note.isEmpty());
+}
+
+TEST_F(DetailResultsTest, OtherTabsOfAnOldResultSayThatANewSweepIsNeeded) {
+  const auto a = ResultDetails::Read(WriteSweep(dir.filePath("01.dat"), 8000, 10000, 10000), 0.0f);
+  for (const DetailTab tab : {DetailTab::Phase, DetailTab::GroupDelay, DetailTab::Impulse, DetailTab::Distortion}) {
+    const std::vector<PlotView> v = BuildDetailViews(tab, ViewSmoothing::None, {{"01", 0xFF80FF, a}});
+    ASSERT_FALSE(v.empty());
+    EXPECT_TRUE(v[0].curves.empty());
+    EXPECT_TRUE(v[0].note.contains("スウィープで新しく測定")) << v[0].note.toStdString();
+  }
+  EXPECT_EQ(BuildDetailViews(DetailTab::Impulse, ViewSmoothing::None, {{"01", 0, a}})[0].xAxis, PlotAxis::Time);
+  EXPECT_TRUE(DetailSummary(*a).contains("スウィープ"));
+}
+
+}  // namespace
