@@ -128,7 +128,7 @@ void FitDecibels(PlotView& view) {
     view.yMin = -60, view.yMax = 10;
     return;
   }
-  view.yMax = std::ceil((hi + 1) / 5) * 5;
+  view.yMax = std::ceil((hi + 3) / 5) * 5;
   view.yMin = std::floor((lo - 1) / 5) * 5;
   view.yMin = std::clamp(view.yMin, view.yMax - 90, view.yMax - 30);
 }

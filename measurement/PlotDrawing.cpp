@@ -155,8 +155,9 @@ void DrawPane(Surface& picture, const PlotView& view, const PlotScale& s, int pa
   double lastTop = 1e9;
   for (auto it = yTicks.begin(); it != yTicks.end(); ++it) {
     const QString text = TickText(it->value, view.yUnit);
-    const double y = s.Y(it->value) - textH / 2;
-    if (y + textH > lastTop || y < paneTop) continue;
+    // The end labels may sit a little inside to stay beside the data area.
+    const double y = std::clamp<double>(s.Y(it->value) - textH / 2, paneTop, s.Bottom() + 1 - textH);
+    if (y + textH > lastTop) continue;
     PrintAt(picture, s.Left() - 3 - picture.TextWidth(text) / tpp, y, text, kPlotText);
     lastTop = y;
   }

@@ -24,7 +24,13 @@ void Widen(double& lo, double& hi, bool logarithmic) {
 }  // namespace
 
 PlotScale::PlotScale(const PlotView& view, int left, int top, int width, int height, int labelWidth, int labelHeight)
-    : m_View(&view) {
+    : m_LogX(view.xAxis == PlotAxis::LogFrequency),
+      m_XMin(view.xMin),
+      m_XMax(view.xMax),
+      m_YMin(view.yMin),
+      m_YMax(view.yMax) {
+  Widen(m_XMin, m_XMax, m_LogX);
+  Widen(m_YMin, m_YMax, false);
   m_Left = left + std::max(0, labelWidth);
   m_Top = top + 2;
   m_Right = std::max(m_Left + 1, left + width - 3);
@@ -32,32 +38,19 @@ PlotScale::PlotScale(const PlotView& view, int left, int top, int width, int hei
 }
 
 double PlotScale::X(double value) const {
-  double lo = m_View->xMin, hi = m_View->xMax;
-  const bool log = m_View->xAxis == PlotAxis::LogFrequency;
-  Widen(lo, hi, log);
-  const double t = log ? (value > 0 ? std::log(value / lo) / std::log(hi / lo) : -1e9) : (value - lo) / (hi - lo);
+  const double t = m_LogX ? (value > 0 ? std::log(value / m_XMin) / std::log(m_XMax / m_XMin) : -1e9)
+                          : (value - m_XMin) / (m_XMax - m_XMin);
   return m_Left + t * (m_Right - m_Left);
 }
 
 double PlotScale::XValue(double column) const {
-  double lo = m_View->xMin, hi = m_View->xMax;
-  const bool log = m_View->xAxis == PlotAxis::LogFrequency;
-  Widen(lo, hi, log);
-  const double t = (column - m_Left) / std::max(1, m_Right - m_Left);
-  return log ? lo * std::pow(hi / lo, t) : lo + t * (hi - lo);
+  const double t = (column - m_Left) / (m_Right - m_Left);
+  return m_LogX ? m_XMin * std::pow(m_XMax / m_XMin, t) : m_XMin + t * (m_XMax - m_XMin);
 }
 
-double PlotScale::Y(double value) const {
-  double lo = m_View->yMin, hi = m_View->yMax;
-  Widen(lo, hi, false);
-  return m_Bottom - (value - lo) / (hi - lo) * (m_Bottom - m_Top);
-}
+double PlotScale::Y(double value) const { return m_Bottom - (value - m_YMin) / (m_YMax - m_YMin) * (m_Bottom - m_Top); }
 
-double PlotScale::YValue(double row) const {
-  double lo = m_View->yMin, hi = m_View->yMax;
-  Widen(lo, hi, false);
-  return lo + (m_Bottom - row) / std::max(1, m_Bottom - m_Top) * (hi - lo);
-}
+double PlotScale::YValue(double row) const { return m_YMin + (m_Bottom - row) / (m_Bottom - m_Top) * (m_YMax - m_YMin); }
 
 std::vector<AxisTick> FrequencyTicks(double min, double max) {
   std::vector<AxisTick> ticks;

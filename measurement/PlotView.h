@@ -60,7 +60,9 @@ class PlotScale {
   double YValue(double row) const;
 
  private:
-  const PlotView* m_View;
+  // The view's axes, kept (the scale outlives the view it was made for).
+  bool m_LogX;
+  double m_XMin, m_XMax, m_YMin, m_YMax;
   int m_Left, m_Top, m_Right, m_Bottom;
 };
 

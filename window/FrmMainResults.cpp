@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QScreen>
+#include <algorithm>
 
 #include "controls/UC_Buttons/UC_Buttons.h"
 #include "controls/UC_ListView/UC_ListView.h"
@@ -242,7 +244,16 @@ void FrmMain::OpenDetails(int32_t item) {
   basic::Trap([&] {
     if (!m_Details) {
       m_Details = new FrmDetails(this);
-      m_Details->move(geometry().center() - m_Details->rect().center());
+      // A little below and right of the main window's corner, whole on its screen.
+      QRect place(frameGeometry().topLeft() + QPoint(40, 40), m_Details->size());
+      if (const QScreen* s = screen()) {
+        const QRect room = s->availableGeometry();
+        place.moveRight(std::min(place.right(), room.right()));
+        place.moveBottom(std::min(place.bottom(), room.bottom()));
+        place.moveLeft(std::max(place.left(), room.left()));
+        place.moveTop(std::max(place.top(), room.top()));
+      }
+      m_Details->move(place.topLeft());
     }
     m_Details->SetResults(ListEntries(*LV), item, m_OffsetDb);
     m_Details->show();

@@ -91,13 +91,22 @@ sleep 2  # the result is listed after it is written
 # The first line of the results list (the list sits at 7185, 150 twips; its
 # first line under a header strip of about 20 pixels).
 xdotool mousemove --window "$wid" $((7185 / 15 + 40)) $((150 / 15 + 28)) click --repeat 2 --delay 60 1
-details() { xdotool search --onlyvisible --pid "$pid" --name '^詳細$' >/dev/null 2>&1; }
-wait_until 30 details || fail "a double-click on the line opened no details window: $(cat "$tmp/zarin.log")"
-did=$(xdotool search --onlyvisible --pid "$pid" --name '^詳細$' | head -n1)
-xprop -id "$did" WM_TRANSIENT_FOR | grep -qi "$(printf '0x%x' "$wid")" ||
-  echo "note: the details window is not marked as belonging to the main window"
+# The program's visible window named "詳細" (names compared as text: a
+# regular expression of non-ASCII text depends on the locale).
+details_window() {
+  local w
+  for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
+    [ "$w" != "$wid" ] && [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "詳細" ] && { echo "$w"; return 0; }
+  done
+  return 1
+}
+wait_until 30 details_window >/dev/null || fail "a double-click on the line opened no details window: $(cat "$tmp/zarin.log")"
+did=$(details_window)
 sleep 1
-echo "details window: $(xwininfo -id "$did" | awk '/^ *Width:/ {w = $2} /^ *Height:/ {h = $2} END {print w "x" h}')"
+read -r dx dy dw dh < <(xwininfo -id "$did" | awk '/Absolute upper-left X/ {x = $4} /Absolute upper-left Y/ {y = $4}
+  /^ *Width:/ {w = $2} /^ *Height:/ {h = $2} END {print x, y, w, h}')
+echo "details window: ${dw}x${dh} at $dx,$dy"
+((dx >= 0 && dy >= 0 && dx + dw <= 1280 && dy + dh <= 800)) || fail "the details window is not whole on the screen"
 
 if [ -n "$xgrab" ]; then
   extents=$(xprop -id "$did" _NET_FRAME_EXTENTS)
