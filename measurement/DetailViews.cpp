@@ -93,6 +93,13 @@ std::shared_ptr<ResultDetails> DetailCache::Get(const QString& path, float offse
   return entry.details;
 }
 
+ReferenceCurve ReferenceFromCorrection(const QString& name, uint32_t color, const CorrectionCurve& curve) {
+  ReferenceCurve r{name, color, {}};
+  r.points.reserve(curve.points.size());
+  for (const CorrectionPoint& p : curve.points) r.points.push_back({p.frequency, p.db});
+  return r;
+}
+
 QString MissingResponseNote(const ResultDetails& details) {
   if (!details.Readable()) return QStringLiteral("この測定結果は読み込めませんでした。");
   return QStringLiteral("この測定結果には周波数特性しかありません。\n"
@@ -144,7 +151,7 @@ double TopFrequency(const std::vector<DetailSeries>& shown, const std::vector<Re
 }
 
 PlotView MagnitudeView(ViewSmoothing smoothing, const std::vector<DetailSeries>& shown,
-                       const std::vector<ReferenceCurve>& references) {
+                       const std::vector<ReferenceCurve>& references, const Calibration& calibration) {
   PlotView view;
   view.xAxis = PlotAxis::LogFrequency;
   view.xMin = 10;
@@ -157,6 +164,12 @@ PlotView MagnitudeView(ViewSmoothing smoothing, const std::vector<DetailSeries>&
     const DetailSeries& s = shown[i];
     if (!s.details || !s.details->Readable()) continue;
     PlotCurve curve = CurveOf(s.details->Magnitude(smoothing), s.name, s.color);
+    if (calibration.Corrects()) {
+      std::vector<GainPoint> gain(curve.x.size());
+      for (size_t k = 0; k < curve.x.size(); ++k) gain[k] = {curve.x[k], curve.y[k]};
+      gain = Corrected(std::move(gain), calibration);
+      for (size_t k = 0; k < curve.x.size() && k < gain.size(); ++k) curve.y[k] = gain[k].gainDb;
+    }
     curve.width = i == 0 ? 2 : 1;
     view.curves.push_back(std::move(curve));
   }
@@ -198,8 +211,9 @@ PlotView EmptyView(DetailTab tab, const std::vector<DetailSeries>& shown) {
 }  // namespace
 
 std::vector<PlotView> BuildDetailViews(DetailTab tab, ViewSmoothing smoothing, const std::vector<DetailSeries>& shown,
-                                       const std::vector<ReferenceCurve>& references) {
-  if (tab == DetailTab::Magnitude) return {MagnitudeView(smoothing, shown, references)};
+                                       const std::vector<ReferenceCurve>& references,
+                                       const Calibration& calibration) {
+  if (tab == DetailTab::Magnitude) return {MagnitudeView(smoothing, shown, references, calibration)};
   return {EmptyView(tab, shown)};
 }
 

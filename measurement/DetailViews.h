@@ -15,6 +15,8 @@
 #include <span>
 #include <vector>
 
+#include "measurement/Calibration.h"
+#include "measurement/CorrectionFile.h"
 #include "measurement/Export.h"
 #include "measurement/PlotView.h"
 
@@ -95,14 +97,21 @@ struct ReferenceCurve {
   std::vector<CurvePoint> points;
 };
 
+// A correction file (a microphone's or a sound card's response, or a
+// target) as a reference curve in a colour.
+ReferenceCurve ReferenceFromCorrection(const QString& name, uint32_t color, const CorrectionCurve& curve);
+
 // The note shown where a result has nothing for a view.
 QString MissingResponseNote(const ResultDetails& details);
 
 // The views of a tab for the shown results: the first is the one the window
 // was opened for; the frequency response overlays all of them (and the
-// references), the other tabs show what each result has.
+// references), the other tabs show what each result has. The calibration's
+// files (a microphone's, a sound card's response) are taken off the
+// results' frequency responses, not off the references.
 std::vector<PlotView> BuildDetailViews(DetailTab tab, ViewSmoothing smoothing, const std::vector<DetailSeries>& shown,
-                                       const std::vector<ReferenceCurve>& references = {});
+                                       const std::vector<ReferenceCurve>& references = {},
+                                       const Calibration& calibration = {});
 
 // The read-out of the run: its verdict, delay and drift, or what is missing.
 QString DetailSummary(const ResultDetails& details);

@@ -146,6 +146,11 @@ void FrmDetails::SetReferences(std::vector<measurement::ReferenceCurve> referenc
   Redraw();
 }
 
+void FrmDetails::SetCalibration(measurement::Calibration calibration) {
+  m_Calibration = std::move(calibration);
+  Redraw();
+}
+
 bool FrmDetails::IsShown(int index) const {
   return index >= 0 && static_cast<size_t>(index) < m_Shown.size() && m_Shown[static_cast<size_t>(index)];
 }
@@ -189,7 +194,7 @@ void FrmDetails::Redraw() {
     if (!PicturePlot) return;
     basic::SetMousePointer(basic::vbHourglass);
     const std::vector<measurement::DetailSeries> series = ShownSeries();
-    m_Views = measurement::BuildDetailViews(m_Tab, m_Smoothing, series, m_References);
+    m_Views = measurement::BuildDetailViews(m_Tab, m_Smoothing, series, m_References, m_Calibration);
     measurement::DrawPlots(*PicturePlot, m_Views);
     TextSummary->setText(series.empty() || !series.front().details ? QString()
                                                                    : measurement::DetailSummary(*series.front().details));

@@ -39,6 +39,9 @@ class FrmDetails : public QWidget {
   void SetResults(const std::vector<Entry>& results, int primary, float offsetDb);
   // Reference curves from files, drawn on the frequency views.
   void SetReferences(std::vector<measurement::ReferenceCurve> references);
+  // The microphone's and sound card's responses, taken off the results'
+  // frequency response.
+  void SetCalibration(measurement::Calibration calibration);
 
   void ShowTab(measurement::DetailTab tab);
   void SetSmoothing(measurement::ViewSmoothing smoothing);
@@ -87,5 +90,6 @@ class FrmDetails : public QWidget {
   measurement::ViewSmoothing m_Smoothing = measurement::ViewSmoothing::None;
   measurement::DetailCache m_Cache;
   std::vector<measurement::ReferenceCurve> m_References;
+  measurement::Calibration m_Calibration;
   std::vector<measurement::PlotView> m_Views;
 };

@@ -187,6 +187,31 @@ TEST_F(DetailResultsTest, TheMagnitudeOverlaysEveryShownResultWithTheOpenedOneOn
   EXPECT_TRUE(v[0].note.isEmpty());
 }
 
+TEST_F(DetailResultsTest, CorrectionsComeOffTheResultsButNotOffTheReferences) {
+  const auto a = ResultDetails::Read(WriteSweep(dir.filePath("01.dat"), 8000, 10000, 10000), 0.0f);
+  // A microphone reading 3 dB high at 100 Hz rising to 9 dB at 1 kHz (linear
+  // over log frequency between), and a sound card 1 dB low everywhere.
+  CorrectionCurve mic, card;
+  mic.points = {{100, 3, 0}, {1000, 9, 0}};
+  card.points = {{10, -1, 0}, {20000, -1, 0}};
+  const ReferenceCurve target = ReferenceFromCorrection("target", 0x00AA00, mic);
+  ASSERT_EQ(target.points.size(), 2u);
+  EXPECT_EQ(target.points[1].frequency, 1000);
+  EXPECT_EQ(target.points[1].levelDb, 9);
+  Calibration calibration;
+  calibration.mic = mic;
+  calibration.device = card;
+  const std::vector<PlotView> v =
+      BuildDetailViews(DetailTab::Magnitude, ViewSmoothing::None, {{"01", 0xFF80FF, a}}, {target}, calibration);
+  ASSERT_EQ(v[0].curves.size(), 2u);
+  const double flat = 20 * std::log10(10000 / 32767.0);
+  const PlotCurve& result = v[0].curves[1];
+  EXPECT_NEAR(CurveValueAt(result, 50), flat - 3 + 1, 1e-6);     // below the file: its first value
+  EXPECT_NEAR(CurveValueAt(result, 316.22776601683796), flat - 6 + 1, 0.05);  // half-way in log f
+  EXPECT_NEAR(CurveValueAt(result, 2000), flat - 9 + 1, 1e-6);
+  EXPECT_EQ(v[0].curves[0].y, (std::vector<double>{3, 9}));  // the reference as it is
+}
+
 TEST_F(DetailResultsTest, OtherTabsOfAnOldResultSayThatANewSweepIsNeeded) {
   const auto a = ResultDetails::Read(WriteSweep(dir.filePath("01.dat"), 8000, 10000, 10000), 0.0f);
   for (const DetailTab tab : {DetailTab::Phase, DetailTab::GroupDelay, DetailTab::Impulse, DetailTab::Distortion}) {
