@@ -40,10 +40,24 @@ Biquad Biquad::HighPass(double sampleRate, double frequency, double q) {
   return f;
 }
 
-double Biquad::MagnitudeAt(double sampleRate, double frequency) const {
+Biquad Biquad::AllPass(double sampleRate, double frequency, double q) {
+  const Common c = Prewarp(sampleRate, frequency, q);
+  const double a0 = 1 + c.alpha;
+  Biquad f;
+  f.m_B0 = (1 - c.alpha) / a0;
+  f.m_B1 = -2 * c.cosw / a0;
+  f.m_B2 = 1;
+  f.m_A1 = f.m_B1;
+  f.m_A2 = f.m_B0;
+  return f;
+}
+
+std::complex<double> Biquad::ResponseAt(double sampleRate, double frequency) const {
   const std::complex<double> z1 = std::polar(1.0, -2 * std::numbers::pi * frequency / sampleRate);
   const std::complex<double> z2 = z1 * z1;
-  return std::abs((m_B0 + m_B1 * z1 + m_B2 * z2) / (1.0 + m_A1 * z1 + m_A2 * z2));
+  return (m_B0 + m_B1 * z1 + m_B2 * z2) / (1.0 + m_A1 * z1 + m_A2 * z2);
 }
+
+double Biquad::MagnitudeAt(double sampleRate, double frequency) const { return std::abs(ResponseAt(sampleRate, frequency)); }
 
 }  // namespace WaveMMIO

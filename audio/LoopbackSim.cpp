@@ -49,6 +49,9 @@ class LoopbackWire {
     double ms = 0;
   };
   std::vector<Fault> m_Faults;
+  bool m_CustomPath = false;
+  std::vector<Biquad> m_PathFilters;
+  double m_A2 = 0, m_A3 = 0;
 
   struct Output {
     bool open = false;
@@ -73,6 +76,7 @@ class LoopbackWire {
     Biquad lowPass[2];
     bool useLowPass = false;
     double driftPpm = 0;
+    std::vector<Biquad> custom[2];
   } in;
 
   int64_t Now() { return m_Clock(); }
@@ -135,6 +139,10 @@ class LoopbackWire {
       in.lowPass[c] = Biquad::LowPass(rate, LoopbackPath::kLowPassHz, q);
     }
     in.useLowPass = rate / 2 > LoopbackPath::kLowPassMinNyquistHz;
+    for (int c = 0; c < 2; ++c) {
+      in.custom[c] = m_PathFilters;
+      for (Biquad& f : in.custom[c]) f.ClearState();
+    }
   }
 
   void StopInput() {
@@ -265,8 +273,17 @@ class LoopbackWire {
         const double x[2] = {static_cast<double>(src.Left), static_cast<double>(src.Right)};
         int16_t y[2];
         for (int c = 0; c < 2; ++c) {
-          double v = in.highPass[c].Process(x[c]);
-          if (in.useLowPass) v = in.lowPass[c].Process(v);
+          double v = x[c];
+          if (m_A2 != 0 || m_A3 != 0) {
+            const double u = v / 32768.0;
+            v = (u + m_A2 * u * u + m_A3 * u * u * u) * 32768.0;
+          }
+          if (m_CustomPath) {
+            for (Biquad& f : in.custom[c]) v = f.Process(v);
+          } else {
+            v = in.highPass[c].Process(v);
+            if (in.useLowPass) v = in.lowPass[c].Process(v);
+          }
           v = v * gain + m_Noise(m_Rng) * sigma;
           y[c] = static_cast<int16_t>(std::clamp(std::nearbyint(v), -32768.0, 32767.0));
         }
@@ -474,6 +491,18 @@ void LoopbackBackend::ClearFaults() {
   std::lock_guard lock(m_Wire->m_Mutex);
   m_Wire->m_DriftPpm = 0;
   m_Wire->m_Faults.clear();
+}
+
+void LoopbackBackend::SetPathFilters(std::vector<Biquad> sections) {
+  std::lock_guard lock(m_Wire->m_Mutex);
+  m_Wire->m_CustomPath = true;
+  m_Wire->m_PathFilters = std::move(sections);
+}
+
+void LoopbackBackend::SetNonlinearity(double a2, double a3) {
+  std::lock_guard lock(m_Wire->m_Mutex);
+  m_Wire->m_A2 = a2;
+  m_Wire->m_A3 = a3;
 }
 
 void LoopbackBackend::Unplug() {

@@ -18,7 +18,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
+#include "audio/Biquad.h"
 #include "audio/SoundDevice.h"
 
 namespace WaveMMIO {
@@ -69,6 +71,13 @@ class LoopbackBackend : public SoundBackend {
   void AddLatencyStep(double atSeconds, double ms);
   // Forgets the drift, dropouts and latency steps.
   void ClearFaults();
+  // Tests: the cable's filters, run in order on each channel in place of
+  // the high-pass and low-pass (an empty list leaves only the gain and the
+  // noise); applies from the next capture.
+  void SetPathFilters(std::vector<Biquad> sections);
+  // Tests: a memoryless nonlinearity at the cable's start, on the played
+  // sample as a fraction of full scale: y = x + a2 x^2 + a3 x^3.
+  void SetNonlinearity(double a2, double a3);
 
   // Simulates the device being unplugged: open streams let go of their
   // buffers and answer MMSYSERR_NODRIVER from then on; new opens fail.
