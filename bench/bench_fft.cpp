@@ -3,10 +3,12 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <complex>
 #include <random>
 #include <vector>
 
 #include "dsp/C_FFT.h"
+#include "dsp/FastFourier.h"
 #include "measurement/Analysis.h"
 #include "measurement/PathDelay.h"
 #include "measurement/TestSignal.h"
@@ -122,5 +124,58 @@ void BM_FindPathDelay30s192k(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_FindPathDelay30s192k)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+namespace {
+
+// The program's own FFT at the sizes a run's deconvolution uses (2^23 for
+// 30 s at 192 kHz), beside FFTW's complex transform of the same size.
+void FastFourierAt(benchmark::State& state, size_t n, int threads) {
+  dsp::FastFourier fft;
+  fft.Init(n);
+  fft.SetThreads(threads);
+  std::vector<std::complex<double>> data(n);
+  const auto x = RandomBlock(n);
+  for (size_t i = 0; i < n; ++i) data[i] = x[i];
+  for (auto _ : state) {
+    fft.ForwardScrambled(data);
+    benchmark::DoNotOptimize(data[7]);
+  }
+}
+void BM_FastFourier65536(benchmark::State& state) { FastFourierAt(state, size_t{1} << 16, 2); }
+void BM_FastFourier65536OneThread(benchmark::State& state) { FastFourierAt(state, size_t{1} << 16, 1); }
+void BM_FastFourier8M(benchmark::State& state) { FastFourierAt(state, size_t{1} << 23, 2); }
+void BM_FastFourier8MOneThread(benchmark::State& state) { FastFourierAt(state, size_t{1} << 23, 1); }
+BENCHMARK(BM_FastFourier65536)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FastFourier65536OneThread)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FastFourier8M)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FastFourier8MOneThread)->Unit(benchmark::kMillisecond);
+
+#ifdef ZARIN_BENCH_FFTW
+void FftwAt(benchmark::State& state, size_t n, unsigned flags) {
+  const int size = static_cast<int>(n);
+  fftw_complex* in = fftw_alloc_complex(n);
+  fftw_complex* out = fftw_alloc_complex(n);
+  fftw_plan plan = fftw_plan_dft_1d(size, in, out, FFTW_FORWARD, flags);
+  const auto x = RandomBlock(n);
+  for (size_t i = 0; i < n; ++i) {
+    in[i][0] = x[i];
+    in[i][1] = 0;
+  }
+  for (auto _ : state) {
+    fftw_execute(plan);
+    benchmark::DoNotOptimize(out[7][0]);
+  }
+  fftw_destroy_plan(plan);
+  fftw_free(in);
+  fftw_free(out);
+}
+void BM_FftwComplex65536(benchmark::State& state) { FftwAt(state, size_t{1} << 16, FFTW_MEASURE); }
+// Measuring plans at 2^23 takes minutes; FFTW's estimate is its usual choice there.
+void BM_FftwComplex8M(benchmark::State& state) { FftwAt(state, size_t{1} << 23, FFTW_ESTIMATE); }
+BENCHMARK(BM_FftwComplex65536)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FftwComplex8M)->Unit(benchmark::kMillisecond);
+#endif
 
 }  // namespace

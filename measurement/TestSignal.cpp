@@ -47,7 +47,7 @@ void FillSweepFrequencies(std::span<float> freq, int32_t rate) {
   const auto n = static_cast<int64_t>(freq.size());
   if (n == 0 || rate <= 0) return;
   const double nyquist = rate / 2.0;
-  const double k = basic::LinToDb(10.0 / nyquist) / static_cast<double>(n);
+  const double k = basic::LinToDb(kSweepStartHz / nyquist) / static_cast<double>(n);
   const long double ratio = std::pow(10.0L, -static_cast<long double>(k) / 20.0L);
   for (int64_t start = 0; start < n; start += kExactEvery) {
     long double f = basic::DbToLin(static_cast<double>(n - start) * k) * nyquist;

@@ -14,6 +14,12 @@ namespace measurement {
 
 enum SignalMode : int32_t { kModeSweep = 0, kModeNoise = 1 };
 
+// The sweep's frequency runs exponentially from kSweepStartHz at its first
+// sample towards SweepEndHz(rate), which it would reach one sample after its
+// last.
+inline constexpr double kSweepStartHz = 10.0;
+inline double SweepEndHz(int32_t rate) { return rate / 2.0; }
+
 // Peak amplitude for a level in tenths of a dB: DbToLin(level / 10) * 32767.
 double SignalAmplitude(int32_t levelTenthsDb);
 
