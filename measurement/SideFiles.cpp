@@ -1,0 +1,167 @@
+#include "measurement/SideFiles.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <cmath>
+#include <cstring>
+
+namespace measurement {
+
+namespace {
+
+constexpr int64_t kMaxWavSamples = int64_t{1} << 28;  // far beyond any run's response
+
+void Put16(QByteArray& b, uint16_t v) {
+  b.append(static_cast<char>(v & 0xFF));
+  b.append(static_cast<char>(v >> 8));
+}
+void Put32(QByteArray& b, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b.append(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+uint32_t Get32(const QByteArray& b, qsizetype at) {
+  uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<uint8_t>(b[at + i]);
+  return v;
+}
+uint16_t Get16(const QByteArray& b, qsizetype at) {
+  return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | (static_cast<uint8_t>(b[at + 1]) << 8));
+}
+
+bool WriteWhole(const QString& path, const QByteArray& bytes) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return false;
+  if (file.write(bytes) != bytes.size()) {
+    file.cancelWriting();
+    return false;
+  }
+  return file.commit();
+}
+
+QString Base(const QString& datPath) {
+  return datPath.endsWith(QStringLiteral(".dat"), Qt::CaseInsensitive) ? datPath.left(datPath.size() - 4) : datPath;
+}
+
+}  // namespace
+
+QString ImpulseWavPath(const QString& datPath) { return Base(datPath) + QStringLiteral(".ir.wav"); }
+QString SideJsonPath(const QString& datPath) { return Base(datPath) + QStringLiteral(".json"); }
+
+bool WriteFloatWav(const QString& path, std::span<const float> samples, int32_t rate) {
+  if (rate <= 0 || static_cast<int64_t>(samples.size()) > kMaxWavSamples) return false;
+  const auto dataBytes = static_cast<uint32_t>(samples.size() * 4);
+  QByteArray b;
+  b.reserve(static_cast<qsizetype>(dataBytes) + 64);
+  b.append("RIFF");
+  Put32(b, 4 + (8 + 18) + (8 + 4) + (8 + dataBytes));
+  b.append("WAVE");
+  b.append("fmt ");
+  Put32(b, 18);
+  Put16(b, 3);  // IEEE float
+  Put16(b, 1);
+  Put32(b, static_cast<uint32_t>(rate));
+  Put32(b, static_cast<uint32_t>(rate) * 4);
+  Put16(b, 4);
+  Put16(b, 32);
+  Put16(b, 0);
+  b.append("fact");
+  Put32(b, 4);
+  Put32(b, static_cast<uint32_t>(samples.size()));
+  b.append("data");
+  Put32(b, dataBytes);
+  for (const float v : samples) {
+    uint32_t bits;
+    std::memcpy(&bits, &v, 4);
+    Put32(b, bits);
+  }
+  return WriteWhole(path, b);
+}
+
+std::optional<FloatWav> ReadFloatWav(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly) || file.size() > 4 * kMaxWavSamples + 1024) return std::nullopt;
+  const QByteArray b = file.readAll();
+  if (b.size() < 12 || !b.startsWith("RIFF") || b.mid(8, 4) != "WAVE") return std::nullopt;
+  FloatWav wav;
+  bool format = false;
+  for (qsizetype at = 12; at + 8 <= b.size();) {
+    const QByteArray id = b.mid(at, 4);
+    const uint32_t size = Get32(b, at + 4);
+    const qsizetype body = at + 8;
+    if (size > static_cast<uint64_t>(b.size() - body)) return std::nullopt;
+    if (id == "fmt ") {
+      if (size < 16 || Get16(b, body) != 3 || Get16(b, body + 2) != 1 || Get16(b, body + 14) != 32) return std::nullopt;
+      wav.rate = static_cast<int32_t>(Get32(b, body + 4));
+      format = wav.rate > 0;
+    } else if (id == "data") {
+      if (!format || size % 4 != 0) return std::nullopt;
+      wav.samples.resize(size / 4);
+      for (size_t i = 0; i < wav.samples.size(); ++i) {
+        const uint32_t bits = Get32(b, body + static_cast<qsizetype>(4 * i));
+        std::memcpy(&wav.samples[i], &bits, 4);
+      }
+      return wav;
+    }
+    at = body + static_cast<qsizetype>(size) + (size & 1);
+  }
+  return std::nullopt;
+}
+
+bool WriteSideFiles(const QString& datPath, const ImpulseResponse& ir, const SideInfo& info) {
+  if (ir.Empty()) return false;
+  QJsonObject o;
+  o[QStringLiteral("program")] = QStringLiteral("zarin");
+  o[QStringLiteral("rate")] = ir.rate;
+  o[QStringLiteral("delay_frames")] = ir.timing.delayFrames;
+  o[QStringLiteral("drift")] = ir.timing.drift;
+  o[QStringLiteral("verdict")] = info.verdict;
+  o[QStringLiteral("level_tenths_db")] = info.levelTenthsDb;
+  o[QStringLiteral("arrival_sample")] = static_cast<qint64>(ir.origin);
+  o[QStringLiteral("sweep_f1_hz")] = ir.sweep.f1Hz;
+  o[QStringLiteral("sweep_f2_hz")] = ir.sweep.f2Hz;
+  o[QStringLiteral("sweep_seconds")] = ir.sweep.seconds;
+  QJsonArray hz, density;
+  for (size_t i = 0; i < ir.noise.hz.size() && i < ir.noise.density.size(); ++i) {
+    hz.append(ir.noise.hz[i]);
+    density.append(ir.noise.density[i]);
+  }
+  o[QStringLiteral("noise_hz")] = hz;
+  o[QStringLiteral("noise_density")] = density;
+  if (!WriteFloatWav(ImpulseWavPath(datPath), ir.samples, ir.rate)) return false;
+  if (!WriteWhole(SideJsonPath(datPath), QJsonDocument(o).toJson())) {
+    QFile::remove(ImpulseWavPath(datPath));
+    return false;
+  }
+  return true;
+}
+
+std::optional<ImpulseResponse> ReadSideFiles(const QString& datPath, SideInfo* info) {
+  QFile json(SideJsonPath(datPath));
+  if (!json.open(QIODevice::ReadOnly) || json.size() > (1 << 22)) return std::nullopt;
+  const QJsonObject o = QJsonDocument::fromJson(json.readAll()).object();
+  const auto wav = ReadFloatWav(ImpulseWavPath(datPath));
+  if (o.isEmpty() || !wav || wav->rate != o.value(QStringLiteral("rate")).toInt()) return std::nullopt;
+  ImpulseResponse ir;
+  ir.rate = wav->rate;
+  ir.samples = wav->samples;
+  ir.origin = static_cast<int64_t>(o.value(QStringLiteral("arrival_sample")).toDouble(-1));
+  ir.timing = {o.value(QStringLiteral("delay_frames")).toDouble(), o.value(QStringLiteral("drift")).toDouble()};
+  ir.fraction = ir.timing.delayFrames - std::round(ir.timing.delayFrames);
+  ir.sweep = {o.value(QStringLiteral("sweep_f1_hz")).toDouble(), o.value(QStringLiteral("sweep_f2_hz")).toDouble(),
+              o.value(QStringLiteral("sweep_seconds")).toDouble()};
+  const QJsonArray hz = o.value(QStringLiteral("noise_hz")).toArray(),
+                   d = o.value(QStringLiteral("noise_density")).toArray();
+  if (ir.origin < 0 || ir.origin >= static_cast<int64_t>(ir.samples.size()) || !(ir.sweep.RateConstant() > 0) ||
+      hz.size() != d.size() || !std::isfinite(ir.fraction))
+    return std::nullopt;
+  for (qsizetype i = 0; i < hz.size(); ++i) {
+    ir.noise.hz.push_back(hz[i].toDouble());
+    ir.noise.density.push_back(d[i].toDouble());
+  }
+  if (info) *info = {o.value(QStringLiteral("verdict")).toString(), o.value(QStringLiteral("level_tenths_db")).toInt()};
+  return ir;
+}
+
+}  // namespace measurement
