@@ -72,6 +72,10 @@ std::shared_ptr<ResultDetails> ResultDetails::Read(const QString& path, float of
   return details;
 }
 
+void ResultDetails::AttachResponse(ImpulseResponse ir) {
+  m_Response = ir.Empty() ? nullptr : std::make_shared<ResponseViews>(std::move(ir));
+}
+
 const std::vector<CurvePoint>& ResultDetails::Magnitude(ViewSmoothing smoothing) {
   const int n = SmoothingDenominator(smoothing);
   if (n == 0) return m_Envelope;
@@ -163,7 +167,8 @@ PlotView MagnitudeView(ViewSmoothing smoothing, const std::vector<DetailSeries>&
   for (size_t i = shown.size(); i-- > 0;) {
     const DetailSeries& s = shown[i];
     if (!s.details || !s.details->Readable()) continue;
-    PlotCurve curve = CurveOf(s.details->Magnitude(smoothing), s.name, s.color);
+    PlotCurve curve = s.details->Response() ? s.details->Response()->MagnitudeCurve(smoothing, s.name, s.color)
+                                            : CurveOf(s.details->Magnitude(smoothing), s.name, s.color);
     if (calibration.Corrects()) {
       std::vector<GainPoint> gain(curve.x.size());
       for (size_t k = 0; k < curve.x.size(); ++k) gain[k] = {curve.x[k], curve.y[k]};
@@ -177,6 +182,17 @@ PlotView MagnitudeView(ViewSmoothing smoothing, const std::vector<DetailSeries>&
   if (!shown.empty() && shown.front().details && !shown.front().details->Readable())
     view.note = MissingResponseNote(*shown.front().details);
   return view;
+}
+
+// A millisecond range in whole steps holding the curves (at least 2 ms).
+void FitMilliseconds(PlotView& view) {
+  double lo = INFINITY, hi = -INFINITY;
+  for (const PlotCurve& c : view.curves)
+    for (const double v : c.y)
+      if (std::isfinite(v)) lo = std::min(lo, v), hi = std::max(hi, v);
+  if (!std::isfinite(lo)) return;
+  view.yMin = std::floor(lo) - 1;
+  view.yMax = std::max(std::ceil(hi) + 1, view.yMin + 2);
 }
 
 // A view that only says what is missing, on the axes the tab would have.
@@ -214,13 +230,35 @@ std::vector<PlotView> BuildDetailViews(DetailTab tab, ViewSmoothing smoothing, c
                                        const std::vector<ReferenceCurve>& references,
                                        const Calibration& calibration) {
   if (tab == DetailTab::Magnitude) return {MagnitudeView(smoothing, shown, references, calibration)};
-  return {EmptyView(tab, shown)};
+  ResponseViews* primary = !shown.empty() && shown.front().details ? shown.front().details->Response() : nullptr;
+  if (!primary) return {EmptyView(tab, shown)};
+  if (tab == DetailTab::Impulse) return primary->ImpulseViews(shown.front().name, shown.front().color);
+  if (tab == DetailTab::Distortion) return {primary->DistortionView(smoothing)};
+  // Phase and group delay: every shown result that has them, the opened one on top.
+  PlotView view = EmptyView(tab, shown);
+  view.note.clear();
+  for (size_t i = shown.size(); i-- > 0;) {
+    ResponseViews* r = shown[i].details ? shown[i].details->Response() : nullptr;
+    if (!r) continue;
+    PlotCurve curve = tab == DetailTab::Phase ? r->PhaseCurve(smoothing, shown[i].name, shown[i].color)
+                                              : r->GroupDelayCurve(smoothing, shown[i].name, shown[i].color);
+    curve.width = i == 0 ? 2 : 1;
+    view.curves.push_back(std::move(curve));
+  }
+  if (tab == DetailTab::GroupDelay) FitMilliseconds(view);
+  return {view};
 }
 
 QString DetailSummary(const ResultDetails& details) {
   if (!details.Readable()) return QStringLiteral("読み込めません");
   const QString kind = details.IsSweep() ? QStringLiteral("スウィープ") : QStringLiteral("ホワイトノイズ");
-  return QStringLiteral("%1  %2 Hz  判定 —  遅延 —  ドリフト —").arg(kind).arg(details.SampleRate());
+  QString delay = QStringLiteral("—"), drift = QStringLiteral("—");
+  if (const ResponseViews* r = details.Response(); r && r->Response().rate > 0) {
+    const CaptureTiming& t = r->Response().timing;
+    delay = QString::number(1000.0 * t.delayFrames / r->Response().rate, 'f', 2) + QStringLiteral(" ms");
+    drift = QString::number(t.drift * 1e6, 'f', 1) + QStringLiteral(" ppm");
+  }
+  return QStringLiteral("%1  %2 Hz  判定 —  遅延 %3  ドリフト %4").arg(kind).arg(details.SampleRate()).arg(delay, drift);
 }
 
 }  // namespace measurement

@@ -19,6 +19,7 @@
 #include "measurement/CorrectionFile.h"
 #include "measurement/Export.h"
 #include "measurement/PlotView.h"
+#include "measurement/ResponseViews.h"
 
 namespace measurement {
 
@@ -27,7 +28,7 @@ inline constexpr int kDetailTabCount = 5;
 // "周波数特性", "位相", "群遅延", "インパルス応答", "歪み".
 QString DetailTabLabel(DetailTab tab);
 
-enum class ViewSmoothing { None, Octave48, Octave24, Octave12, Octave6, Octave3 };
+using ViewSmoothing = Smoothing;
 inline constexpr int kSmoothingCount = 6;
 // 0 (none), 48, 24, 12, 6, 3: the smoothing spans 1/N octave.
 int SmoothingDenominator(ViewSmoothing smoothing);
@@ -50,9 +51,12 @@ class ResultDetails {
   bool Readable() const { return m_Readable; }
   bool IsSweep() const { return m_Sweep; }
   int32_t SampleRate() const { return m_Rate; }
-  // Phase, group delay, impulse and distortion need what a new sweep keeps
-  // beside its result; without it only the magnitude can be shown.
-  bool HasResponse() const { return false; }
+  // Phase, group delay, impulse and distortion need the run's impulse
+  // response, which a new sweep keeps beside its result; without it only
+  // the magnitude can be shown.
+  bool HasResponse() const { return m_Response != nullptr; }
+  void AttachResponse(ImpulseResponse ir);
+  ResponseViews* Response() const { return m_Response.get(); }
   // The magnitude (dB on the main window's grid) with the smoothing asked
   // for, computed on first use and kept.
   const std::vector<CurvePoint>& Magnitude(ViewSmoothing smoothing);
@@ -64,6 +68,7 @@ class ResultDetails {
   int32_t m_Rate = 0;
   std::vector<CurvePoint> m_Envelope;
   std::map<int, std::vector<CurvePoint>> m_Smoothed;
+  std::shared_ptr<ResponseViews> m_Response;
 };
 
 // Results read before, by path; a file changed since is read again.

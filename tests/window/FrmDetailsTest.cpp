@@ -16,6 +16,7 @@
 #include "measurement/TestSignal.h"
 #include "support/PictureBox.h"
 #include "tests/controls/ControlTestUtil.h"
+#include "tests/measurement/SimulatedSweep.h"
 #include "tests/window/FrmMainFixture.h"
 
 namespace {
@@ -160,6 +161,28 @@ TEST_F(FrmDetailsTest, SmoothingFillsTheDipInThePicture) {
   const std::vector<int> smoothAt100 = CurveRows(*d, 100, color);
   d->SetSmoothing(ViewSmoothing::None);
   EXPECT_EQ(CurveRows(*d, 100, color), smoothAt100);
+}
+
+TEST_F(FrmDetailsTest, AResultWithItsResponseDrawsEveryTabInItsColour) {
+  FrmMain w;
+  const QString path = Sweep("01.dat", 10000, false);
+  w.AddResultItem(path, -2, 0);
+  w.LV->SetSelectedItem(0);
+  w.MenuDetails->trigger();
+  FrmDetails* d = w.Details();
+  ASSERT_NE(d, nullptr);
+  d->Cache().Get(path, w.m_OffsetDb)->AttachResponse(measurement::testing::SimulateSweep(8000, 2.0, -30).Response());
+  const uint32_t color = w.LV->DispColor(0);
+  for (int tab = 0; tab < measurement::kDetailTabCount; ++tab) {
+    d->ShowTab(static_cast<DetailTab>(tab));
+    ASSERT_FALSE(d->Views().empty());
+    EXPECT_TRUE(d->Views()[0].note.isEmpty()) << tab;
+    const uint32_t ink = tab == static_cast<int>(DetailTab::Distortion) ? measurement::kHarmonicColors[0] : color;
+    EXPECT_GT(Ink(*d->PicturePlot, ink), 100) << tab;
+  }
+  d->ShowTab(DetailTab::Impulse);
+  EXPECT_EQ(d->Views().size(), 2u);  // the impulse over its energy-time curve
+  EXPECT_TRUE(d->TextSummary->text().contains("遅延 10.00 ms")) << d->TextSummary->text().toStdString();
 }
 
 TEST_F(FrmDetailsTest, TwoResultsAreOverlaidInTheirColours) {
