@@ -28,15 +28,15 @@ double PathDb(double f) {
 class ResponseViewsTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    sweep = new testing::SimulatedSweep(testing::SimulateSweep(48000, 2.0, -30));
+    sweep = new measurement::testing::SimulatedSweep(measurement::testing::SimulateSweep(48000, 2.0, -30));
   }
   static void TearDownTestSuite() {
     delete sweep;
     sweep = nullptr;
   }
-  static testing::SimulatedSweep* sweep;
+  static measurement::testing::SimulatedSweep* sweep;
 };
-testing::SimulatedSweep* ResponseViewsTest::sweep = nullptr;
+measurement::testing::SimulatedSweep* ResponseViewsTest::sweep = nullptr;
 
 TEST_F(ResponseViewsTest, TheFrequencyResponseReadsThePathAndIsKeptPerSmoothing) {
   ResponseViews views(sweep->Response());
