@@ -19,13 +19,21 @@ const QList<Command>& Commands() {
                       "the run as a result file in the data folder (or --folder): NN.dat for a sweep,\n"
                       "NN.fft for noise, with the next free number NN. Prints the file's path and,\n"
                       "for a sweep, the path delay found. Options left out take the values the\n"
-                      "window last used."),
+                      "window last used. The CSV (frequency_hz,gain_db) and the picture give the\n"
+                      "path's gain in dB re the played signal: 0 dB passes it unchanged, whatever\n"
+                      "the window's 0 dB marker or level; --mic-cal and --device-cal take a\n"
+                      "microphone's and a sound card's response off it."),
        0, MeasureOptions, MeasureCommand},
       {QStringLiteral("export"), QStringLiteral("RESULT"),
        QStringLiteral("a result file as CSV (on standard output by default) or PNG"),
-       QStringLiteral("Writes the curve of a result file (.dat or .fft) as CSV, and its spectrum\n"
-                      "picture as PNG. Without --csv or --png the CSV goes to standard output."),
-       1, OutputOptions, ExportCommand},
+       QStringLiteral("Writes the curve of a result file (.dat or .fft) as CSV, and its picture as\n"
+                      "PNG. Without --csv or --png the CSV goes to standard output. Both give the\n"
+                      "path's gain in dB re the played signal (frequency_hz,gain_db): 0 dB passes\n"
+                      "it unchanged, whatever the window's 0 dB marker or level. A result file does\n"
+                      "not record the level it was played at: --level says it (default -3.0).\n"
+                      "--mic-cal and --device-cal take a microphone's and a sound card's response\n"
+                      "off the curve; a sensitivity adds spl_db."),
+       1, ExportOptions, ExportCommand},
   };
   return commands;
 }

@@ -10,6 +10,7 @@ namespace cli {
 
 QList<QCommandLineOption> DevicesOptions();
 QList<QCommandLineOption> MeasureOptions();
+QList<QCommandLineOption> ExportOptions();
 
 int DevicesCommand(const QCommandLineParser& parser);
 int MeasureCommand(const QCommandLineParser& parser);

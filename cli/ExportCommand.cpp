@@ -1,12 +1,23 @@
 #include <QCommandLineParser>
+#include <cmath>
+#include <optional>
 
+#include "cli/CalibrationOptions.h"
 #include "cli/Commands.h"
 #include "cli/Outputs.h"
 #include "measurement/MeasurementRun.h"
 #include "measurement/ResultFiles.h"
-#include "measurement/RunSettings.h"
+#include "measurement/Calibration.h"
 
 namespace cli {
+
+QList<QCommandLineOption> ExportOptions() {
+  return QList<QCommandLineOption>{{QStringLiteral("level"),
+                                    QStringLiteral("The level the result was played at, in dB from -60.0 to 0.0 "
+                                                   "(default: -3.0, as a result file does not record it)."),
+                                    QStringLiteral("dB")}} +
+         OutputOptions() + CalibrationOptions();
+}
 
 int ExportCommand(const QCommandLineParser& parser) {
   const QStringList positional = parser.positionalArguments();
@@ -16,7 +27,19 @@ int ExportCommand(const QCommandLineParser& parser) {
   }
   const QString path = positional[1];
   OutputRequest request;
-  if (!ReadOutputOptions(parser, request)) return 1;
+  measurement::Calibration calibration;
+  if (!ReadOutputOptions(parser, request) || !ReadCalibrationOptions(parser, calibration)) return 1;
+  std::optional<int32_t> levelTenthsDb;
+  if (parser.isSet(QStringLiteral("level"))) {
+    bool ok = false;
+    const double v = parser.value(QStringLiteral("level")).trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(v) || v < -60.0 || v > 0.0) {
+      Complain(QStringLiteral("--level is a number of dB from -60.0 to 0.0, not \"%1\"")
+                   .arg(parser.value(QStringLiteral("level"))));
+      return 1;
+    }
+    levelTenthsDb = static_cast<int32_t>(std::nearbyint(v * 10));
+  }
   measurement::MeasurementRun state;
   switch (measurement::LoadResultFile(path, state)) {
     case measurement::LoadOutcome::Missing:
@@ -29,9 +52,9 @@ int ExportCommand(const QCommandLineParser& parser) {
     default:
       break;
   }
-  const float offsetDb = measurement::ReadRunSettings().offsetDb;
+  if (levelTenthsDb) state.m_LevelTenthsDb = *levelTenthsDb;
   const bool toStdout = request.csvPath.isEmpty() && request.pngPath.isEmpty();
-  return WriteOutputs(state, offsetDb, kFirstTraceColor, request, toStdout) ? 0 : 1;
+  return WriteOutputs(state, calibration, kFirstTraceColor, request, toStdout) ? 0 : 1;
 }
 
 }  // namespace cli

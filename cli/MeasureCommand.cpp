@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "audio/WaveMMIO.h"
+#include "cli/CalibrationOptions.h"
 #include "cli/Commands.h"
 #include "cli/Outputs.h"
 #include "cli/ProgressLine.h"
@@ -40,7 +41,7 @@ QList<QCommandLineOption> MeasureOptions() {
   add("seconds", "Length of the run, 2 to 30 (default: the window's last).", "s");
   add("level", "Playback level in dB, -60.0 to 0.0 (default: the window's last).", "dB");
   add("folder", "Where the result file goes (default: the data folder).", "dir");
-  return options + OutputOptions();
+  return options + OutputOptions() + CalibrationOptions();
 }
 
 namespace {
@@ -54,7 +55,7 @@ bool Number(const QString& text, double lo, double hi, double& value) {
 struct Plan {
   measurement::RunRequest request;
   QString folder;
-  float offsetDb = -6.0f;
+  measurement::Calibration calibration;
   int32_t bufferDelayMs = 0;
   OutputRequest outputs;
 };
@@ -62,7 +63,6 @@ struct Plan {
 // Every option checked before anything runs or is written.
 bool MakePlan(const QCommandLineParser& parser, Plan& plan) {
   const measurement::RunSettings stored = measurement::ReadRunSettings();
-  plan.offsetDb = stored.offsetDb;
   plan.bufferDelayMs = stored.bufferDelayMs;
   measurement::RunRequest& r = plan.request;
   r.deviceOut = parser.isSet(QStringLiteral("output-device")) ? parser.value(QStringLiteral("output-device"))
@@ -140,7 +140,7 @@ bool MakePlan(const QCommandLineParser& parser, Plan& plan) {
     return false;
   }
   plan.folder = basic::EnsureTrailingSeparator(QDir::toNativeSeparators(QFileInfo(plan.folder).absoluteFilePath()), 0);
-  return ReadOutputOptions(parser, plan.outputs);
+  return ReadOutputOptions(parser, plan.outputs) && ReadCalibrationOptions(parser, plan.calibration);
 }
 
 }  // namespace
@@ -207,7 +207,7 @@ int MeasureCommand(const QCommandLineParser& parser) {
     }
   }
   std::fflush(stdout);
-  return WriteOutputs(run, plan.offsetDb, kFirstTraceColor, plan.outputs) ? 0 : 1;
+  return WriteOutputs(run, plan.calibration, kFirstTraceColor, plan.outputs) ? 0 : 1;
 }
 
 }  // namespace cli

@@ -15,8 +15,11 @@ void Complain(const QString& text) {
 }
 
 QList<QCommandLineOption> OutputOptions() {
-  return {{QStringLiteral("csv"), QStringLiteral("Write the curve as CSV to <file>."), QStringLiteral("file")},
-          {QStringLiteral("png"), QStringLiteral("Write the spectrum picture as PNG to <file>."), QStringLiteral("file")},
+  return {{QStringLiteral("csv"),
+           QStringLiteral("Write the curve as CSV to <file>: frequency_hz,gain_db (and spl_db with a sensitivity)."),
+           QStringLiteral("file")},
+          {QStringLiteral("png"), QStringLiteral("Write the curve's picture as PNG to <file>; its grid reads gain_db."),
+           QStringLiteral("file")},
           {QStringLiteral("png-size"), QStringLiteral("Size of the picture (default 1200x600)."), QStringLiteral("WxH"),
            QStringLiteral("1200x600")}};
 }
@@ -55,11 +58,11 @@ bool ReadOutputOptions(const QCommandLineParser& parser, OutputRequest& request)
   return true;
 }
 
-bool WriteOutputs(const measurement::MeasurementRun& state, float offsetDb, uint32_t color,
-                  const OutputRequest& request, bool csvToStdout) {
+bool WriteOutputs(const measurement::MeasurementRun& state, const measurement::Calibration& calibration,
+                  uint32_t color, const OutputRequest& request, bool csvToStdout) {
   bool ok = true;
   if (!request.csvPath.isEmpty() || csvToStdout) {
-    const QString csv = measurement::CurveCsv(measurement::ResultCurve(state, offsetDb));
+    const QString csv = measurement::ResultCsv(state, calibration);
     if (request.csvPath.isEmpty()) {
       std::fputs(csv.toUtf8().constData(), stdout);
       std::fflush(stdout);
@@ -69,7 +72,7 @@ bool WriteOutputs(const measurement::MeasurementRun& state, float offsetDb, uint
     }
   }
   if (!request.pngPath.isEmpty()) {
-    const QImage picture = measurement::SpectrumPicture(state, offsetDb, color, request.pngSize);
+    const QImage picture = measurement::SpectrumPicture(state, calibration, color, request.pngSize);
     if (!measurement::WriteImageFile(request.pngPath, picture)) {
       Complain(QStringLiteral("cannot write the picture to %1").arg(request.pngPath));
       ok = false;

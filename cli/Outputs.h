@@ -11,6 +11,7 @@ class QCommandLineParser;
 
 namespace measurement {
 class MeasurementRun;
+struct Calibration;
 }
 
 namespace cli {
@@ -26,11 +27,12 @@ QList<QCommandLineOption> OutputOptions();
 // Reads --csv, --png and --png-size; false (after saying why) on a bad value.
 bool ReadOutputOptions(const QCommandLineParser& parser, OutputRequest& request);
 
-// Writes what was asked for from the result in state; false (after saying
+// Writes what was asked for from the result in state, with the
+// calibration applied; false (after saying
 // why) when something could not be written. An empty CSV path with
 // csvToStdout writes the CSV on standard output.
-bool WriteOutputs(const measurement::MeasurementRun& state, float offsetDb, uint32_t color,
-                  const OutputRequest& request, bool csvToStdout = false);
+bool WriteOutputs(const measurement::MeasurementRun& state, const measurement::Calibration& calibration,
+                  uint32_t color, const OutputRequest& request, bool csvToStdout = false);
 
 // "zarin: " + text, on standard error.
 void Complain(const QString& text);

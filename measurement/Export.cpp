@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "measurement/Correction.h"
 #include "measurement/Graphs.h"
 #include "measurement/MeasurementRun.h"
 #include "measurement/TestSignal.h"
@@ -14,62 +15,30 @@
 
 namespace measurement {
 
-double GridDb(double value, float offsetDb) { return basic::LinToDb(value / 32767.0) - offsetDb; }
+double PlayedLevelDb(const MeasurementRun& result) { return result.m_LevelTenthsDb / 10.0; }
 
-namespace {
-
-std::vector<CurvePoint> NoiseCurve(const MeasurementRun& state, float offsetDb) {
-  std::vector<CurvePoint> points;
-  for (int k = 1; k <= 1023; ++k)
-    points.push_back({k * static_cast<double>(state.m_SampleRate) / kFftPoints,
-                      GridDb(state.m_Spectrum.values[static_cast<size_t>(k)], offsetDb)});
-  return points;
-}
-
-std::vector<CurvePoint> SweepCurve(const MeasurementRun& state, float offsetDb) {
-  std::vector<CurvePoint> points;
-  const auto n = static_cast<size_t>(std::min<int64_t>(
-      {state.m_SweepLevelCount, static_cast<int64_t>(state.m_SweepLevel.size()),
-       static_cast<int64_t>(state.m_Sweep.freq.size())}));
-  if (n == 0) return points;
-  const std::vector<float>& freq = state.m_Sweep.freq;
-  const double first = freq[0], last = freq[n - 1];
-  if (!(first > 0) || !(last >= first)) return points;
-  // The table rises with the index: each point's range is a stretch of it.
-  size_t from = 0;
-  for (int j = 0;; ++j) {
-    const double f = first * std::exp2(j / 24.0);
-    if (f > last * (1 + 1e-9)) break;
-    const double lo = f * std::exp2(-1 / 48.0), hi = f * std::exp2(1 / 48.0);
-    while (from < n && freq[from] < lo) ++from;
-    double sum = 0;
-    int64_t count = 0;
-    for (size_t i = from; i < n && freq[i] < hi; ++i) {
-      const int16_t v = state.m_SweepLevel[i];
-      if (v <= 0) continue;  // nothing measured here
-      sum += v;
-      ++count;
-    }
-    if (count > 0) points.push_back({f, GridDb(sum / static_cast<double>(count), offsetDb)});
-  }
-  return points;
-}
-
-}  // namespace
-
-std::vector<CurvePoint> ResultCurve(const MeasurementRun& state, float offsetDb) {
-  if (state.m_SampleRate <= 0) return {};
-  if (state.m_Mode == kModeNoise) return NoiseCurve(state, offsetDb);
-  if (state.m_Mode == kModeSweep) return SweepCurve(state, offsetDb);
+std::vector<GainPoint> ResultGain(const MeasurementRun& result) {
+  if (result.m_SampleRate <= 0) return {};
+  if (result.m_Mode == kModeNoise)
+    return NoiseGainCurve(result.m_Spectrum.values, result.m_SampleRate, PlayedLevelDb(result));
+  if (result.m_Mode == kModeSweep)
+    return SweepGainCurve(result.m_SweepLevel, result.m_Sweep.freq, result.m_SweepLevelCount, PlayedLevelDb(result));
   return {};
 }
 
-QString CurveCsv(const std::vector<CurvePoint>& points) {
-  QString text = QStringLiteral("frequency_hz,level_db\n");
-  for (const CurvePoint& p : points)
-    text += QString::number(p.frequency, 'f', 3) + QLatin1Char(',') + QString::number(p.levelDb, 'f', 2) +
-            QLatin1Char('\n');
-  return text;
+double GridDb(double value, float offsetDb) { return basic::LinToDb(value / 32767.0) - offsetDb; }
+
+std::vector<CurvePoint> ResultCurve(const MeasurementRun& result, float offsetDb) {
+  // A gain is LinToDb(v / 32767) plus what full scale stands for.
+  const double full = result.m_Mode == kModeNoise ? NoiseGainDb(32767.0, PlayedLevelDb(result))
+                                                  : SweepGainDb(32767.0, PlayedLevelDb(result));
+  std::vector<CurvePoint> points;
+  for (const GainPoint& p : ResultGain(result)) points.push_back({p.frequency, p.gainDb - full - offsetDb});
+  return points;
+}
+
+QString ResultCsv(const MeasurementRun& result, const Calibration& calibration) {
+  return RowsCsv(ExportRows(ResultGain(result), PlayedLevelDb(result), calibration));
 }
 
 bool WriteTextFile(const QString& path, const QString& text) {
@@ -84,25 +53,74 @@ bool WriteTextFile(const QString& path, const QString& text) {
   return file.commit();
 }
 
-QImage SpectrumPicture(const MeasurementRun& state, float offsetDb, uint32_t color, QSize size) {
+namespace {
+
+// The factor that moves a value of the result to the height at which the
+// picture's grid reads its gain (with the corrections at frequency taken off).
+double PictureFactor(double gainOfFullScale, const Calibration& calibration, double frequency) {
+  double db = gainOfFullScale + kPictureOffsetDb;
+  if (calibration.mic) db -= CorrectionDbAt(*calibration.mic, frequency);
+  if (calibration.device) db -= CorrectionDbAt(*calibration.device, frequency);
+  return basic::DbToLin(db);
+}
+
+// The result's values scaled so that the window's drawing, at
+// kPictureOffsetDb, draws the gain.
+struct GainValues {
+  NoiseSpectrum spectrum;
+  std::vector<int16_t> envelope;
+};
+
+GainValues AsGain(const MeasurementRun& result, const Calibration& calibration) {
+  GainValues scaled;
+  const double level = PlayedLevelDb(result);
+  if (result.m_Mode == kModeNoise) {
+    scaled.spectrum = result.m_Spectrum;
+    const double full = NoiseGainDb(32767.0, level);
+    for (size_t k = 0; k < scaled.spectrum.values.size(); ++k) {
+      const double f = static_cast<double>(k) * result.m_SampleRate / kFftPoints;
+      scaled.spectrum.values[k] = static_cast<float>(scaled.spectrum.values[k] * PictureFactor(full, calibration, f));
+    }
+  } else {
+    scaled.envelope = result.m_SweepLevel;
+    const double full = SweepGainDb(32767.0, level);
+    const std::vector<float>& freq = result.m_Sweep.freq;
+    const double plain = PictureFactor(full, Calibration{}, 0);
+    for (size_t i = 0; i < scaled.envelope.size(); ++i) {
+      const int16_t v = scaled.envelope[i];
+      if (v <= 0) continue;  // nothing measured stays so
+      const double factor =
+          calibration.Corrects() && i < freq.size() ? PictureFactor(full, calibration, freq[i]) : plain;
+      // Above the top edge is off the picture either way; a value stays
+      // above 0 so that it still counts as measured.
+      scaled.envelope[i] = static_cast<int16_t>(std::clamp(std::nearbyint(v * factor), 1.0, 32767.0));
+    }
+  }
+  return scaled;
+}
+
+}  // namespace
+
+QImage SpectrumPicture(const MeasurementRun& result, const Calibration& calibration, uint32_t color, QSize size) {
   // The window's frequency axis is a strip 255 twips high under the spectrum.
   const int axis = std::max(1, basic::TwipsToPixels(255));
   if (size.width() < 1 || size.height() <= axis) return {};
   basic::Surface spectrum;
   spectrum.SetBackColor(0xFFFFFF);
   spectrum.SetPixelSize(size.width(), size.height() - axis);
-  DrawSpectrumGrid(spectrum, offsetDb);
-  if (state.m_Mode == kModeNoise) {
-    DrawNoiseCurve(spectrum, state.m_Spectrum, state.m_SampleRate, offsetDb, color);
-  } else if (state.m_Mode == kModeSweep) {
-    DrawSweepCurve(spectrum, state.m_SweepLevel, state.m_Sweep.freq, state.m_SweepLevelCount, state.m_SampleRate,
-                   false, offsetDb, color);
+  DrawSpectrumGrid(spectrum, kPictureOffsetDb);
+  const GainValues gain = AsGain(result, calibration);
+  if (result.m_Mode == kModeNoise) {
+    DrawNoiseCurve(spectrum, gain.spectrum, result.m_SampleRate, kPictureOffsetDb, color);
+  } else if (result.m_Mode == kModeSweep) {
+    DrawSweepCurve(spectrum, gain.envelope, result.m_Sweep.freq, result.m_SweepLevelCount, result.m_SampleRate,
+                   false, kPictureOffsetDb, color);
   }
   basic::Surface scale;
   scale.SetForeColor(0);
   scale.SetBackColor(0xE0B0B0);
   scale.SetPixelSize(size.width(), axis);
-  DrawFreqScaleOn(scale, state.m_SampleRate);
+  DrawFreqScaleOn(scale, result.m_SampleRate);
   QImage picture(size, QImage::Format_RGB32);
   QPainter painter(&picture);
   painter.drawImage(0, 0, spectrum.Image());

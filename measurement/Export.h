@@ -1,36 +1,48 @@
 #pragma once
-// A result as text and as a picture, for other programs: the curve as CSV
-// ("frequency_hz,level_db", frequencies rising) and the spectrum picture as
-// the window draws it, saved as PNG.
+// A result as text and as a picture, for other programs: the path's gain
+// curve as CSV ("frequency_hz,gain_db", with ",spl_db" when a sensitivity
+// is known; frequencies rising) and as a PNG picture whose dB grid reads the
+// same gain. Both say what the path does to the played signal (0 dB: it
+// passes unchanged) whatever the window's 0 dB marker, its level slider or
+// the screen; corrections (microphone, sound card) are applied to both.
 #include <QImage>
 #include <QSize>
 #include <QString>
 #include <cstdint>
 #include <vector>
 
+#include "measurement/Calibration.h"
+#include "measurement/Gain.h"
+
 namespace measurement {
 
 class MeasurementRun;
 
-struct CurvePoint {
-  double frequency;  // Hz
-  double levelDb;    // what the window's dB grid reads at the curve's height
-};
+// The result's played level in dB (the level it carries: a run's own; a
+// result read from a file alone carries the default, -3.0 dB).
+double PlayedLevelDb(const MeasurementRun& result);
 
-// The dB value the grid would label at the height of value v (0 .. 32767 is
-// the picture's height): the grid line g sits where v = 32767 * 10^((g + offsetDb) / 20).
-double GridDb(double value, float offsetDb);
-
-// The result held in state (m_Mode, m_SampleRate and the spectrum or the
-// sweep envelope with its frequency table), as points:
+// A result (its mode, rate, played level and the spectrum or the sweep
+// envelope with its frequency table) as gain points, uncorrected:
 //  - noise: bins 1 .. 1023 at k * rate / 2048;
 //  - sweep: every 1/24 octave from the sweep's first frequency up to its
 //    last, each the mean of the envelope over +-1/48 octave; points with no
 //    envelope there (nothing measured) are left out.
-std::vector<CurvePoint> ResultCurve(const MeasurementRun& state, float offsetDb);
+std::vector<GainPoint> ResultGain(const MeasurementRun& result);
 
-// "frequency_hz,level_db" and one line per point, C locale numbers.
-QString CurveCsv(const std::vector<CurvePoint>& points);
+// A curve point as the main window's dB grid reads it (what the details
+// window shows): the grid line g sits where the value is
+// 32767 * 10^((g + offsetDb) / 20).
+struct CurvePoint {
+  double frequency;  // Hz
+  double levelDb;
+};
+double GridDb(double value, float offsetDb);
+// The points of ResultGain on the grid's scale.
+std::vector<CurvePoint> ResultCurve(const MeasurementRun& result, float offsetDb);
+
+// The result's CSV with the calibration applied.
+QString ResultCsv(const MeasurementRun& result, const Calibration& calibration = {});
 
 // Writes text to path (replacing a file there only once it is complete);
 // false when it could not be written.
@@ -38,9 +50,13 @@ bool WriteTextFile(const QString& path, const QString& text);
 
 inline constexpr QSize kDefaultPictureSize{1200, 600};
 
-// The spectrum picture of the result in state at size: the dB grid, the curve
-// in color, and the frequency axis along the bottom.
-QImage SpectrumPicture(const MeasurementRun& state, float offsetDb, uint32_t color, QSize size);
+// Where the picture puts its dB grid: with the window's default offset, so
+// that the "0" line is a gain of 0 dB and "+6" the top edge.
+inline constexpr float kPictureOffsetDb = -6.0f;
+
+// The gain picture of a result at size: the dB grid, the corrected curve in
+// color, and the frequency axis along the bottom.
+QImage SpectrumPicture(const MeasurementRun& result, const Calibration& calibration, uint32_t color, QSize size);
 
 // Saves a picture as PNG (replacing a file there only once it is complete).
 bool WriteImageFile(const QString& path, const QImage& image);

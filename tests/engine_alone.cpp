@@ -14,6 +14,6 @@ int main(int argc, char** argv) {
   state.m_Mode = measurement::kModeNoise;
   state.m_SampleRate = 48000;
   state.m_Spectrum.values.fill(1000.0f);
-  const QImage picture = measurement::SpectrumPicture(state, -6.0f, 0xFF80FF, {200, 100});
+  const QImage picture = measurement::SpectrumPicture(state, {}, 0xFF80FF, {200, 100});
   return picture.size() == QSize(200, 100) ? 0 : 1;
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "dsp/C_FFT.h"
@@ -113,7 +114,11 @@ class FrmMain : public QWidget {
   FrmDetails* Details() const { return m_Details; }
   // Closing: returns false when the window stays open.
   bool Form_Unload();
-  void AddResultItem(const QString& path, int32_t position, int32_t temporary);
+  // A result the window made carries the level it was played at (kept with
+  // its line, for exports); a dropped file does not.
+  void AddResultItem(const QString& path, int32_t position, int32_t temporary,
+                     std::optional<int32_t> playedLevelTenthsDb = std::nullopt);
+  static constexpr int32_t kAuxPlayedLevel = 2;  // the list's hidden values: path, temporary, level
   // True when a line of the results list points at path.
   bool ListHoldsPath(const QString& path) const;
 

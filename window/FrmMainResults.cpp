@@ -57,7 +57,8 @@ bool FrmMain::ListHoldsPath(const QString& path) const {
   return false;
 }
 
-void FrmMain::AddResultItem(const QString& path, int32_t position, int32_t temporary) {
+void FrmMain::AddResultItem(const QString& path, int32_t position, int32_t temporary,
+                            std::optional<int32_t> playedLevelTenthsDb) {
   basic::Trap([&] {
     int32_t item = -2;
     if (position == -2) {
@@ -68,6 +69,7 @@ void FrmMain::AddResultItem(const QString& path, int32_t position, int32_t tempo
     }
     LV->SetAuxID(item, 0, path);
     LV->SetAuxID(item, 1, temporary);
+    if (playedLevelTenthsDb) LV->SetAuxID(item, kAuxPlayedLevel, *playedLevelTenthsDb);
     LV->SetValue(item, 0, basic::SplitPath(path, 0, 0, 1, 0, 0, 0));
     for (int32_t i = 0; i < LV->ItemCount(); ++i) LV->SetDispColor(i, m_TraceColors[static_cast<size_t>(i % 7)]);
     LV->Refresh();
@@ -198,11 +200,13 @@ void FrmMain::ExportSelected(bool picture) {
           AskSaveTarget(picture ? QStringLiteral("画像|*.png") : QStringLiteral("CSV|*.csv"), extension, name);
       if (target.isEmpty()) continue;
       basic::SetMousePointer(basic::vbHourglass);
+      // A result made here knows the level it was played at; the file alone does not.
+      const QVariant level = LV->AuxID(i, kAuxPlayedLevel);
+      if (level.isValid()) result.m_LevelTenthsDb = level.toInt();
       const bool written =
-          picture ? measurement::WriteImageFile(target, measurement::SpectrumPicture(result, m_OffsetDb,
-                                                                                      LV->DispColor(i),
+          picture ? measurement::WriteImageFile(target, measurement::SpectrumPicture(result, {}, LV->DispColor(i),
                                                                                       measurement::kDefaultPictureSize))
-                  : measurement::WriteTextFile(target, measurement::CurveCsv(measurement::ResultCurve(result, m_OffsetDb)));
+                  : measurement::WriteTextFile(target, measurement::ResultCsv(result));
       basic::SetMousePointer(basic::vbDefault);
       if (!written) CannotSave(target);
     }

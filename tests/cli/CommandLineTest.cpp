@@ -97,8 +97,8 @@ TEST_F(CommandLineTest, ASweepIsMeasuredStoredAlignedAndExported) {
   EXPECT_NEAR(lines[1].section('\t', 1).toInt(), 480, 2);  // the simulator's 10 ms
   EXPECT_EQ(QFile(F("01.dat")).size(), 44 + 2 * 96000);
   const QString csv = Read(F("sweep.csv"));
-  ASSERT_TRUE(csv.startsWith("frequency_hz,level_db\n"));
-  // -3 dB played, 6 dB through the cable: the grid's "-6" line at the default offset.
+  ASSERT_TRUE(csv.startsWith("frequency_hz,gain_db\n"));
+  // The cable's gain is -6 dB.
   EXPECT_NEAR(LevelNear(csv, 1000), -6.0, 0.3);
   EXPECT_EQ(QImage(F("sweep.png")).size(), QSize(1200, 600));
 
@@ -131,7 +131,7 @@ TEST_F(CommandLineTest, ANoiseRunGivesASpectrumFileAndItsCsv) {
   ASSERT_EQ(lines.size(), 1 + 1023);
   EXPECT_EQ(lines[1].section(',', 0, 0), "23.438");  // bin 1 at 48000 / 2048 Hz
   EXPECT_EQ(lines.last().section(',', 0, 0), "23976.563");
-  // The cable passes the -3 dB noise 6 dB down: the mean bin sits on the grid's "-6" line.
+  // The cable passes the noise 6 dB down.
   double sum = 0;
   int bins = 0;
   for (qsizetype i = 1; i < lines.size(); ++i) {

@@ -131,16 +131,26 @@ TEST_F(GraphsTest, ExportedSweepsRunOnPastZeroLevels) {
   ASSERT_FALSE(curve.empty());
   EXPECT_GT(curve.back().frequency, 0.95 * state.m_Sweep.freq.back());
   for (const CurvePoint& p : curve) ASSERT_NEAR(p.levelDb, GridDb(16000, -6), 1e-9) << p.frequency;
-  const QImage picture = SpectrumPicture(state, -6, 0x00FF00, QSize(600, 300));
+  // Played at -20 dB, an envelope of 16000 is a gain of +13.8 dB: the
+  // picture's grid reads it where the curve is drawn, one row at most apart.
+  state.m_LevelTenthsDb = -200;
+  const double gain = SweepGainDb(16000, -20);
+  const QString csv = ResultCsv(state);
+  const QStringList lines = csv.split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(static_cast<size_t>(lines.size()), curve.size() + 1);
+  for (qsizetype i = 1; i < lines.size(); ++i) ASSERT_NEAR(lines[i].section(',', 1).toDouble(), gain, 0.005);
+  state.m_SweepLevel.assign(static_cast<size_t>(n), 1600);  // -6.2 dB: inside the picture
+  const QImage picture = SpectrumPicture(state, {}, 0x00FF00, QSize(600, 300));
   const int axis = basic::TwipsToPixels(255);
-  const SpectrumScale s(600, 300 - axis, state.m_SampleRate, -6);
+  const SpectrumScale s(600, 300 - axis, state.m_SampleRate, kPictureOffsetDb);
+  const int row = s.GridY(SweepGainDb(1600, -20));
   const int xLast = s.X(state.m_Sweep.freq.back());
   for (int x = 2; x <= std::min(xLast, 599); ++x) {
     int rows = 0;
     for (int yy = 0; yy < 300 - axis; ++yy)
       if ((picture.pixel(x, yy) & 0xFFFFFFu) == 0x00FF00u) {  // 0x00BBGGRR green is green in RGB too
         ++rows;
-        ASSERT_EQ(yy, s.Y(16000)) << x;
+        ASSERT_NEAR(yy, row, 1) << x;
       }
     ASSERT_EQ(rows, 1) << x;
   }

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "measurement/Export.h"
+#include "measurement/GraphScale.h"
 #include "measurement/ResultFiles.h"
 #include "measurement/TestSignal.h"
 #include "support/Colors.h"
+#include "support/Surface.h"
 #include "tests/window/FrmMainFixture.h"
 
 namespace {
@@ -58,7 +60,8 @@ TEST_F(ExportMenuTest, TheClickedResultIsWrittenAsCsvAndAsAPicture) {
   ASSERT_EQ(measurement::LoadResultFile(dir.filePath("02.dat"), stored), measurement::LoadOutcome::Sweep);
   QFile csv(dir.filePath("sweep.csv"));
   ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
-  EXPECT_EQ(QString::fromUtf8(csv.readAll()), measurement::CurveCsv(measurement::ResultCurve(stored, w.m_OffsetDb)));
+  stored.m_LevelTenthsDb = w.SliderValue[1]->Value();  // the level it was played at
+  EXPECT_EQ(QString::fromUtf8(csv.readAll()), measurement::ResultCsv(stored));
 
   w.LV->UnSelectAll();
   w.LV->SetSelectedItem(0);
@@ -75,6 +78,61 @@ TEST_F(ExportMenuTest, TheClickedResultIsWrittenAsCsvAndAsAPicture) {
   // What the window shows is untouched: the sweep is still the loaded result.
   EXPECT_EQ(w.m_Run.m_Mode, measurement::kModeSweep);
   EXPECT_TRUE(questions.isEmpty()) << questions.join(" / ").toStdString();
+}
+
+// Exports give the path's gain: the marker, the level slider and the
+// screen's scale change no number in them.
+TEST_F(ExportMenuTest, TheMarkerTheLevelSliderAndTheScreenChangeNoExportedNumber) {
+  FrmMain w;
+  PickLoopbackAt(w, "48000", 2, measurement::kModeSweep);
+  w.SliderValue[1]->SetValue(-150);  // played at -15.0 dB
+  w.RecButton_ButtonClicked(0);
+  TickUntilIdle(w);
+  ASSERT_EQ(Names(w), QStringList{"01"});
+  const auto exportBoth = [&](const QString& name) {
+    w.LV->UnSelectAll();
+    w.LV->SetSelectedItem(0);
+    pick = dir.filePath(name + ".csv");
+    w.MenuExportCsv->trigger();
+    pick = dir.filePath(name + ".png");
+    w.MenuSavePicture->trigger();
+    QFile csv(dir.filePath(name + ".csv"));
+    EXPECT_TRUE(csv.open(QIODevice::ReadOnly)) << name.toStdString();
+    return QString::fromUtf8(csv.readAll());
+  };
+  const QString first = exportBoth("first");
+  ASSERT_TRUE(first.startsWith("frequency_hz,gain_db\n"));
+  // The simulator's cable is -6.0 dB in its passband, whatever was played.
+  int middle = 0;
+  for (const QString& line : first.split('\n', Qt::SkipEmptyParts).mid(1)) {
+    const double f = line.section(',', 0, 0).toDouble();
+    if (f < 700 || f > 1500) continue;
+    EXPECT_NEAR(line.section(',', 1, 1).toDouble(), -6.0, 0.03) << f;
+    ++middle;
+  }
+  EXPECT_GT(middle, 20);
+
+  // The marker dragged down, the level slider moved, another result shown.
+  w.m_OffsetDb = -8.8f;
+  w.SliderValue[1]->SetValue(-420);
+  EXPECT_EQ(exportBoth("moved"), first);
+  EXPECT_EQ(QImage(dir.filePath("moved.png")), QImage(dir.filePath("first.png")));
+
+  // A screen of another scale: the same numbers, and in the picture the
+  // passband still lies on the grid's "-6" line.
+  const int tpp = basic::TwipsPerPixel();
+  basic::SetTwipsPerPixel(tpp == 15 ? 12 : 15);
+  EXPECT_EQ(exportBoth("screen"), first);
+  const QImage picture(dir.filePath("screen.png"));
+  const int axis = basic::TwipsToPixels(255);
+  const measurement::SpectrumScale s(picture.width(), picture.height() - axis, 48000, measurement::kPictureOffsetDb);
+  basic::SetTwipsPerPixel(tpp);
+  const QRgb ink = basic::ToQRgb(w.LV->DispColor(0));
+  const int x = s.X(1000);
+  int nearest = 1000;
+  for (int y = 0; y < picture.height() - axis; ++y)
+    if (picture.pixel(x, y) == ink) nearest = std::min(nearest, std::abs(y - s.GridY(-6.0)));
+  EXPECT_LE(nearest, 1);
 }
 
 }  // namespace

@@ -1,0 +1,19 @@
+#pragma once
+// The options that calibrate an export: --mic-cal, --device-cal and
+// --sensitivity, taken by `measure` and `export`.
+#include <QCommandLineOption>
+#include <QList>
+
+#include "measurement/Calibration.h"
+
+class QCommandLineParser;
+
+namespace cli {
+
+QList<QCommandLineOption> CalibrationOptions();
+
+// Reads the files and the sensitivity; false (after saying why, naming the
+// file and the line) when one cannot be used.
+bool ReadCalibrationOptions(const QCommandLineParser& parser, measurement::Calibration& calibration);
+
+}  // namespace cli

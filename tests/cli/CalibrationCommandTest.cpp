@@ -1,0 +1,184 @@
+// Exports mean one thing: the path's gain re the played signal, whatever
+// the window's marker or level, and corrected by the files given.
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+
+#include "measurement/Correction.h"
+#include "measurement/CorrectionFile.h"
+#include "support/Settings.h"
+#include "tests/cli/ZarinProcess.h"
+
+using clitest::Outcome;
+using clitest::Zarin;
+
+namespace {
+
+QString Read(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+void Write(const QString& path, const QByteArray& text) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(text);
+}
+
+// The CSV's rows: frequency -> (gain, spl or NaN).
+struct Row {
+  double gain, spl;
+};
+std::map<double, Row> Rows(const QString& csv) {
+  std::map<double, Row> rows;
+  const QStringList lines = csv.split('\n', Qt::SkipEmptyParts);
+  for (qsizetype i = 1; i < lines.size(); ++i) {
+    const QStringList cells = lines[i].split(',');
+    rows[cells[0].toDouble()] = {cells.value(1).toDouble(), cells.size() > 2 ? cells[2].toDouble() : NAN};
+  }
+  return rows;
+}
+
+class CalibrationCommand : public ::testing::Test {
+ protected:
+  QString F(const QString& name) const { return dir.filePath(name); }
+  QStringList Measure(const QStringList& more) const {
+    return QStringList{"measure", "--output-device", "Loopback simulator", "--input-device", "Loopback simulator",
+                       "--rate", "48000", "--seconds", "2", "--folder", dir.path()} +
+           more;
+  }
+  // Measures once and returns the result file's path.
+  QString MeasureSweep(const QString& level = "-3") {
+    const Outcome o = Zarin(Measure({"--level", level}));
+    EXPECT_EQ(o.status, 0) << o.err.toStdString();
+    return o.out.section('\n', 0, 0).section('\t', 1);
+  }
+  QString Export(const QStringList& args) {
+    const Outcome o = Zarin(QStringList{"export"} + args);
+    EXPECT_EQ(o.status, 0) << args.join(' ').toStdString() << ": " << o.err.toStdString();
+    return o.out;
+  }
+  QTemporaryDir dir;
+};
+
+}  // namespace
+
+TEST_F(CalibrationCommand, TheCsvGivesTheGainOfThePathAtAnyPlayedLevel) {
+  for (const QString level : {"-3", "-20"}) {
+    const Outcome o = Zarin(Measure({"--level", level, "--csv", F("sweep.csv")}));
+    ASSERT_EQ(o.status, 0) << o.err.toStdString();
+    const QString csv = Read(F("sweep.csv"));
+    ASSERT_TRUE(csv.startsWith("frequency_hz,gain_db\n")) << csv.left(40).toStdString();
+    // The simulator's cable is -6.0 dB between its corners.
+    for (const auto& [f, row] : Rows(csv))
+      if (f > 700 && f < 1500) EXPECT_NEAR(row.gain, -6.0, 0.03) << level.toStdString() << " dB, " << f << " Hz";
+  }
+}
+
+TEST_F(CalibrationCommand, TheMarkerAndTheLevelSliderChangeNoExportedNumber) {
+  const QString result = MeasureSweep("-10");
+  basic::WriteSetting(QStringLiteral("Offsetdb"), -6.0f);
+  basic::WriteSetting(QStringLiteral("PlayLevel"), -3.0f);
+  const QString before = Export({result, "--level", "-10"});
+  ASSERT_EQ(Zarin({"export", result, "--level", "-10", "--png", F("before.png")}).status, 0);
+  // The marker dragged (as in the window) and the level slider moved.
+  basic::WriteSetting(QStringLiteral("Offsetdb"), -8.8f);
+  basic::WriteSetting(QStringLiteral("PlayLevel"), -42.0f);
+  EXPECT_EQ(Export({result, "--level", "-10"}), before);
+  ASSERT_EQ(Zarin({"export", result, "--level", "-10", "--png", F("after.png")}).status, 0);
+  EXPECT_EQ(QImage(F("after.png")), QImage(F("before.png")));
+}
+
+TEST_F(CalibrationCommand, AResultWithoutItsLevelIsTakenAtTheDefaultUnlessTold) {
+  const QString result = MeasureSweep("-20");
+  const auto told = Rows(Export({result, "--level", "-20"}));
+  const auto assumed = Rows(Export({result}));
+  ASSERT_EQ(told.size(), assumed.size());
+  for (const auto& [f, row] : told) EXPECT_NEAR(assumed.at(f).gain - row.gain, -17.0, 0.0051) << f;
+  EXPECT_EQ(Zarin({"export", result, "--level", "loud"}).status, 1);
+  EXPECT_EQ(Zarin({"export", result, "--level", "-61"}).status, 1);
+}
+
+TEST_F(CalibrationCommand, ACorrectionMovesTheCurveByItsValueAtItsPointsAndMidway) {
+  const QString result = MeasureSweep();
+  const auto plain = Rows(Export({result, "--level", "-3"}));
+  Write(F("mic.txt"), "\"a microphone\"\n100 1.5\n1000 -0.5\n10000 2.25\n");
+  const auto corrected = Rows(Export({result, "--level", "-3", "--mic-cal", F("mic.txt")}));
+  const measurement::CorrectionCurve mic = *measurement::ReadCorrectionFile(F("mic.txt")).curve;
+  ASSERT_EQ(plain.size(), corrected.size());
+  int near = 0;
+  for (const auto& [f, row] : plain) {
+    // The CSV holds two decimals: each value is within 0.005 of the truth.
+    EXPECT_NEAR(row.gain - corrected.at(f).gain, measurement::CorrectionDbAt(mic, f), 0.0101) << f;
+    // Points on or midway between the file's own (on a log axis).
+    for (const double at : {100.0, 1000.0, 10000.0, std::sqrt(1e5), std::sqrt(1e7)})
+      near += std::abs(std::log2(f / at)) < 1 / 48.0;
+  }
+  EXPECT_GE(near, 5);
+}
+
+TEST_F(CalibrationCommand, ALoopbacksOwnCsvAsTheSoundCardFileLeavesZero) {
+  const Outcome first = Zarin(Measure({"--csv", F("card.csv")}));
+  ASSERT_EQ(first.status, 0) << first.err.toStdString();
+  const QString result = first.out.section('\n', 0, 0).section('\t', 1);
+  // The same result corrected by its own CSV: nothing is left but the
+  // CSV's rounding to hundredths.
+  const auto same = Rows(Export({result, "--device-cal", F("card.csv")}));
+  ASSERT_GT(same.size(), 200u);
+  for (const auto& [f, row] : same) ASSERT_NEAR(row.gain, 0.0, 0.0101) << f;
+  // A second run through the same card, at another level, corrected by the
+  // first: what is left is how far two runs differ (each starts its capture
+  // a little differently on a busy machine).
+  const Outcome second = Zarin(Measure({"--level", "-20", "--device-cal", F("card.csv"), "--csv", F("flat.csv")}));
+  ASSERT_EQ(second.status, 0) << second.err.toStdString();
+  const auto rows = Rows(Read(F("flat.csv")));
+  ASSERT_GT(rows.size(), 200u);
+  for (const auto& [f, row] : rows)
+    if (f >= 20 && f <= 0.9 * 24000) EXPECT_NEAR(row.gain, 0.0, 0.15) << f;
+}
+
+TEST_F(CalibrationCommand, ASensitivityAddsSoundPressure) {
+  const QString result = MeasureSweep();
+  Write(F("mic.cal"), "*1000Hz -36.6\n20 0\n20000 0\n");
+  const auto fromFile = Rows(Export({result, "--level", "-3", "--mic-cal", F("mic.cal")}));
+  for (const auto& [f, row] : fromFile) ASSERT_NEAR(row.spl, 94 + row.gain - 3 + 36.6, 0.0101) << f;
+  // Typed in, it wins over the file's.
+  const auto typed = Rows(Export({result, "--level", "-3", "--mic-cal", F("mic.cal"), "--sensitivity", "-30"}));
+  for (const auto& [f, row] : typed) ASSERT_NEAR(row.spl, 94 + row.gain - 3 + 30, 0.0101) << f;
+  const auto alone = Rows(Export({result, "--level", "-3", "--sensitivity", "-30"}));
+  EXPECT_NEAR(alone.begin()->second.spl, 94 + alone.begin()->second.gain - 3 + 30, 0.0101);
+}
+
+TEST_F(CalibrationCommand, AFileThatIsNotACorrectionSaysWhyAndWritesNothing) {
+  const QString result = MeasureSweep();
+  Write(F("down.txt"), "20 0\n200 1\n100 2\n");
+  const Outcome o = Zarin({"export", result, "--device-cal", F("down.txt"), "--csv", F("x.csv")});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_TRUE(o.err.contains(F("down.txt"))) << o.err.toStdString();
+  EXPECT_TRUE(o.err.contains("line 3")) << o.err.toStdString();
+  EXPECT_FALSE(QFile::exists(F("x.csv")));
+  for (const QStringList& bad : {QStringList{"--mic-cal", F("none.txt")}, QStringList{"--mic-cal", ""},
+                                 QStringList{"--sensitivity", "loud"}}) {
+    const Outcome b = Zarin(QStringList{"export", result} + bad);
+    EXPECT_EQ(b.status, 1) << bad.join(' ').toStdString();
+    EXPECT_TRUE(b.out.isEmpty());
+  }
+  // A measure with a bad file runs nothing.
+  const Outcome m = Zarin(Measure({"--mic-cal", F("down.txt")}));
+  EXPECT_EQ(m.status, 1);
+  EXPECT_FALSE(QFile::exists(F("02.dat")));
+}
+
+TEST_F(CalibrationCommand, HelpSaysWhatTheNumbersAre) {
+  for (const char* command : {"measure", "export"}) {
+    const Outcome o = Zarin({command, "--help"});
+    EXPECT_TRUE(o.out.contains("gain_db")) << command;
+    EXPECT_TRUE(o.out.contains("--mic-cal")) << command;
+    EXPECT_TRUE(o.out.contains("--device-cal")) << command;
+  }
+}
