@@ -6,6 +6,7 @@
 
 #include "measurement/MeasurementRun.h"
 #include "measurement/ResultFiles.h"
+#include "measurement/SideFiles.h"
 #include "measurement/TestSignal.h"
 
 namespace measurement {
@@ -69,6 +70,13 @@ std::shared_ptr<ResultDetails> ResultDetails::Read(const QString& path, float of
   details->m_Sweep = outcome == LoadOutcome::Sweep;
   details->m_Rate = state.m_SampleRate;
   details->m_Envelope = ResultCurve(state, offsetDb);
+  // A sweep made since the side files exist carries its response beside it.
+  SideInfo info;
+  if (details->m_Sweep)
+    if (std::optional<ImpulseResponse> ir = ReadSideFiles(path, &info)) {
+      details->AttachResponse(std::move(*ir));
+      details->m_Verdict = info.verdict;
+    }
   return details;
 }
 
@@ -253,12 +261,16 @@ QString DetailSummary(const ResultDetails& details) {
   if (!details.Readable()) return QStringLiteral("読み込めません");
   const QString kind = details.IsSweep() ? QStringLiteral("スウィープ") : QStringLiteral("ホワイトノイズ");
   QString delay = QStringLiteral("—"), drift = QStringLiteral("—");
+  const QString verdict = details.Verdict().isEmpty() ? QStringLiteral("—") : details.Verdict();
   if (const ResponseViews* r = details.Response(); r && r->Response().rate > 0) {
     const CaptureTiming& t = r->Response().timing;
     delay = QString::number(1000.0 * t.delayFrames / r->Response().rate, 'f', 2) + QStringLiteral(" ms");
     drift = QString::number(t.drift * 1e6, 'f', 1) + QStringLiteral(" ppm");
   }
-  return QStringLiteral("%1  %2 Hz  判定 —  遅延 %3  ドリフト %4").arg(kind).arg(details.SampleRate()).arg(delay, drift);
+  return QStringLiteral("%1  %2 Hz  判定 %3  遅延 %4  ドリフト %5")
+      .arg(kind)
+      .arg(details.SampleRate())
+      .arg(verdict, delay, drift);
 }
 
 }  // namespace measurement

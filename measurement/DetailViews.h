@@ -57,6 +57,8 @@ class ResultDetails {
   bool HasResponse() const { return m_Response != nullptr; }
   void AttachResponse(ImpulseResponse ir);
   ResponseViews* Response() const { return m_Response.get(); }
+  // The run's verdict, as its side file words it (empty without one).
+  const QString& Verdict() const { return m_Verdict; }
   // The magnitude (dB on the main window's grid) with the smoothing asked
   // for, computed on first use and kept.
   const std::vector<CurvePoint>& Magnitude(ViewSmoothing smoothing);
@@ -69,6 +71,7 @@ class ResultDetails {
   std::vector<CurvePoint> m_Envelope;
   std::map<int, std::vector<CurvePoint>> m_Smoothed;
   std::shared_ptr<ResponseViews> m_Response;
+  QString m_Verdict;
 };
 
 // Results read before, by path; a file changed since is read again.

@@ -12,6 +12,7 @@
 #include "measurement/DetailViews.h"
 #include "measurement/MeasurementRun.h"
 #include "measurement/ResultFiles.h"
+#include "measurement/SideFiles.h"
 #include "tests/measurement/SimulatedSweep.h"
 
 using namespace measurement;
@@ -110,9 +111,13 @@ TEST_F(ResponseViewsTest, AResultWithItsResponseFillsEveryTab) {
   run.m_TotalFrames = 96000;
   run.m_SweepLevel.assign(96000, 10000);
   ASSERT_TRUE(SaveResultFile(dir.filePath("01.dat"), run));
+  // Without side files: the envelope only.
+  EXPECT_FALSE(ResultDetails::Read(dir.filePath("01.dat"), 0.0f)->HasResponse());
+  // With them: the response read back from beside the result.
+  ASSERT_TRUE(WriteSideFiles(dir.filePath("01.dat"), sweep->Response(), {QStringLiteral("良好"), -30}));
   const auto d = ResultDetails::Read(dir.filePath("01.dat"), 0.0f);
-  d->AttachResponse(sweep->Response());
   ASSERT_TRUE(d->HasResponse());
+  EXPECT_TRUE(DetailSummary(*d).contains("判定 良好")) << DetailSummary(*d).toStdString();
   for (int tab = 0; tab < kDetailTabCount; ++tab) {
     const std::vector<PlotView> v = BuildDetailViews(static_cast<DetailTab>(tab), Smoothing::None, {{"01", 0x123456, d}});
     ASSERT_FALSE(v.empty()) << tab;
