@@ -13,7 +13,6 @@
 #include <cstring>
 #include <memory>
 #include <thread>
-#include <vector>
 
 namespace WaveMMIO {
 
@@ -91,13 +90,6 @@ struct StreamShared {
   std::atomic<bool> done{false};
   std::atomic<bool> detached{false};  // the callback leaves the buffer alone
   std::atomic<int> inCallback{0};     // callbacks under way
-  // The host's time of frame 0, as each of the first callbacks that moved
-  // frames saw it (its buffer's DAC or ADC time less the frames before it);
-  // their median steadies the host's jitter.
-  static constexpr int kTimes = 32;
-  double rate = 0;
-  double times[kTimes] = {};
-  std::atomic<int> timeCount{0};
 };
 
 class PortAudioStream : public SoundStream {
@@ -126,22 +118,13 @@ class PortAudioStream : public SoundStream {
       return err;
     }
     Pa_SetStreamFinishedCallback(m_Stream, &PortAudioStream::Finished);
-    m_Shared->rate = sampleRate;
     return MMSYSERR_NOERROR;
   }
 
-  StreamStartTime FirstFrameTime() override {
-    StreamStartTime t;
-    if (!m_Stream || m_Abandoned) return t;
-    const int k = m_Shared->timeCount.load(std::memory_order_acquire);
-    if (k == 0) return t;
-    std::vector<double> times(m_Shared->times, m_Shared->times + k);
-    std::nth_element(times.begin(), times.begin() + k / 2, times.end());
-    t.known = true;
-    t.seconds = times[static_cast<size_t>(k / 2)];
-    t.clock = m_Library.get();
-    return t;
-  }
+  // No FirstFrameTime: the callbacks' DAC and ADC times through PortAudio's
+  // ALSA host and a PulseAudio server put the path's delay anywhere within
+  // about 10 ms of the truth from run to run (and far off when the server
+  // changes its latency), so a run reads its delay from the capture's start.
 
   int Queue(StereoSample* buffer, uint32_t frames) override {
     if (!m_Stream) return MMSYSERR_INVALHANDLE;
@@ -152,7 +135,6 @@ class PortAudioStream : public SoundStream {
     m_Shared->frames = frames;
     m_Shared->pos.store(0);
     m_Shared->done.store(false);
-    m_Shared->timeCount.store(0);
     if (!IsOutput()) return MMSYSERR_NOERROR;
     return StartStream();
   }
@@ -259,29 +241,18 @@ class PortAudioStream : public SoundStream {
     m_Shared->done.store(true);
   }
 
-  static int Callback(const void* input, void* output, unsigned long count, const PaStreamCallbackTimeInfo* time,
+  static int Callback(const void* input, void* output, unsigned long count, const PaStreamCallbackTimeInfo*,
                       PaStreamCallbackFlags, void* user) {
     auto* shared = static_cast<StreamShared*>(user);
     shared->inCallback.fetch_add(1);
     int result = paAbort;
     if (!shared->detached.load()) {
-      NoteTime(*shared, time);
       result = Transfer(*shared, input, output, count);
     } else if (shared->output && output) {
       std::fill_n(static_cast<StereoSample*>(output), count, StereoSample{});
     }
     shared->inCallback.fetch_sub(1);
     return result;
-  }
-
-  static void NoteTime(StreamShared& shared, const PaStreamCallbackTimeInfo* time) {
-    const int k = shared.timeCount.load(std::memory_order_relaxed);
-    const int64_t pos = shared.pos.load(std::memory_order_relaxed);
-    if (!time || k >= StreamShared::kTimes || shared.rate <= 0 || pos >= shared.frames) return;
-    const double at = shared.output ? time->outputBufferDacTime : time->inputBufferAdcTime;
-    if (!(at > 0)) return;  // the host does not tell
-    shared.times[k] = at - static_cast<double>(pos) / shared.rate;
-    shared.timeCount.store(k + 1, std::memory_order_release);
   }
 
   static int Transfer(StreamShared& shared, const void* input, void* output, unsigned long count) {

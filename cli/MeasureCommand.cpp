@@ -197,10 +197,16 @@ int MeasureCommand(const QCommandLineParser& parser) {
 
   std::printf("result\t%s\n", QDir::toNativeSeparators(saved).toLocal8Bit().constData());
   if (run.m_Mode == measurement::kModeSweep) {
-    const measurement::PathDelay& d = run.m_PathDelay;
-    if (d.found) {
-      std::printf("delay_frames\t%d\n", d.frames);
-      std::printf("delay_ms\t%.3f\n", 1000.0 * d.frames / run.m_SampleRate);
+    const measurement::RunTiming& t = run.m_Timing;
+    if (t.found) {
+      // The path's delay: from the sample leaving the program where the
+      // devices told their start times, else only from the capture's start.
+      std::printf("delay_frames\t%d\n", run.m_PathDelay.frames);
+      std::printf("delay_ms\t%.3f\n", t.DelayMs(run.m_SampleRate));
+      std::printf("delay_reference\t%s\n", measurement::DelayReferenceName(t.reference));
+      std::printf("drift_ppm\t%.1f\n", t.driftPpm);
+      for (const measurement::TimingEvent& e : t.events)
+        std::printf("timing_event\t%s\t%.3f s\t%.1f ms\n", measurement::TimingEventName(e.kind), e.timeS, e.sizeMs);
     } else {
       std::printf("delay\tnot found\n");
       Complain(QStringLiteral("the played sweep did not come back on the input; the curve is not aligned"));

@@ -43,6 +43,8 @@ bool MeasurementRun::Start(const RunRequest& request) {
   m_Mode = request.mode;
   CloseDevices();  // whatever a failed start left open
   m_PathDelay = PathDelay{};
+  m_Timing = RunTiming{};
+  m_CaptureStart.reset();
   m_Spectrum.count = 0;
   m_BitsPerSample = 16;
   m_Channels = 2;
@@ -52,6 +54,7 @@ bool MeasurementRun::Start(const RunRequest& request) {
   const int64_t frames = static_cast<int64_t>(m_SampleRate) * request.seconds;
   if (m_SampleRate <= 0 || frames <= 0 || frames > INT32_MAX / 4) return false;
   m_TotalFrames = static_cast<int32_t>(frames);
+  m_CaptureFrames = static_cast<int32_t>(frames + CaptureTailFrames(m_SampleRate, frames));
   m_ChunkFrames = static_cast<int32_t>(std::nearbyint(m_SampleRate / 20.0));
   m_Spectrum.values.fill(0.0f);
   m_LevelTenthsDb = request.levelTenthsDb;
@@ -76,7 +79,7 @@ bool MeasurementRun::OpenDevices() {
   m_CapturedFrames = 0;
   // The devices are closed, so the buffers may be replaced now.
   const auto n = static_cast<size_t>(m_TotalFrames);
-  m_RecBuf.assign(n, {});
+  m_RecBuf.assign(static_cast<size_t>(m_CaptureFrames), {});
   m_PlayBuf.assign(n, {});
   BuildSignal();
 
@@ -91,7 +94,7 @@ bool MeasurementRun::OpenDevices() {
     return true;
   };
   if (failed(m_hWaveIn.Open(m_DevIn, m_SampleRate), 0, false)) return false;
-  if (failed(m_hWaveIn.Queue(m_RecBuf.data(), static_cast<uint32_t>(n)), 0, true)) return false;
+  if (failed(m_hWaveIn.Queue(m_RecBuf.data(), static_cast<uint32_t>(m_RecBuf.size())), 0, true)) return false;
   if (failed(m_hWaveOut.Open(m_DevOut, m_SampleRate), 1, false)) return false;
   if (failed(m_hWaveOut.Queue(m_PlayBuf.data(), static_cast<uint32_t>(n)), 1, true)) return false;  // playback starts
 
@@ -103,7 +106,7 @@ bool MeasurementRun::OpenDevices() {
   const int64_t now = Now();
   m_LastPos = -1;
   m_ProgressNs = now;
-  m_EndNs = now + static_cast<int64_t>(static_cast<double>(m_TotalFrames) / m_SampleRate * 1e9);
+  m_EndNs = now + static_cast<int64_t>(static_cast<double>(m_CaptureFrames) / m_SampleRate * 1e9);
   return true;
 }
 
@@ -128,7 +131,7 @@ bool MeasurementRun::CheckDevices(int64_t capturePos) {
   }
   const bool inDone = m_hWaveIn.Done(), outDone = m_hWaveOut.Done();
   // A capture that stopped moving, or a buffer that never comes back.
-  if ((!inDone && capturePos < m_TotalFrames && now - m_ProgressNs >= kStallNs) ||
+  if ((!inDone && capturePos < m_CaptureFrames && now - m_ProgressNs >= kStallNs) ||
       (now - m_EndNs >= kStallNs && !(inDone && outDone))) {
     Fail(WaveMMIO::MMSYSERR_NODRIVER, inDone ? 1 : 0);
     return true;
@@ -150,6 +153,8 @@ void MeasurementRun::Tick() {
     if (m_DrawnPos < m_TotalFrames - 1 && m_Callbacks.StretchReady)
       m_Callbacks.StretchReady(m_DrawnPos + 1, m_TotalFrames - 1);
     m_DrawnPos = m_TotalFrames - 1;
+    // The devices' start times, read before they close.
+    m_CaptureStart = WaveMMIO::CaptureStartFrames(m_hWaveIn.FirstFrameTime(), m_hWaveOut.FirstFrameTime(), m_SampleRate);
     StopRun();
     if (m_Mode == kModeSweep && m_Callbacks.SweepCompleted) m_Callbacks.SweepCompleted();
     const QString path = NextResultPath();
@@ -175,17 +180,16 @@ void MeasurementRun::Tick() {
 }
 
 void MeasurementRun::AnalyseSweep() {
-  m_PathDelay = FindPathDelay(m_PlayBuf, m_RecBuf, m_SampleRate, m_Sweep.freq);
-  const int32_t delay = m_PathDelay.found ? m_PathDelay.frames : 0;
-  // The live preview wrote each stretch's level at capture frames; where the
-  // aligned capture does not reach, those values belong to other sweep
-  // samples, so those entries start from zero.
-  const auto n = static_cast<int64_t>(m_SweepLevel.size());
-  const int64_t head = std::clamp<int64_t>(-static_cast<int64_t>(delay), 0, n);
-  const int64_t tail = std::clamp<int64_t>(static_cast<int64_t>(m_TotalFrames) - delay, head, n);
-  std::fill(m_SweepLevel.begin(), m_SweepLevel.begin() + head, int16_t{0});
-  std::fill(m_SweepLevel.begin() + tail, m_SweepLevel.end(), int16_t{0});
-  measurement::AnalyseSweep(m_RecBuf, m_TotalFrames, m_SampleRate, m_Sweep.freq, m_SweepLevel, delay);
+  const auto played = std::span<const WaveMMIO::StereoSample>(m_PlayBuf).first(
+      std::min(m_PlayBuf.size(), static_cast<size_t>(std::max(m_TotalFrames, 0))));
+  m_Timing = FollowTiming(played, m_RecBuf, m_SampleRate, m_Sweep.freq, m_CaptureStart);
+  m_PathDelay = PathDelay{};
+  m_PathDelay.found = m_Timing.found;
+  m_PathDelay.clarity = m_Timing.clarity;
+  if (m_Timing.found) m_PathDelay.frames = static_cast<int32_t>(std::clamp(std::nearbyint(m_Timing.delayFrames), -2e9, 2e9));
+  // Without a clear delay the capture is taken as it is.
+  const RunTiming pairing = m_Timing.found ? m_Timing : RunTiming::Fixed(0, static_cast<int64_t>(m_SweepLevel.size()));
+  measurement::AnalyseSweep(m_RecBuf, m_SampleRate, m_Sweep.freq, m_SweepLevel, pairing);
 }
 
 void MeasurementRun::StopRun() {

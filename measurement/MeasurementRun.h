@@ -12,6 +12,7 @@
 #include "audio/WaveDevice.h"
 #include "measurement/Analysis.h"
 #include "measurement/PathDelay.h"
+#include "measurement/Timing.h"
 
 namespace measurement {
 
@@ -71,9 +72,9 @@ class MeasurementRun {
   void StopRun();
   // Closes both devices (safe in any state).
   void CloseDevices();
-  // After a completed sweep run: finds the path's delay (m_PathDelay) and
-  // computes the envelope over the capture aligned by it. Without a clear
-  // delay the capture is taken as it is.
+  // After a completed sweep run: follows the run's timing (m_Timing, and
+  // m_PathDelay from it) and computes the envelope over the capture paired
+  // with the sweep by it. Without a clear delay the capture is taken as it is.
   void AnalyseSweep();
 
   bool Running() const { return m_Running != 0; }
@@ -109,14 +110,19 @@ class MeasurementRun {
   int16_t m_BitsPerSample = 16;
   int32_t m_SampleRate = 0;
   int32_t m_BlockAlign = 4;
-  int32_t m_TotalFrames = 0;
+  int32_t m_TotalFrames = 0;     // frames played
+  int32_t m_CaptureFrames = 0;   // frames captured: on past the playback by the delay search range
   int32_t m_ChunkFrames = 0;
   int32_t m_BufferDelayMs = 0;
   int32_t m_DevOut = 0;
   int32_t m_DevIn = 0;
   int32_t m_DrawnPos = 0;
   int32_t m_CapturedFrames = 0;  // frames the capture device has reported so far
-  PathDelay m_PathDelay;         // of the last completed sweep run
+  PathDelay m_PathDelay;         // of the last completed sweep run (at sweep sample 0, whole frames)
+  RunTiming m_Timing;            // of the last completed sweep run
+  // The capture's first frame minus the playback's, in frames, when the
+  // devices told their start times (read as both finish).
+  std::optional<double> m_CaptureStart;
   int32_t m_ResultNo = 0;
   int32_t m_LevelTenthsDb = -30;
   QString m_DataPath;

@@ -176,15 +176,32 @@ void FrmMain::ShowPathDelay() {
     const measurement::PathDelay& d = m_Run.m_PathDelay;
     QPalette palette = TextDelay->palette();
     if (d.found) {
-      const double ms = m_Run.m_SampleRate > 0 ? 1000.0 * d.frames / m_Run.m_SampleRate : 0.0;
+      const measurement::RunTiming& t = m_Run.m_Timing;
+      const double ms = t.DelayMs(m_Run.m_SampleRate);
+      const bool fromPlayback = t.reference == measurement::DelayReference::PlaybackStart;
       TextDelay->setText(QStringLiteral("遅延 %1 ms").arg(ms, 0, 'f', 1));
-      TextDelay->setToolTip(QStringLiteral("入力には出力より %1 サンプル遅れて届きました。曲線はこの遅れを揃えて求めました。")
-                                .arg(d.frames));
+      QString tip = fromPlayback
+                        ? QStringLiteral("出力した信号は %1 サンプル後に入力に届きました（再生の開始から）。曲線はこの遅れを揃えて求めました。")
+                              .arg(d.frames)
+                        : QStringLiteral("この装置は再生と録音の開始時刻を知らせないため、この値は録音の開始から数えた遅れ（%1 サンプル）で、経路の遅延ではありません。曲線はこの遅れを揃えて求めました。")
+                              .arg(d.frames);
+      if (t.driftPpm != 0)
+        tip += QStringLiteral("\n入力のクロックは出力と %1 ppm ずれていました（曲線では補正済み）。").arg(t.driftPpm, 0, 'f', 1);
+      for (const measurement::TimingEvent& e : t.events)
+        tip += QStringLiteral("\n%1 秒: %2")
+                   .arg(e.timeS, 0, 'f', 2)
+                   .arg(e.kind == measurement::TimingEventKind::Dropout ? QStringLiteral("録音が %1 ms 欠けました").arg(-e.sizeMs, 0, 'f', 1)
+                        : e.kind == measurement::TimingEventKind::Step  ? QStringLiteral("遅延が %1 ms 増えました").arg(e.sizeMs, 0, 'f', 1)
+                                                                        : QStringLiteral("%1 ms の間、信号が戻りませんでした").arg(e.sizeMs, 0, 'f', 0));
+      TextDelay->setToolTip(tip);
       palette.setColor(QPalette::WindowText, Qt::black);
-      basic::WriteLogLine(QStringLiteral("スウィープの遅延 %1 サンプル (%2 ms, ピーク比 %3)")
+      basic::WriteLogLine(QStringLiteral("スウィープの遅延 %1 サンプル (%2 ms, %3, ピーク比 %4, ドリフト %5 ppm, 事象 %6)")
                               .arg(d.frames)
                               .arg(ms, 0, 'f', 1)
-                              .arg(d.clarity, 0, 'f', 1),
+                              .arg(QString::fromLatin1(measurement::DelayReferenceName(t.reference)))
+                              .arg(d.clarity, 0, 'f', 1)
+                              .arg(t.driftPpm, 0, 'f', 1)
+                              .arg(t.events.size()),
                           0);
     } else {
       TextDelay->setText(QStringLiteral("信号が戻りません"));

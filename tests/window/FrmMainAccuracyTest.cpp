@@ -12,6 +12,7 @@
 #include "support/Logging.h"
 #include "tests/window/FrmMainFixture.h"
 #include "tests/window/SilentBackend.h"
+#include "tests/window/UntimedBackend.h"
 
 namespace {
 
@@ -60,6 +61,8 @@ TEST_F(FrmMainResultsTest, ASweepShowsThePathDelayAndLogsIt) {
   ASSERT_TRUE(w.m_Run.m_PathDelay.found);
   EXPECT_NEAR(w.m_Run.m_PathDelay.frames, 12000, 2);
   EXPECT_EQ(w.TextDelay->text(), QStringLiteral("遅延 250.0 ms"));
+  EXPECT_TRUE(w.TextDelay->toolTip().contains(QStringLiteral("12000 サンプル後に入力に届きました（再生の開始から）")))
+      << w.TextDelay->toolTip().toStdString();
   EXPECT_TRUE(lines.filter(QStringLiteral("スウィープの遅延 1200")).size() == 1) << lines.join('\n').toStdString();
   // The curve is the cable's: -6 dB in the middle of the band.
   const double played = measurement::SignalAmplitude(-30) / std::sqrt(2.0);
@@ -77,6 +80,23 @@ TEST_F(FrmMainResultsTest, ASweepShowsThePathDelayAndLogsIt) {
   EXPECT_TRUE(w.TextDelay->text().isEmpty());
   TickUntilIdle(w);
   EXPECT_TRUE(w.TextDelay->text().isEmpty());
+}
+
+TEST_F(FrmMainResultsTest, AHostWithoutStreamTimesGetsACaptureStartDelayThatSaysSo) {
+  std::vector<std::unique_ptr<WaveMMIO::SoundBackend>> backends;
+  auto untimed = std::make_unique<zarin_test::UntimedBackend>([clock = now] { return *clock; });
+  untimed->Cable().SetCaptureStartOffsetNs(-40'000'000);  // capture 40 ms ahead: 50 ms from its start
+  backends.push_back(std::move(untimed));
+  WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends), [clock = now] { return *clock; });
+  FrmMain w;
+  PickLoopbackAt(w, "48000", 2, measurement::kModeSweep);
+  w.RecButton_ButtonClicked(0);
+  TickUntilIdle(w);
+  ASSERT_TRUE(w.m_Run.m_PathDelay.found);
+  EXPECT_EQ(w.m_Run.m_Timing.reference, measurement::DelayReference::CaptureStart);
+  EXPECT_EQ(w.TextDelay->text(), QStringLiteral("遅延 50.0 ms"));
+  EXPECT_TRUE(w.TextDelay->toolTip().contains(QStringLiteral("録音の開始から数えた遅れ（2400 サンプル）で、経路の遅延ではありません")))
+      << w.TextDelay->toolTip().toStdString();
 }
 
 TEST_F(FrmMainResultsTest, SilenceBackSaysSoAndStillStoresTheResult) {
