@@ -32,7 +32,9 @@ const QList<Command>& Commands() {
                       "it unchanged, whatever the window's 0 dB marker or level. A result file does\n"
                       "not record the level it was played at: --level says it (default -3.0).\n"
                       "--mic-cal and --device-cal take a microphone's and a sound card's response\n"
-                      "off the curve; a sensitivity adds spl_db."),
+                      "off the curve; a sensitivity adds spl_db. A sweep result with its side files\n"
+                      "(NN.ir.wav, NN.json) also gives its frequency response (--frd), impulse\n"
+                      "response (--ir) and distortion (--distortion)."),
        1, ExportOptions, ExportCommand},
   };
   return commands;

@@ -5,6 +5,7 @@
 #include "cli/CalibrationOptions.h"
 #include "cli/Commands.h"
 #include "cli/Outputs.h"
+#include "cli/ResponseOutputs.h"
 #include "measurement/MeasurementRun.h"
 #include "measurement/ResultFiles.h"
 #include "measurement/Calibration.h"
@@ -16,7 +17,7 @@ QList<QCommandLineOption> ExportOptions() {
                                     QStringLiteral("The level the result was played at, in dB from -60.0 to 0.0 "
                                                    "(default: -3.0, as a result file does not record it)."),
                                     QStringLiteral("dB")}} +
-         OutputOptions() + CalibrationOptions();
+         OutputOptions() + CalibrationOptions() + ResponseOptions();
 }
 
 int ExportCommand(const QCommandLineParser& parser) {
@@ -53,7 +54,9 @@ int ExportCommand(const QCommandLineParser& parser) {
       break;
   }
   if (levelTenthsDb) state.m_LevelTenthsDb = *levelTenthsDb;
-  const bool toStdout = request.csvPath.isEmpty() && request.pngPath.isEmpty();
+  const bool responses = WantsResponses(parser);
+  if (responses && !WriteResponses(parser, path)) return 1;
+  const bool toStdout = request.csvPath.isEmpty() && request.pngPath.isEmpty() && !responses;
   return WriteOutputs(state, calibration, kFirstTraceColor, request, toStdout) ? 0 : 1;
 }
 

@@ -11,6 +11,10 @@
 
 #include "audio/LoopbackSim.h"
 #include "measurement/GraphScale.h"
+#include "measurement/ImpulseResponse.h"
+#include "measurement/Responses.h"
+#include "measurement/SideFiles.h"
+#include "measurement/TestSignal.h"
 #include "support/Settings.h"
 #include "support/Surface.h"
 
@@ -129,6 +133,52 @@ TEST_F(CommandLineTest, ASweepIsMeasuredStoredAlignedAndExported) {
   const Outcome s = Zarin({"export", F("01.dat")});
   ASSERT_EQ(s.status, 0);
   EXPECT_EQ(s.out, csv);
+}
+
+TEST_F(CommandLineTest, ASweepWithSideFilesExportsItsResponses) {
+  ASSERT_EQ(Zarin(Measure({})).status, 0);
+  // Without side files there is nothing to read the responses from.
+  const Outcome none = Zarin({"export", F("01.dat"), "--frd", F("a.frd")});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_TRUE(none.err.contains("01.ir.wav")) << none.err.toStdString();
+  EXPECT_FALSE(QFile::exists(F("a.frd")));
+  // Side files of a sweep twice as loud, 100 frames late.
+  const int32_t rate = 48000;
+  std::vector<measurement::StereoSample> play(96000), capture(96000 + 100);
+  measurement::SweepTable table;
+  std::vector<int16_t> level;
+  measurement::GenerateSweep(play, rate, measurement::SignalAmplitude(-200), table, level);
+  for (size_t j = 100; j < capture.size(); ++j) capture[j] = {static_cast<int16_t>(play[j - 100].Left * 2), 0};
+  const auto ir = measurement::Deconvolve(play, capture, rate, measurement::SweepShapeFor(rate, 96000), {100, 0});
+  ASSERT_TRUE(measurement::WriteSideFiles(F("01.dat"), ir, {QStringLiteral("good"), -200}));
+
+  const Outcome o = Zarin({"export", F("01.dat"), "--frd", F("a.frd"), "--ir", F("a.wav"), "--distortion",
+                           F("d.csv"), "--smooth", "1/6", "--points", "12"});
+  ASSERT_EQ(o.status, 0) << o.err.toStdString();
+  EXPECT_TRUE(o.out.isEmpty());  // no curve on standard output when files were asked for
+  const QStringList frd = Read(F("a.frd")).split('\n', Qt::SkipEmptyParts);
+  ASSERT_GT(frd.size(), 6);
+  EXPECT_EQ(frd[0], "* program zarin");
+  EXPECT_TRUE(frd.contains("* smoothing 1/6"));
+  qsizetype points = 0;
+  for (const QString& line : frd) {
+    if (line.startsWith('*')) continue;
+    ++points;
+    const QStringList cells = line.split(' ');
+    ASSERT_EQ(cells.size(), 3);
+    const double f = cells[0].toDouble();
+    if (f > 30 && f < 20000) {
+      EXPECT_NEAR(cells[1].toDouble(), 6.02, 0.05) << f;
+      EXPECT_NEAR(cells[2].toDouble(), 0, 1) << f;
+    }
+  }
+  EXPECT_EQ(points, static_cast<qsizetype>(measurement::LogFrequencies(10, 24000 * (1 - 1e-6), 12).size()));
+  const auto wav = measurement::ReadFloatWav(F("a.wav"));
+  ASSERT_TRUE(wav.has_value());
+  EXPECT_EQ(wav->samples, ir.samples);
+  EXPECT_TRUE(Read(F("d.csv")).startsWith("frequency_hz,thd_percent,h2_db,h3_db,h4_db,h5_db\n"));
+  EXPECT_EQ(Zarin({"export", F("01.dat"), "--frd", F("b.frd"), "--smooth", "1/5"}).status, 1);
+  EXPECT_EQ(Zarin({"export", F("01.dat"), "--frd", F("b.frd"), "--points", "0"}).status, 1);
 }
 
 TEST_F(CommandLineTest, ANoiseRunGivesASpectrumFileAndItsCsv) {

@@ -1,0 +1,83 @@
+#include "cli/ResponseOutputs.h"
+
+#include <QCommandLineParser>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include "cli/Outputs.h"
+#include "measurement/ResponseExport.h"
+#include "measurement/SideFiles.h"
+
+namespace cli {
+
+namespace {
+
+const QString kFrd = QStringLiteral("frd"), kIr = QStringLiteral("ir"), kDistortion = QStringLiteral("distortion"),
+              kSmooth = QStringLiteral("smooth"), kPoints = QStringLiteral("points");
+
+bool WriteText(const QString& path, const QString& text, const char* what) {
+  QSaveFile file(path);
+  const QByteArray bytes = text.toUtf8();
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    Complain(QStringLiteral("cannot write the %1 to %2").arg(QLatin1String(what), path));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+QList<QCommandLineOption> ResponseOptions() {
+  return {
+      {kFrd, QStringLiteral("Write the frequency response as FRD text to <file>."), QStringLiteral("file")},
+      {kIr, QStringLiteral("Write the impulse response as a 32-bit float WAV to <file>."), QStringLiteral("file")},
+      {kDistortion, QStringLiteral("Write THD and H2..H5 as CSV to <file>."), QStringLiteral("file")},
+      {kSmooth, QStringLiteral("Smoothing of the FRD and distortion: none, 1/48, 1/24, 1/12, 1/6 or 1/3."),
+       QStringLiteral("fraction"), QStringLiteral("none")},
+      {kPoints, QStringLiteral("Points per octave of the FRD and distortion (default 48)."), QStringLiteral("n"),
+       QString::number(measurement::kExportPointsPerOctave)},
+  };
+}
+
+bool WantsResponses(const QCommandLineParser& parser) {
+  return parser.isSet(kFrd) || parser.isSet(kIr) || parser.isSet(kDistortion);
+}
+
+bool WriteResponses(const QCommandLineParser& parser, const QString& resultPath) {
+  const auto smoothing = measurement::ParseSmoothing(parser.value(kSmooth).toStdString());
+  if (!smoothing) {
+    Complain(
+        QStringLiteral("--smooth takes none, 1/48, 1/24, 1/12, 1/6 or 1/3, not \"%1\"").arg(parser.value(kSmooth)));
+    return false;
+  }
+  bool ok = false;
+  const int points = parser.value(kPoints).toInt(&ok);
+  if (!ok || points < 1 || points > 1000) {
+    Complain(QStringLiteral("--points takes a whole number from 1 to 1000, not \"%1\"").arg(parser.value(kPoints)));
+    return false;
+  }
+  const auto ir = measurement::ReadSideFiles(resultPath);
+  if (!ir) {
+    Complain(QStringLiteral("%1 has no impulse response beside it (%2 and %3)")
+                 .arg(resultPath, QFileInfo(measurement::ImpulseWavPath(resultPath)).fileName(),
+                      QFileInfo(measurement::SideJsonPath(resultPath)).fileName()));
+    return false;
+  }
+  bool written = true;
+  if (parser.isSet(kFrd)) {
+    const QString date = QDateTime::currentDateTime().toString(Qt::ISODate);
+    written = WriteText(parser.value(kFrd), measurement::FrdText(*ir, *smoothing, points, date), "FRD") && written;
+  }
+  if (parser.isSet(kIr) && !measurement::WriteFloatWav(parser.value(kIr), ir->samples, ir->rate)) {
+    Complain(QStringLiteral("cannot write the impulse response to %1").arg(parser.value(kIr)));
+    written = false;
+  }
+  if (parser.isSet(kDistortion))
+    written = WriteText(parser.value(kDistortion), measurement::DistortionCsvText(*ir, *smoothing, points),
+                        "distortion CSV") &&
+              written;
+  return written;
+}
+
+}  // namespace cli

@@ -1,0 +1,21 @@
+#pragma once
+// What `export` writes from a sweep result's side files: the frequency
+// response as FRD text, the impulse response as a float WAV and the
+// distortion as CSV.
+#include <QCommandLineOption>
+#include <QList>
+#include <QString>
+
+class QCommandLineParser;
+
+namespace cli {
+
+// --frd, --ir, --distortion, --smooth and --points.
+QList<QCommandLineOption> ResponseOptions();
+// Whether any of --frd, --ir and --distortion was given.
+bool WantsResponses(const QCommandLineParser& parser);
+// Writes what was asked for from the side files of the result at path;
+// false (after saying why) when they are missing or a file cannot be written.
+bool WriteResponses(const QCommandLineParser& parser, const QString& resultPath);
+
+}  // namespace cli
