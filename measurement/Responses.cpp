@@ -5,7 +5,7 @@
 #include <complex>
 #include <numbers>
 
-#include "dsp/WindowedSpectrum.h"
+#include "dsp/GatedTransform.h"
 
 namespace measurement {
 
@@ -79,7 +79,7 @@ struct Levels {
     return r;
   }
 
-  std::vector<dsp::WindowedSpectrum> spectra;
+  std::vector<dsp::GatedTransform> spectra;
   std::vector<double> reach, seconds, weights;
 
  private:

@@ -1,4 +1,4 @@
-#include "dsp/WindowedSpectrum.h"
+#include "dsp/GatedTransform.h"
 
 #include <algorithm>
 #include <bit>
@@ -62,7 +62,7 @@ double WindowWeight(const SpectrumWindow& w, int64_t t) {
   return weight;
 }
 
-WindowedSpectrum::WindowedSpectrum(std::span<const float> x, const SpectrumWindow& window, double rate,
+GatedTransform::GatedTransform(std::span<const float> x, const SpectrumWindow& window, double rate,
                                    double fraction) {
   if (!(rate > 0) || window.before < 0 || window.after <= 0) return;
   const size_t size = PaddedSize(window);
@@ -84,7 +84,7 @@ WindowedSpectrum::WindowedSpectrum(std::span<const float> x, const SpectrumWindo
   m_Sums = RunningSums(m_Bins);
 }
 
-Complex WindowedSpectrum::At(double hz) const {
+Complex GatedTransform::At(double hz) const {
   if (m_Bins.empty() || !(hz >= 0)) return 0;
   const double x = hz / m_BinHz;
   const auto k = static_cast<size_t>(x);
@@ -93,14 +93,14 @@ Complex WindowedSpectrum::At(double hz) const {
   return (1 - u) * m_Bins[k] + u * m_Bins[k + 1];
 }
 
-double WindowedSpectrum::BandPower(double lo, double hi) const {
+double GatedTransform::BandPower(double lo, double hi) const {
   if (m_Bins.empty()) return 0;
   const double a = lo / m_BinHz, b = hi / m_BinHz;
   if (!(b - a >= 1.0)) return std::norm(At(0.5 * (lo + hi)));
   return (CumulativeAt(m_PowerSums, b) - CumulativeAt(m_PowerSums, a)) / (b - a);
 }
 
-Complex WindowedSpectrum::BandMean(double lo, double hi) const {
+Complex GatedTransform::BandMean(double lo, double hi) const {
   if (m_Bins.empty()) return 0;
   const double a = lo / m_BinHz, b = hi / m_BinHz;
   if (!(b - a >= 1.0)) return At(0.5 * (lo + hi));

@@ -24,14 +24,14 @@ struct SpectrumWindow {
 // The taper's weight at t (frames from zero).
 double WindowWeight(const SpectrumWindow& window, int64_t t);
 
-class WindowedSpectrum {
+class GatedTransform {
  public:
-  WindowedSpectrum() = default;
+  GatedTransform() = default;
   // Transforms the windowed stretch of x, zero-padded to at least twice its
   // length, with time 0 at zero (so that a response arriving at zero has a
   // slowly turning phase). rate is x's sample rate. fraction, in frames, is
   // taken off time 0's place as a pure delay (its phase added back).
-  WindowedSpectrum(std::span<const float> x, const SpectrumWindow& window, double rate, double fraction = 0);
+  GatedTransform(std::span<const float> x, const SpectrumWindow& window, double rate, double fraction = 0);
 
   bool Empty() const { return m_Bins.empty(); }
   double BinHz() const { return m_BinHz; }
