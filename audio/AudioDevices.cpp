@@ -1,3 +1,4 @@
+#include <QRegularExpression>
 #include <cmath>
 #include <limits>
 
@@ -34,11 +35,14 @@ void DropLeadingPrefixes(QString& s) {
   s = s.trimmed();
 }
 
-// A name typed as a number ("3", " 2 ", "1.5"): its value, rounded half to even.
-bool ReadsAsNumber(const QString& s, double& value) {
+// A name typed as a whole number ("3", " 2 "): a device id. Other numbers
+// ("1.5", "1e10") are names like any text.
+bool ReadsAsId(const QString& s, int64_t& value) {
+  static const QRegularExpression digits(QStringLiteral("^[+-]?[0-9]{1,18}$"));
+  if (!digits.match(s).hasMatch()) return false;
   bool ok = false;
-  value = s.toDouble(&ok);
-  return ok && std::isfinite(value);
+  value = s.toLongLong(&ok);
+  return ok;
 }
 
 }  // namespace
@@ -46,14 +50,14 @@ bool ReadsAsNumber(const QString& s, double& value) {
 int32_t FindAudioDevice(int input, const QString& name, int show) {
   const QString s = name.trimmed().toLower();
   if (s.isEmpty()) return 0;
-  double number = 0;
-  if (ReadsAsNumber(s, number)) {
-    const double rounded = std::nearbyint(number);
-    // Out of range for an id: the conversion fails and the lookup ends with 0.
-    if (rounded < std::numeric_limits<int32_t>::min() || rounded > std::numeric_limits<int32_t>::max()) return 0;
-    return static_cast<int32_t>(rounded);
-  }
   const Direction direction = DirectionOf(input);
+  int64_t number = 0;
+  if (ReadsAsId(s, number)) {
+    // An id names a device only when there is one with that number.
+    if (number >= 0 && number < SoundHost::Instance().DeviceCount(direction)) return static_cast<int32_t>(number);
+    basic::WriteLogLine(QStringLiteral("この番号のデバイスはありません ") + name, 0);
+    return -1;
+  }
   const int count = SoundHost::Instance().DeviceCount(direction);
   if (count <= 0) return 0;
   QStringList names;

@@ -1,5 +1,7 @@
 #include "audio/PortAudioBackend.h"
 
+#include "audio/AnswerLimit.h"
+
 #include <alsa/asoundlib.h>
 #include <fcntl.h>
 #include <portaudio.h>
@@ -52,28 +54,64 @@ std::string Trimmed(std::string s) {
 }  // namespace
 
 // Pa_Initialize/Pa_Terminate, shared by the backend and its open streams so
-// that a stream outliving the backend still closes cleanly.
-class PortAudioLibrary {
+// that a stream outliving the backend still closes cleanly. The library
+// starts on first use, within the sound system's answer limit: starting it
+// connects to the sound server, which may not answer.
+class PortAudioLibrary : public std::enable_shared_from_this<PortAudioLibrary> {
  public:
   PortAudioLibrary() {
     snd_lib_error_set_handler(QuietAlsaError);
     setenv("JACK_NO_START_SERVER", "1", 0);
-    m_Ok = WithStderrSilenced([] { return Pa_Initialize(); }) == paNoError;
   }
   ~PortAudioLibrary() {
     // A stream given up for dead still has a thread inside PortAudio: the
     // library is left as it is for the process to end.
-    if (!m_Ok || m_Abandoned.load()) return;
+    if (!m_Ok.load() || m_Abandoned.load()) return;
     WithStderrSilenced([] { return Pa_Terminate(); });
     // ALSA keeps its parsed configuration in a global cache; with every
     // device closed it can go too.
     snd_config_update_free_global();
   }
-  bool Ok() const { return m_Ok; }
+  // Starts the library unless it runs; false when it could not start or did
+  // not answer in time (then Unanswered()).
+  bool Start() {
+    if (m_Ok.load()) return true;
+    if (m_Failed || !Answering()) return false;
+    PaError err = paNoError;
+    m_Busy.store(true);
+    // Silenced here, not on the call's thread: a message about a call that
+    // did not answer must reach stderr.
+    const bool answered = WithStderrSilenced([&] {
+      return CallWithin<PaError>(
+          SoundSystemAnswerLimit(), [] { return Pa_Initialize(); }, err,
+          [self = shared_from_this()](PaError late) {
+            // A server that answers after all: the library is there from now on.
+            if (late == paNoError) self->m_Ok.store(true);
+            self->m_Busy.store(false);
+          });
+    });
+    if (!answered) {
+      m_Unanswered = true;
+      return false;
+    }
+    m_Busy.store(false);
+    m_Ok.store(err == paNoError);
+    m_Failed = err != paNoError;
+    return m_Ok.load();
+  }
+  bool Ok() const { return m_Ok.load(); }
+  // False while a call that did not answer in time is still under way: the
+  // library is not entered again until it returns.
+  bool Answering() const { return !m_Busy.load(); }
+  void SetBusy(bool busy) { m_Busy.store(busy); }
+  bool Unanswered() const { return m_Unanswered; }
   void Abandon() { m_Abandoned.store(true); }
 
  private:
-  bool m_Ok = false;
+  std::atomic<bool> m_Ok{false};
+  std::atomic<bool> m_Busy{false};
+  bool m_Failed = false;
+  bool m_Unanswered = false;
   std::atomic<bool> m_Abandoned{false};
 };
 
@@ -103,20 +141,49 @@ class PortAudioStream : public SoundStream {
   int OpenDevice(PaDeviceIndex device, int sampleRate) {
     const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
     if (!info) return MMSYSERR_BADDEVICEID;
+    if (!m_Library->Answering()) return SOUND_NOANSWER;
     PaStreamParameters params{};
     params.device = device;
     params.channelCount = 2;
     params.sampleFormat = paInt16;
     params.suggestedLatency = IsOutput() ? info->defaultHighOutputLatency : info->defaultHighInputLatency;
-    const PaStreamParameters* in = IsOutput() ? nullptr : &params;
-    const PaStreamParameters* out = IsOutput() ? &params : nullptr;
-    if (Pa_IsFormatSupported(in, out, sampleRate) != paFormatIsSupported) return WAVERR_BADFORMAT;
-    const PaError err = Pa_OpenStream(&m_Stream, in, out, sampleRate, paFramesPerBufferUnspecified, paNoFlag,
-                                      &PortAudioStream::Callback, m_Shared.get());
-    if (err != paNoError) {
-      m_Stream = nullptr;
-      return err;
+    const bool output = IsOutput();
+    // Opening reaches the sound server: within the answer limit. A stream
+    // opened after the limit is closed by the call's own thread; no callback
+    // runs before a start, so the shared state is not needed by then.
+    struct Opened {
+      PaError err = paNoError;
+      PaStream* stream = nullptr;
+    } opened;
+    m_Library->SetBusy(true);
+    const bool answered = CallWithin<Opened>(
+        SoundSystemAnswerLimit(),
+        [params, output, sampleRate, shared = m_Shared.get()] {
+          Opened o;
+          const PaStreamParameters* in = output ? nullptr : &params;
+          const PaStreamParameters* out = output ? &params : nullptr;
+          if (Pa_IsFormatSupported(in, out, sampleRate) != paFormatIsSupported) {
+            o.err = WAVERR_BADFORMAT;
+            return o;
+          }
+          o.err = Pa_OpenStream(&o.stream, in, out, sampleRate, paFramesPerBufferUnspecified, paNoFlag,
+                                &PortAudioStream::Callback, shared);
+          if (o.err != paNoError) o.stream = nullptr;
+          return o;
+        },
+        opened,
+        [library = m_Library](Opened late) {
+          if (late.stream) Pa_CloseStream(late.stream);
+          library->SetBusy(false);
+        });
+    if (!answered) {
+      NoteUnanswered(info);
+      return SOUND_NOANSWER;
     }
+    m_Library->SetBusy(false);
+    if (opened.err != paNoError) return opened.err;
+    m_Stream = opened.stream;
+    m_DeviceInfo = info;
     Pa_SetStreamFinishedCallback(m_Stream, &PortAudioStream::Finished);
     return MMSYSERR_NOERROR;
   }
@@ -203,10 +270,35 @@ class PortAudioStream : public SoundStream {
   bool IsOutput() const { return m_Shared->output; }
 
   int StartStream() {
-    const PaError err = Pa_StartStream(m_Stream);
+    if (!m_Library->Answering()) return SOUND_NOANSWER;
+    PaError err = paNoError;
+    m_Library->SetBusy(true);
+    const bool answered = CallWithin<PaError>(
+        SoundSystemAnswerLimit(), [stream = m_Stream] { return Pa_StartStream(stream); }, err,
+        [library = m_Library](PaError) { library->SetBusy(false); });
+    if (!answered) {
+      // The stream may start whenever the server wakes: its callback leaves
+      // the buffer alone from now on, and the stream is never closed.
+      m_Abandoned = true;
+      m_Library->Abandon();
+      m_Shared->detached.store(true);
+      m_Shared->done.store(true);
+      NoteUnanswered(m_DeviceInfo);
+      return SOUND_NOANSWER;
+    }
+    m_Library->SetBusy(false);
     if (err != paNoError) return err;
     m_Started = true;
     return MMSYSERR_NOERROR;
+  }
+
+  static void NoteUnanswered(const PaDeviceInfo* info) {
+    std::string host = "PortAudio";
+    if (info) {
+      const PaHostApiInfo* api = Pa_GetHostApiInfo(info->hostApi);
+      host = std::string(api && api->name ? api->name : "PortAudio") + " device \"" + Trimmed(info->name ? info->name : "") + "\"";
+    }
+    SetUnansweredHost(host + SoundServerNote());
   }
 
   // Aborts the stream, which returns once the callback has finished for
@@ -282,17 +374,25 @@ class PortAudioStream : public SoundStream {
   std::shared_ptr<PortAudioLibrary> m_Library;
   std::unique_ptr<StreamShared> m_Shared;
   PaStream* m_Stream = nullptr;
+  const PaDeviceInfo* m_DeviceInfo = nullptr;
   bool m_Started = false;
   bool m_Abandoned = false;  // the stream did not stop when told to
 };
 
 }  // namespace
 
-PortAudioBackend::PortAudioBackend() : m_Library(std::make_shared<PortAudioLibrary>()) {
-  if (!m_Library->Ok()) return;
+PortAudioBackend::PortAudioBackend() : m_Library(std::make_shared<PortAudioLibrary>()) {}
+
+bool PortAudioBackend::EnsureListed() {
+  if (m_Listed) return true;
+  if (!m_Library->Start()) {
+    if (m_Library->Unanswered()) SetUnansweredHost("PortAudio (ALSA)" + SoundServerNote());
+    return false;
+  }
+  m_Listed = true;
   const PaHostApiIndex api = Pa_GetDefaultHostApi();
   const PaHostApiInfo* apiInfo = api >= 0 ? Pa_GetHostApiInfo(api) : nullptr;
-  if (!apiInfo) return;
+  if (!apiInfo) return true;
   for (int i = 0; i < apiInfo->deviceCount; ++i) {
     const PaDeviceIndex dev = Pa_HostApiDeviceIndexToDeviceIndex(api, i);
     const PaDeviceInfo* info = dev >= 0 ? Pa_GetDeviceInfo(dev) : nullptr;
@@ -307,23 +407,29 @@ PortAudioBackend::PortAudioBackend() : m_Library(std::make_shared<PortAudioLibra
       m_Names[1].push_back(name);
     }
   }
+  return true;
 }
 
 PortAudioBackend::~PortAudioBackend() = default;
 
-bool PortAudioBackend::Available() const { return m_Library->Ok(); }
+bool PortAudioBackend::Available() {
+  EnsureListed();
+  return m_Library->Ok();
+}
 
 int PortAudioBackend::DeviceCount(Direction direction) {
+  EnsureListed();
   return static_cast<int>(m_Devices[static_cast<int>(direction)].size());
 }
 
 std::string PortAudioBackend::DeviceName(Direction direction, int index) {
+  EnsureListed();
   const auto& names = m_Names[static_cast<int>(direction)];
   return index >= 0 && index < static_cast<int>(names.size()) ? names[static_cast<size_t>(index)] : std::string();
 }
 
 int PortAudioBackend::DefaultDevice(Direction direction) {
-  if (!m_Library->Ok()) return -1;
+  if (!EnsureListed()) return -1;
   const PaHostApiIndex api = Pa_GetDefaultHostApi();
   const PaHostApiInfo* apiInfo = api >= 0 ? Pa_GetHostApiInfo(api) : nullptr;
   if (!apiInfo) return -1;
@@ -336,6 +442,7 @@ int PortAudioBackend::DefaultDevice(Direction direction) {
 
 int PortAudioBackend::Open(Direction direction, int index, int sampleRate, std::unique_ptr<SoundStream>& stream) {
   stream.reset();
+  if (!EnsureListed()) return m_Library->Unanswered() ? SOUND_NOANSWER : MMSYSERR_NODRIVER;
   const auto& devices = m_Devices[static_cast<int>(direction)];
   if (index < 0 || index >= static_cast<int>(devices.size())) return MMSYSERR_BADDEVICEID;
   auto s = std::make_unique<PortAudioStream>(m_Library, direction);
@@ -348,6 +455,24 @@ int PortAudioBackend::Open(Direction direction, int index, int sampleRate, std::
 std::string PortAudioErrorText(int code) {
   const char* text = Pa_GetErrorText(static_cast<PaError>(code));
   return text ? text : "Unknown error " + std::to_string(code) + ".";
+}
+
+}  // namespace WaveMMIO
+
+namespace WaveMMIO {
+
+std::string SoundServerNote() {
+  // The PulseAudio server the ALSA plug-in talks to, when one is named.
+  const char* server = std::getenv("PULSE_SERVER");
+  if (server && *server) return std::string(", PulseAudio server ") + server;
+  const char* runtime = std::getenv("PULSE_RUNTIME_PATH");
+  if (runtime && *runtime) return std::string(", PulseAudio server ") + runtime + "/native";
+  const char* xdg = std::getenv("XDG_RUNTIME_DIR");
+  if (xdg && *xdg) {
+    const std::string socket = std::string(xdg) + "/pulse/native";
+    if (access(socket.c_str(), F_OK) == 0) return ", PulseAudio server " + socket;
+  }
+  return {};
 }
 
 }  // namespace WaveMMIO

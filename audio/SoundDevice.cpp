@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <mutex>
+#include <QString>
 
+#include "audio/AnswerLimit.h"
 #include "audio/LoopbackSim.h"
 #include "audio/PortAudioBackend.h"
+#include "audio/WaveMMIO.h"
 #include "support/Settings.h"
 
 namespace WaveMMIO {
@@ -25,11 +29,38 @@ std::string WaveErrorText(int code, Direction direction) {
                                       : "The input device does not support 16-bit stereo PCM at this sample rate.";
     case WAVERR_STILLPLAYING: return out ? "The buffer is still playing." : "The buffer is still being recorded.";
     case WAVERR_UNPREPARED: return "No buffer has been queued.";
+    case SOUND_NOANSWER: {
+      const std::string host = UnansweredHost();
+      const auto ms = SoundSystemAnswerLimit().count();
+      return "The sound system did not answer within " +
+             (ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms") +
+             (host.empty() ? std::string(".") : ": " + host + ".");
+    }
     default: break;
   }
   if (code < 0) return PortAudioErrorText(code);
   return "Unknown error " + std::to_string(code) + ".";
 }
+
+namespace {
+std::mutex g_UnansweredMutex;
+std::string g_UnansweredHost;
+std::atomic<int64_t> g_AnswerLimitMs{5000};
+}  // namespace
+
+std::string UnansweredHost() {
+  std::lock_guard lock(g_UnansweredMutex);
+  return g_UnansweredHost;
+}
+
+void SetUnansweredHost(const std::string& host) {
+  std::lock_guard lock(g_UnansweredMutex);
+  g_UnansweredHost = host;
+}
+
+std::chrono::milliseconds SoundSystemAnswerLimit() { return std::chrono::milliseconds(g_AnswerLimitMs.load()); }
+
+void SetSoundSystemAnswerLimit(std::chrono::milliseconds limit) { g_AnswerLimitMs.store(limit.count()); }
 
 NanoClock SteadyNanoClock() {
   return [] {
@@ -102,6 +133,44 @@ int SoundHost::Open(Direction direction, int id, int sampleRate, std::unique_ptr
     id -= n;
   }
   return MMSYSERR_BADDEVICEID;
+}
+
+}  // namespace WaveMMIO
+
+namespace WaveMMIO {
+
+bool SoundHost::KeepServerlessFor(const std::vector<std::string>& names) {
+  const bool fresh = !m_Initialised;
+  if (fresh) {
+    // The serverless backends alone: the server's are not even made.
+    auto loopback = std::make_unique<LoopbackBackend>(SteadyNanoClock());
+    loopback->SetDelayMs(LoopbackDelaySetting());
+    m_Backends.push_back(std::move(loopback));
+  }
+  bool all = !names.empty();
+  for (const std::string& raw : names) {
+    const QString name = QString::fromStdString(raw).trimmed();
+    bool number = false;
+    name.toDouble(&number);
+    bool found = false;
+    for (auto& backend : m_Backends) {
+      if (backend->NeedsServer() || number || name.isEmpty()) continue;
+      for (const Direction d : {Direction::Output, Direction::Input})
+        for (int i = 0; i < backend->DeviceCount(d); ++i) {
+          const QString mine = QString::fromStdString(backend->DeviceName(d, i)).trimmed();
+          if (mine.compare(name, Qt::CaseInsensitive) == 0 || DeviceNamesMatch(mine, name)) found = true;
+        }
+    }
+    all = all && found;
+  }
+  if (fresh && !all) {
+    m_Backends.clear();  // the whole list after all, in its usual order
+    return false;
+  }
+  if (fresh) m_Initialised = true;
+  if (!all) return false;
+  std::erase_if(m_Backends, [](const auto& backend) { return backend->NeedsServer(); });
+  return true;
 }
 
 }  // namespace WaveMMIO

@@ -38,7 +38,13 @@ enum WaveResult : int {
   WAVERR_BADFORMAT = 32,
   WAVERR_STILLPLAYING = 33,
   WAVERR_UNPREPARED = 34,
+  SOUND_NOANSWER = 64,  // the sound system did not answer within its time limit
 };
+
+// The host that last did not answer in time ("ALSA device \"pulse\", PulseAudio
+// server ..."), for the text of SOUND_NOANSWER; empty while all answered.
+std::string UnansweredHost();
+void SetUnansweredHost(const std::string& host);
 
 // The text for a result code (empty for 0).
 std::string WaveErrorText(int code, Direction direction);
@@ -83,6 +89,8 @@ class SoundBackend {
   // The backend's default device of a direction, or -1 when it has none.
   virtual int DefaultDevice(Direction direction) = 0;
   virtual int Open(Direction direction, int index, int sampleRate, std::unique_ptr<SoundStream>& stream) = 0;
+  // True when listing or opening may wait for a sound server.
+  virtual bool NeedsServer() const { return false; }
 };
 
 // The process-wide list of devices: each backend's devices in turn, so a
@@ -103,6 +111,12 @@ class SoundHost {
   std::string DeviceName(Direction direction, int id);
   // Opens device id (-1: the default device) at a rate.
   int Open(Direction direction, int id, int sampleRate, std::unique_ptr<SoundStream>& stream);
+
+  // When every name given names (exactly, or as DeviceNamesMatch allows) a
+  // device of a backend that needs no sound server, the backends that do are
+  // left out of this process's list, so that nothing waits for a server;
+  // true then. Numbers and other names keep the whole list (false).
+  bool KeepServerlessFor(const std::vector<std::string>& names);
 
  private:
   SoundHost() = default;

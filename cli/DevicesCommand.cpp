@@ -3,6 +3,7 @@
 
 #include "audio/SoundDevice.h"
 #include "cli/Commands.h"
+#include "cli/Outputs.h"
 
 namespace cli {
 
@@ -23,6 +24,10 @@ int DevicesCommand(const QCommandLineParser& parser) {
     }
   }
   std::fflush(stdout);
+  if (!WaveMMIO::UnansweredHost().empty()) {
+    Complain(QString::fromStdString(WaveMMIO::WaveErrorText(WaveMMIO::SOUND_NOANSWER, WaveMMIO::Direction::Output)));
+    return 1;
+  }
   return 0;
 }
 

@@ -29,7 +29,8 @@ int ExportCommand(const QCommandLineParser& parser) {
   const QString path = positional[1];
   OutputRequest request;
   measurement::Calibration calibration;
-  if (!ReadOutputOptions(parser, request) || !ReadCalibrationOptions(parser, calibration)) return 1;
+  if (!ReadOutputOptions(parser, request) || !KeepsClearOf(request, path) || !ReadCalibrationOptions(parser, calibration))
+    return 1;
   std::optional<int32_t> levelTenthsDb;
   if (parser.isSet(QStringLiteral("level"))) {
     bool ok = false;
@@ -56,7 +57,8 @@ int ExportCommand(const QCommandLineParser& parser) {
   if (levelTenthsDb) state.m_LevelTenthsDb = *levelTenthsDb;
   const bool responses = WantsResponses(parser);
   if (responses && !WriteResponses(parser, path)) return 1;
-  const bool toStdout = request.csvPath.isEmpty() && request.pngPath.isEmpty() && !responses;
+  const bool toStdout =
+      request.csvToStdout || (request.csvPath.isEmpty() && request.pngPath.isEmpty() && !responses);
   return WriteOutputs(state, calibration, kFirstTraceColor, request, toStdout) ? 0 : 1;
 }
 

@@ -19,6 +19,7 @@
 #include "measurement/Analysis.h"
 #include "measurement/MeasurementRun.h"
 #include "measurement/ResultFiles.h"
+#include "measurement/ResultNumbers.h"
 #include "measurement/RunSettings.h"
 #include "measurement/TestSignal.h"
 #include "support/Paths.h"
@@ -69,6 +70,8 @@ bool MakePlan(const QCommandLineParser& parser, Plan& plan) {
                                                                : stored.deviceOut;
   r.deviceIn = parser.isSet(QStringLiteral("input-device")) ? parser.value(QStringLiteral("input-device"))
                                                              : stored.deviceIn;
+  // A run on devices that need no sound server never waits for one.
+  WaveMMIO::SoundHost::Instance().KeepServerlessFor({r.deviceOut.toStdString(), r.deviceIn.toStdString()});
   for (const auto& [name, input] : {std::pair{r.deviceOut, 0}, std::pair{r.deviceIn, 1}}) {
     const char* side = input ? "input" : "output";
     if (name.trimmed().isEmpty()) {
@@ -79,6 +82,10 @@ bool MakePlan(const QCommandLineParser& parser, Plan& plan) {
     const int32_t id = WaveMMIO::FindAudioDevice(input, name, 0);
     const auto direction = input ? WaveMMIO::Direction::Input : WaveMMIO::Direction::Output;
     if (id < 0 || id >= WaveMMIO::SoundHost::Instance().DeviceCount(direction)) {
+      if (!WaveMMIO::UnansweredHost().empty()) {
+        Complain(QString::fromStdString(WaveMMIO::WaveErrorText(WaveMMIO::SOUND_NOANSWER, direction)));
+        return false;
+      }
       Complain(QStringLiteral("no %1 device named \"%2\" (zarin devices lists them)").arg(QLatin1String(side), name));
       return false;
     }
@@ -140,7 +147,8 @@ bool MakePlan(const QCommandLineParser& parser, Plan& plan) {
     return false;
   }
   plan.folder = basic::EnsureTrailingSeparator(QDir::toNativeSeparators(QFileInfo(plan.folder).absoluteFilePath()), 0);
-  return ReadOutputOptions(parser, plan.outputs) && ReadCalibrationOptions(parser, plan.calibration);
+  return ReadOutputOptions(parser, plan.outputs) && KeepsClearOfResults(plan.outputs, plan.folder) &&
+         ReadCalibrationOptions(parser, plan.calibration);
 }
 
 }  // namespace
@@ -158,14 +166,17 @@ int MeasureCommand(const QCommandLineParser& parser) {
   if (isatty(STDERR_FILENO) != 0) progress.emplace();
   measurement::MeasurementRun::Callbacks cb;
   cb.SweepCompleted = [&] { run.AnalyseSweep(); };
-  cb.ResultReady = [&](const QString& path) {
-    if (measurement::SaveResultFile(path, run)) {
-      saved = path;
+  cb.ResultReady = [&](const QString&) {
+    // The number is taken as the file is stored: another run storing into
+    // the same folder meanwhile gets another one.
+    const measurement::StoredResult stored = measurement::StoreNewResult(
+        plan.folder, run.m_Mode == measurement::kModeSweep, measurement::ResultFileBytes(run), 0);
+    if (!stored.path.isEmpty()) {
+      saved = stored.path;
     } else {
-      basic::DeleteFileIfAny(path);
       saveFailed = true;
       if (progress) progress->End();
-      Complain(QStringLiteral("cannot write the result to %1").arg(path));
+      Complain(QStringLiteral("cannot write the result into %1: %2").arg(plan.folder, stored.error));
     }
   };
   C_FFT fft;

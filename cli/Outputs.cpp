@@ -1,11 +1,20 @@
 #include "cli/Outputs.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 
 #include "measurement/Export.h"
 #include "measurement/MeasurementRun.h"
+#include "support/CheckedFile.h"
 
 namespace cli {
 
@@ -25,56 +34,123 @@ QList<QCommandLineOption> OutputOptions() {
 }
 
 namespace {
-// A file to be written needs a name, and a folder that is there.
+
+QString Absolute(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
+
+// The same file: the same path, or (both there) the same file on disk.
+bool SameFile(const QString& a, const QString& b) {
+  if (Absolute(a) == Absolute(b)) return true;
+  struct stat sa {}, sb {};
+  return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0 &&
+         sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+// A file to be written needs a name that fits, a folder that is there and
+// takes new files, and nothing in its place but a regular file it may replace.
 bool CanWrite(const QString& option, const QString& path, const char* what) {
+  const auto refuse = [&](const QString& why) {
+    Complain(QStringLiteral("cannot write the %1 to %2: %3").arg(QLatin1String(what), path, why));
+    return false;
+  };
   if (path.isEmpty()) {
     Complain(QStringLiteral("--%1 needs a file name").arg(option));
     return false;
   }
+  QString why;
+  if (!basic::CanReplace(path, &why)) return refuse(why);
   const QFileInfo info(path);
-  if (info.isDir()) {
-    Complain(QStringLiteral("cannot write the %1 to %2: that is a folder").arg(QLatin1String(what), path));
-    return false;
-  }
-  if (!QFileInfo(info.absolutePath()).isDir()) {
-    Complain(QStringLiteral("cannot write the %1 to %2: no such folder").arg(QLatin1String(what), path));
-    return false;
-  }
+  const QString folder = info.absolutePath();
+  if (!QFileInfo(folder).isDir()) return refuse(QStringLiteral("no such folder"));
+  const QByteArray nativeFolder = QFile::encodeName(folder);
+  const long nameMax = ::pathconf(nativeFolder.constData(), _PC_NAME_MAX);
+  if (QFile::encodeName(info.fileName()).size() > (nameMax > 0 ? nameMax : NAME_MAX) ||
+      QFile::encodeName(info.absoluteFilePath()).size() >= PATH_MAX)
+    return refuse(basic::SystemReason(ENAMETOOLONG));
+  if (::access(nativeFolder.constData(), W_OK | X_OK) != 0) return refuse(basic::SystemReason(errno));
+  if (info.exists() && ::access(QFile::encodeName(path).constData(), W_OK) != 0)
+    return refuse(basic::SystemReason(errno));
   return true;
 }
+
 }  // namespace
 
 bool ReadOutputOptions(const QCommandLineParser& parser, OutputRequest& request) {
   request.csvPath = parser.value(QStringLiteral("csv"));
   request.pngPath = parser.value(QStringLiteral("png"));
   request.pngSize = measurement::ParsePictureSize(parser.value(QStringLiteral("png-size")));
+  if (parser.isSet(QStringLiteral("png-size")) && !parser.isSet(QStringLiteral("png"))) {
+    Complain(QStringLiteral("--png-size is the size of the --png picture: give --png too"));
+    return false;
+  }
   if (!request.pngSize.isValid()) {
     Complain(QStringLiteral("--png-size wants WxH, each from 64 to 8192, not \"%1\"")
                  .arg(parser.value(QStringLiteral("png-size"))));
     return false;
   }
-  if (parser.isSet(QStringLiteral("csv")) && !CanWrite(QStringLiteral("csv"), request.csvPath, "CSV")) return false;
-  if (parser.isSet(QStringLiteral("png")) && !CanWrite(QStringLiteral("png"), request.pngPath, "picture")) return false;
+  request.csvToStdout = parser.isSet(QStringLiteral("csv")) && request.csvPath == QLatin1String("-");
+  if (request.csvToStdout) request.csvPath.clear();
+  if (parser.isSet(QStringLiteral("csv")) && !request.csvToStdout &&
+      !CanWrite(QStringLiteral("csv"), request.csvPath, "CSV"))
+    return false;
+  if (parser.isSet(QStringLiteral("png"))) {
+    if (!request.pngPath.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)) {
+      Complain(QStringLiteral("--png wants a file name ending in .png, not \"%1\"").arg(request.pngPath));
+      return false;
+    }
+    if (!CanWrite(QStringLiteral("png"), request.pngPath, "picture")) return false;
+  }
+  if (!request.csvPath.isEmpty() && !request.pngPath.isEmpty() && SameFile(request.csvPath, request.pngPath)) {
+    Complain(QStringLiteral("--csv and --png name the same file: %1").arg(request.csvPath));
+    return false;
+  }
+  return true;
+}
+
+bool KeepsClearOfResults(const OutputRequest& request, const QString& resultFolder) {
+  static const QRegularExpression resultName(QStringLiteral("^[0-9]+\\.(dat|fft)$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+  const QString folder = QFileInfo(resultFolder).canonicalFilePath();
+  for (const QString& path : {request.csvPath, request.pngPath}) {
+    if (path.isEmpty()) continue;
+    const QFileInfo info(path);
+    if (QFileInfo(info.absolutePath()).canonicalFilePath() == folder && resultName.match(info.fileName()).hasMatch()) {
+      Complain(QStringLiteral("%1 is where the run's own result may go; name another file").arg(path));
+      return false;
+    }
+  }
+  return true;
+}
+
+bool KeepsClearOf(const OutputRequest& request, const QString& source) {
+  for (const QString& path : {request.csvPath, request.pngPath}) {
+    if (!path.isEmpty() && SameFile(path, source)) {
+      Complain(QStringLiteral("%1 is the result file being read; name another file").arg(path));
+      return false;
+    }
+  }
   return true;
 }
 
 bool WriteOutputs(const measurement::MeasurementRun& state, const measurement::Calibration& calibration,
                   uint32_t color, const OutputRequest& request, bool csvToStdout) {
   bool ok = true;
-  if (!request.csvPath.isEmpty() || csvToStdout) {
+  QString why;
+  if (!request.csvPath.isEmpty() || csvToStdout || request.csvToStdout) {
     const QString csv = measurement::ResultCsv(state, calibration);
     if (request.csvPath.isEmpty()) {
-      std::fputs(csv.toUtf8().constData(), stdout);
-      std::fflush(stdout);
-    } else if (!measurement::WriteTextFile(request.csvPath, csv)) {
-      Complain(QStringLiteral("cannot write the CSV to %1").arg(request.csvPath));
+      if (!basic::WriteToStandardOutput(csv.toUtf8(), &why)) {
+        Complain(QStringLiteral("cannot write the CSV to standard output: %1").arg(why));
+        ok = false;
+      }
+    } else if (!measurement::WriteTextFile(request.csvPath, csv, &why)) {
+      Complain(QStringLiteral("cannot write the CSV to %1: %2").arg(request.csvPath, why));
       ok = false;
     }
   }
   if (!request.pngPath.isEmpty()) {
     const QImage picture = measurement::SpectrumPicture(state, calibration, color, request.pngSize);
-    if (!measurement::WriteImageFile(request.pngPath, picture)) {
-      Complain(QStringLiteral("cannot write the picture to %1").arg(request.pngPath));
+    if (!measurement::WriteImageFile(request.pngPath, picture, &why)) {
+      Complain(QStringLiteral("cannot write the picture to %1: %2").arg(request.pngPath, why));
       ok = false;
     }
   }

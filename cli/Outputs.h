@@ -20,12 +20,20 @@ struct OutputRequest {
   QString csvPath;  // empty: none
   QString pngPath;  // empty: none
   QSize pngSize;
+  bool csvToStdout = false;  // --csv -
 };
 
 // --csv, --png and --png-size.
 QList<QCommandLineOption> OutputOptions();
-// Reads --csv, --png and --png-size; false (after saying why) on a bad value.
+// Reads --csv, --png and --png-size; false (after saying why) on a bad value
+// or a destination that cannot be written: each must be a regular file or
+// nothing, in a folder that takes new files, with a name that fits; the two
+// must differ and the picture's name end in .png. "--csv -" is standard output.
 bool ReadOutputOptions(const QCommandLineParser& parser, OutputRequest& request);
+// False (after saying why) when a destination could become a run's result
+// in resultFolder ("07.fft"), or is the file source.
+bool KeepsClearOfResults(const OutputRequest& request, const QString& resultFolder);
+bool KeepsClearOf(const OutputRequest& request, const QString& source);
 
 // Writes what was asked for from the result in state, with the
 // calibration applied; false (after saying

@@ -1,7 +1,7 @@
 #include "measurement/Export.h"
 
 #include <QPainter>
-#include <QSaveFile>
+#include <QBuffer>
 #include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
@@ -10,6 +10,7 @@
 #include "measurement/Graphs.h"
 #include "measurement/MeasurementRun.h"
 #include "measurement/TestSignal.h"
+#include "support/CheckedFile.h"
 #include "support/Decibels.h"
 #include "support/Surface.h"
 
@@ -41,16 +42,16 @@ QString ResultCsv(const MeasurementRun& result, const Calibration& calibration) 
   return RowsCsv(ExportRows(ResultGain(result), PlayedLevelDb(result), calibration));
 }
 
-bool WriteTextFile(const QString& path, const QString& text) {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  const QByteArray bytes = text.toUtf8();
-  if (file.write(bytes) != bytes.size()) {
-    file.cancelWriting();
-    file.commit();
-    return false;
-  }
-  return file.commit();
+bool WriteTextFile(const QString& path, const QString& text, QString* reason) {
+  return basic::WriteWholeFile(path, text.toUtf8(), reason);
+}
+
+QByteArray PngBytes(const QImage& image) {
+  QByteArray bytes;
+  if (image.isNull()) return bytes;
+  QBuffer buffer(&bytes);
+  if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) bytes.clear();
+  return bytes;
 }
 
 namespace {
@@ -128,16 +129,13 @@ QImage SpectrumPicture(const MeasurementRun& result, const Calibration& calibrat
   return picture;
 }
 
-bool WriteImageFile(const QString& path, const QImage& image) {
-  if (image.isNull()) return false;
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  if (!image.save(&file, "PNG")) {
-    file.cancelWriting();
-    file.commit();
+bool WriteImageFile(const QString& path, const QImage& image, QString* reason) {
+  const QByteArray bytes = PngBytes(image);
+  if (bytes.isEmpty()) {
+    if (reason) *reason = QStringLiteral("the picture could not be made");
     return false;
   }
-  return file.commit();
+  return basic::WriteWholeFile(path, bytes, reason);
 }
 
 QSize ParsePictureSize(const QString& text) {

@@ -44,9 +44,9 @@ std::vector<CurvePoint> ResultCurve(const MeasurementRun& result, float offsetDb
 // The result's CSV with the calibration applied.
 QString ResultCsv(const MeasurementRun& result, const Calibration& calibration = {});
 
-// Writes text to path (replacing a file there only once it is complete);
-// false when it could not be written.
-bool WriteTextFile(const QString& path, const QString& text);
+// Writes text to path (replacing a file there only once it is complete and
+// on disk); false, with the system's reason, when it could not be written.
+bool WriteTextFile(const QString& path, const QString& text, QString* reason = nullptr);
 
 inline constexpr QSize kDefaultPictureSize{1200, 600};
 
@@ -58,8 +58,11 @@ inline constexpr float kPictureOffsetDb = -6.0f;
 // color, and the frequency axis along the bottom.
 QImage SpectrumPicture(const MeasurementRun& result, const Calibration& calibration, uint32_t color, QSize size);
 
-// Saves a picture as PNG (replacing a file there only once it is complete).
-bool WriteImageFile(const QString& path, const QImage& image);
+// A picture as PNG bytes (empty when it cannot be made).
+QByteArray PngBytes(const QImage& image);
+// Saves a picture as PNG (replacing a file there only once it is complete and
+// on disk); false, with the system's reason, when it could not be written.
+bool WriteImageFile(const QString& path, const QImage& image, QString* reason = nullptr);
 
 // Parses "WxH" (each 64 .. 8192); an empty size when the text is not one.
 QSize ParsePictureSize(const QString& text);

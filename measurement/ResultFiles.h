@@ -2,6 +2,7 @@
 // Result files. A noise run leaves NN.fft (little-endian: rate, count 1024,
 // 1024 float spectrum values; 4104 bytes); a sweep run leaves NN.dat, a mono
 // 16-bit WAV file of its envelope at the run's rate.
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 
@@ -10,6 +11,9 @@ namespace measurement {
 class MeasurementRun;
 
 inline constexpr int32_t kResultBins = 1024;
+
+// The bytes of the run's result file.
+QByteArray ResultFileBytes(const MeasurementRun& run);
 
 // Writes the run's result (noise spectrum or sweep envelope) to path,
 // replacing a file that is there. False when the file could not be written.

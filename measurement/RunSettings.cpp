@@ -22,7 +22,10 @@ int32_t Whole(double v) { return static_cast<int32_t>(std::nearbyint(std::clamp(
 
 }  // namespace
 
-int32_t BufferDelayMs(int32_t stored, int32_t errorCatch) { return stored != 0 ? stored : 70 * errorCatch; }
+int32_t BufferDelayMs(int32_t stored, int32_t errorCatch) {
+  const int64_t ms = stored != 0 ? int64_t{stored} : int64_t{70} * errorCatch;
+  return static_cast<int32_t>(std::clamp<int64_t>(ms, 0, kMaxBufferDelayMs));
+}
 
 RunSettings ReadRunSettings() {
   RunSettings s;

@@ -24,7 +24,9 @@ struct RunSettings {
 RunSettings ReadRunSettings();
 
 // The wait between playback and capture: a stored, non-zero value decides,
-// otherwise the error-catch switch does (70 ms per step of it).
+// otherwise the error-catch switch does (70 ms per step of it); either way
+// 0 .. 1000 ms.
+inline constexpr int32_t kMaxBufferDelayMs = 1000;
 int32_t BufferDelayMs(int32_t stored, int32_t errorCatch);
 
 }  // namespace measurement

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <utility>
 
+#include "support/CheckedFile.h"
 #include "support/FileHandle.h"
 #include "support/Paths.h"
 #include "support/Settings.h"
@@ -67,7 +68,7 @@ void WriteLogLine(const QString& text, int isError, int force) {
     else DeleteFileIfAny(file);
   }
   const QByteArray line = (FormatTimestamp() + QLatin1Char(' ') + text + QStringLiteral("\r\n")).toUtf8();
-  if (WriteFileAt(line.constData(), static_cast<int32_t>(line.size()), -1, 0, file, true) != 1) return;
+  if (!AppendToFile(file, line)) return;
   if (Observer()) Observer()(text, isError);
 }
 

@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLibraryInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
 #include <chrono>
@@ -17,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/CheckedFile.h"
 #include "support/Surface.h"
 
 namespace basic {
@@ -74,10 +74,15 @@ QString SystemFolder() {
 }
 
 int MayWriteBesideProgram(const QString& programFolder) {
-  const QString folder = QDir::cleanPath(QDir::fromNativeSeparators(programFolder)) + QLatin1Char('/');
-  for (const char* installed : {"/usr/", "/opt/", "/bin/", "/sbin/"})
-    if (folder.startsWith(QLatin1String(installed))) return 0;
-  return QFileInfo(folder).isDir() && QFileInfo(folder).isWritable() ? 1 : 0;
+  const QString folder = QDir::cleanPath(QDir::fromNativeSeparators(programFolder));
+  const QFileInfo info(folder);
+  if (!info.isDir() || !info.isWritable()) return 0;
+  // A build tree: CMake's cache lies in the folder or the one above it.
+  const QDir here(folder);
+  for (const QString& cache : {here.filePath(QStringLiteral("CMakeCache.txt")),
+                               here.filePath(QStringLiteral("../CMakeCache.txt"))})
+    if (QFileInfo(cache).isFile()) return 1;
+  return 0;
 }
 
 QString OwnFilesFolder(const QString& programFolder) {
@@ -174,28 +179,26 @@ int CopyFileTo(const QString& source, const QString& target, int deleteTargetFir
   if (!QFileInfo(source).isFile()) return 0;
   // Copying a file onto itself must not delete it first: it is already there.
   if (QFileInfo(source).canonicalFilePath() == QFileInfo(target).canonicalFilePath()) return 1;
+  if (!CanReplace(target)) return 0;
   if (deleteTargetFirst && FileExists(target) && !DeleteFileIfAny(target)) return 0;
   QFile in(source);
   if (!in.open(QIODevice::ReadOnly)) return 0;
-  // QSaveFile writes to a new file of its own beside the target and renames
-  // it over the target on commit; anything short of a complete copy is
-  // removed and the target stays as it was.
-  QSaveFile out(target);
-  out.setDirectWriteFallback(false);
-  if (!out.open(QIODevice::WriteOnly)) return 0;
+  // The copy is a new file beside the target that takes its place only once
+  // every byte is written and on disk; anything short of that is removed and
+  // the target stays as it was.
+  const QFileInfo to(target);
+  const QString destination = to.isSymLink() ? to.canonicalFilePath() : target;
+  CheckedFile out;
+  if (!out.Begin(QFileInfo(destination).absolutePath())) return 0;
   std::vector<char> block(size_t{1} << 16);
   int64_t copied = 0;
   for (;;) {
     const qint64 n = in.read(block.data(), static_cast<qint64>(block.size()));
     if (n == 0) break;
-    if (n < 0 || (CopyFaultFn() && CopyFaultFn()(copied)) || out.write(block.data(), n) != n) {
-      out.cancelWriting();
-      out.commit();  // discards the new file
-      return 0;
-    }
+    if (n < 0 || (CopyFaultFn() && CopyFaultFn()(copied)) || !out.Write(block.data(), n)) return 0;
     copied += n;
   }
-  return out.commit() ? 1 : 0;
+  return out.Finish(destination, Placement::Replace) == Commit::Done ? 1 : 0;
 }
 
 QString SplitPath(const QString& path, int folder, int separator, int baseName, int dot, int extension,

@@ -17,8 +17,9 @@ QString AppFolder();
 QString SystemFolder();
 
 // 1 when the program may keep its own files (results, log) in its folder:
-// the folder can be written and is not part of the system's installed tree
-// (/usr, /opt, /bin, /sbin), where nothing is written even by a user who could.
+// the folder can be written by this user and is a build tree (CMake's cache
+// lies in it or the folder above). An installed copy, wherever it was
+// installed, keeps nothing beside itself.
 int MayWriteBesideProgram(const QString& programFolder);
 // The folder for the program's own files, ending in a separator: the
 // program's folder when it may write there, else the per-user data folder

@@ -128,7 +128,8 @@ void FrmMain::WireRun() {
   cb.Stopped = [this] { OnRunStopped(); };
   cb.SweepCompleted = [this] { AnalyseSweep(); };
   cb.ResultReady = [this](const QString& path) {
-    if (SaveResult(path)) AddResultItem(path, -2, 1, m_Run.m_LevelTenthsDb);
+    const QString stored = SaveResult(path);
+    if (!stored.isEmpty()) AddResultItem(stored, -2, 1, m_Run.m_LevelTenthsDb);
   };
   cb.PathTaken = [this](const QString& path) { return ListHoldsPath(path); };
   m_Run.SetCallbacks(cb);

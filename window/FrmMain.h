@@ -95,8 +95,9 @@ class FrmMain : public QWidget {
   void DrawFreqScale(basic::PictureBox* picture);
   void DrawLabels();
   void AnalyseSweep();
-  // False (after telling the user) when the file could not be written.
-  bool SaveResult(const QString& path);
+  // Stores the run's result under the first free number from the proposed
+  // path's on; the path it took, or empty (after saying so).
+  QString SaveResult(const QString& proposed);
   // False (after telling the user) when the file is gone or not a result.
   bool LoadResult(const QString& path);
   void LV_Clicked(double x, double y);

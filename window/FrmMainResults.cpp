@@ -18,6 +18,8 @@
 #include "controls/UC_TextPicture/UC_TextPicture.h"
 #include "measurement/Export.h"
 #include "measurement/ResultFiles.h"
+#include "measurement/ResultNumbers.h"
+#include "measurement/TestSignal.h"
 #include "window/FrmDetails.h"
 #include "support/Dialogs.h"
 #include "support/ErrorTrap.h"
@@ -27,14 +29,22 @@
 
 using basic::ReadSetting;
 
-bool FrmMain::SaveResult(const QString& path) {
-  bool saved = false;
-  basic::Trap([&] { saved = measurement::SaveResultFile(path, m_Run); });
-  if (saved) return true;
-  basic::DeleteFileIfAny(path);  // what a failed write left of the new file
-  basic::CenteredMessageBox(QStringLiteral("測定結果を保存できませんでした。\r\n") + path,
+QString FrmMain::SaveResult(const QString& proposed) {
+  // The number is taken as the file is stored: a command line or another
+  // window storing into the same folder meanwhile gets another one.
+  measurement::StoredResult stored;
+  basic::Trap([&] {
+    stored = measurement::StoreNewResult(m_Run.m_DataPath, m_Run.m_Mode == measurement::kModeSweep,
+                                         measurement::ResultFileBytes(m_Run), m_Run.m_ResultNo - 1,
+                                         [this](const QString& path) { return ListHoldsPath(path); });
+  });
+  if (!stored.path.isEmpty()) {
+    m_Run.m_ResultNo = stored.number;
+    return stored.path;
+  }
+  basic::CenteredMessageBox(QStringLiteral("測定結果を保存できませんでした。\r\n") + proposed,
                             basic::vbOKOnly | basic::vbCritical, QString(), this);
-  return false;
+  return {};
 }
 
 bool FrmMain::LoadResult(const QString& path) {
