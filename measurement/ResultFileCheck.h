@@ -3,7 +3,8 @@
 // it is used, and the careful read that gets those bytes.
 //  - NN.fft: 4104 bytes, little-endian: a rate a run can use, the count
 //    1024, then 1024 float levels, each finite, not negative and no larger
-//    than a full-scale capture gives (2048 x 32768 / 25.5).
+//    than a full-scale capture gives (2048 x 32768 / 25.5, and a millionth
+//    for the transform's rounding).
 //  - NN.dat: RIFF/WAVE, a PCM format chunk (tag 1) for one channel of 16-bit
 //    samples at a rate a run can use, and a data chunk that lies wholly
 //    inside the file and holds at most 30 s of samples.

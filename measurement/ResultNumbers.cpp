@@ -34,14 +34,15 @@ bool Occupied(const QString& path) {
 }
 
 // The folder's lock, held while a number is picked and taken. Another holder
-// keeps it for a moment only; one that does not let go (a stopped process)
-// is waited for up to 2 s, then the exclusive rename alone keeps numbers apart.
+// keeps it for a moment only, though on a busy machine that moment can be
+// long; one that does not let go (a stopped process) is waited for up to
+// 30 s, then the exclusive rename alone keeps a name from being taken twice.
 class FolderLock {
  public:
   explicit FolderLock(const QString& folder) {
     m_Fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (m_Fd < 0) return;
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (::flock(m_Fd, LOCK_EX | LOCK_NB) != 0) {
       if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() > give_up) return;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -67,7 +68,7 @@ StoredResult StoreNewResult(const QString& folder, bool sweep, const QByteArray&
     stored.error = file.Error();
     return stored;
   }
-  if (Hook()) Hook()();
+  if (const BeforeClaimHook hook = Hook()) hook();  // a copy: the hook may replace itself
   const FolderLock lock(folder);
   const auto held = [&](const QString& path) { return Occupied(path) || (taken && taken(path)); };
   for (int64_t n = int64_t{after} + 1; n < INT32_MAX; ++n) {

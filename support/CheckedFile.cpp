@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -15,6 +16,9 @@
 namespace basic {
 
 namespace {
+
+// Writes go out in blocks of at most this size, each checked.
+constexpr int64_t kBlock = int64_t{1} << 16;
 
 WriteFault& Fault() {
   static WriteFault fault;
@@ -103,7 +107,7 @@ bool CheckedFile::Write(const void* bytes, int64_t count) {
   int64_t done = 0;
   while (done < count) {
     if (const int e = Injected(WriteStage::Write, m_Written)) return Fail(e);
-    const ssize_t n = ::write(m_Fd, p + done, static_cast<size_t>(count - done));
+    const ssize_t n = ::write(m_Fd, p + done, static_cast<size_t>(std::min(count - done, kBlock)));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return Fail(errno);
     if (n == 0) return Fail(EIO);
@@ -219,7 +223,7 @@ bool AppendToFile(const QString& path, const QByteArray& bytes, QString* reason)
   int error = 0;
   while (done < bytes.size()) {
     if ((error = Injected(WriteStage::Write, done)) != 0) break;
-    const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+    const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(std::min<int64_t>(bytes.size() - done, kBlock)));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       error = n < 0 ? errno : EIO;

@@ -77,9 +77,8 @@ TEST_F(AudioDevicesTest, NamesMatchLenientlyOverNumberingPrefixes) {
 
 TEST_F(AudioDevicesTest, FindAudioDeviceRules) {
   EXPECT_EQ(FindAudioDevice(0, "  ", 0), 0);
-  EXPECT_EQ(FindAudioDevice(1, "3", 0), 3);  // a number is an id, unchecked
-  EXPECT_EQ(FindAudioDevice(1, " 2.5 ", 0), 2);
-  EXPECT_EQ(FindAudioDevice(1, "9999999999", 0), 0);  // no 32-bit id
+  EXPECT_EQ(FindAudioDevice(1, "3", 0), 3);  // a number is an id
+  EXPECT_EQ(FindAudioDevice(1, " +2 ", 0), 2);
   EXPECT_EQ(FindAudioDevice(0, "REALTEK digital output", 0), 1);
   EXPECT_EQ(FindAudioDevice(1, "USB Audio CODEC", 0), 1);  // prefix dropped
   EXPECT_EQ(FindAudioDevice(0, "Speakers (USB Audio CODEC)", 0), 0);
@@ -87,6 +86,14 @@ TEST_F(AudioDevicesTest, FindAudioDeviceRules) {
   EXPECT_EQ(FindAudioDevice(1, LoopbackBackend::kDeviceName, 0), 3);  // listed after the real devices
   EXPECT_TRUE(got.logLines.empty());
   EXPECT_TRUE(got.boxes.empty());
+}
+
+TEST_F(AudioDevicesTest, AnIdIsAWholeNumberNamingADevice) {
+  // Four inputs, three outputs: nothing is rounded, wrapped or cut to 32 bits.
+  for (const char* id : {"4", "-1", "99999999999", "4294967299", "1e10", "-0.4", "0.6", "2.5", "0x1"})
+    EXPECT_EQ(FindAudioDevice(1, id, 0), -1) << id;
+  EXPECT_EQ(FindAudioDevice(0, "3", 0), 3);  // the simulator after the three outputs
+  EXPECT_EQ(FindAudioDevice(0, "4", 0), -1);
 }
 
 TEST_F(AudioDevicesTest, UnknownNameGivesMinusOneALogLineAndOnRequestABox) {

@@ -34,17 +34,25 @@ TEST_F(PathsTest, FoldersEndInOneSeparator) {
   EXPECT_EQ(FolderExists(SystemFolder()), 1);
 }
 
-TEST_F(PathsTest, AnInstalledProgramKeepsItsFilesInThePerUserFolder) {
-  // A build tree or a copied folder keeps results and log beside the program.
-  EXPECT_EQ(MayWriteBesideProgram(dir.path() + "/"), 1);
-  EXPECT_EQ(OwnFilesFolder(dir.path()), dir.path() + "/");
-  // The installed tree is never written, even by root, who could.
+TEST_F(PathsTest, OnlyABuildTreeKeepsFilesBesideTheProgram) {
+  // A folder the user can write is not enough: an installed copy, wherever
+  // it went, keeps its files in the per-user folder.
+  EXPECT_EQ(MayWriteBesideProgram(dir.path() + "/"), 0);
+  const QString perUser = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + "/";
+  EXPECT_EQ(OwnFilesFolder(dir.path()), perUser);
+  EXPECT_EQ(FolderExists(perUser), 1);
+  // The build tree does: CMake's cache beside the program or one folder up.
+  QDir(dir.path()).mkpath("build/bin");
+  QFile cache(P("build/CMakeCache.txt"));
+  ASSERT_TRUE(cache.open(QIODevice::WriteOnly));
+  cache.close();
+  EXPECT_EQ(MayWriteBesideProgram(P("build/")), 1);
+  EXPECT_EQ(MayWriteBesideProgram(P("build/bin/")), 1);
+  EXPECT_EQ(OwnFilesFolder(P("build")), P("build/"));
+  // The program's own build tree is one.
+  EXPECT_EQ(MayWriteBesideProgram(AppFolder()), 1);
   for (const QString installed : {"/usr/bin/", "/usr/local/bin", "/opt/zarin/bin/", "/bin/", "/usr/bin/../sbin/"})
     EXPECT_EQ(MayWriteBesideProgram(installed), 0) << installed.toStdString();
-  const QString perUser = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + "/";
-  EXPECT_EQ(OwnFilesFolder("/usr/bin/"), perUser);
-  EXPECT_EQ(FolderExists(perUser), 1);
-  // A folder that is not there cannot take files either.
   EXPECT_EQ(MayWriteBesideProgram(P("gone/")), 0);
 }
 
