@@ -56,7 +56,7 @@ int32_t FindAudioDevice(int input, const QString& name, int show) {
     // An id names a device only when there is one with that number.
     if (number >= 0 && number < SoundHost::Instance().DeviceCount(direction)) return static_cast<int32_t>(number);
     basic::WriteLogLine(QStringLiteral("この番号のデバイスはありません ") + name, 0);
-    return -1;
+    return kNoSuchDeviceId;
   }
   const int count = SoundHost::Instance().DeviceCount(direction);
   if (count <= 0) return 0;

@@ -19,10 +19,14 @@ inline constexpr std::array<int32_t, 12> kSampleRates = {192000, 96000, 88200, 4
 // Longest error text handed on (the text buffer holds 200 characters with its terminator).
 inline constexpr int kErrorTextChars = 199;
 
+// The id a whole number gets when no device has it: opening it fails (it is
+// never the default device, as -1 is).
+inline constexpr int32_t kNoSuchDeviceId = -2;
+
 // The device id for a name: 0 for an empty name; for a whole number, that
-// id when such a device exists (else -1); else the first exact then lenient
-// match; -1 (and a log line, and a message box when show is 1) when nothing
-// matches.
+// id when such a device exists (else kNoSuchDeviceId); else the first exact
+// then lenient match; -1 (and a log line, and a message box when show is 1)
+// when nothing matches.
 int32_t FindAudioDevice(int input, const QString& name, int show);
 
 // 1 when the two names name the same device, allowing for a numbering

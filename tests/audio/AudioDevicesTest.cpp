@@ -90,10 +90,14 @@ TEST_F(AudioDevicesTest, FindAudioDeviceRules) {
 
 TEST_F(AudioDevicesTest, AnIdIsAWholeNumberNamingADevice) {
   // Four inputs, three outputs: nothing is rounded, wrapped or cut to 32 bits.
-  for (const char* id : {"4", "-1", "99999999999", "4294967299", "1e10", "-0.4", "0.6", "2.5", "0x1"})
-    EXPECT_EQ(FindAudioDevice(1, id, 0), -1) << id;
+  for (const char* id : {"4", "-1", "99999999999", "4294967299"}) EXPECT_EQ(FindAudioDevice(1, id, 0), kNoSuchDeviceId) << id;
+  // Other numbers are names, and no device has them.
+  for (const char* name : {"1e10", "-0.4", "0.6", "2.5", "0x1"}) EXPECT_EQ(FindAudioDevice(1, name, 0), -1) << name;
   EXPECT_EQ(FindAudioDevice(0, "3", 0), 3);  // the simulator after the three outputs
-  EXPECT_EQ(FindAudioDevice(0, "4", 0), -1);
+  EXPECT_EQ(FindAudioDevice(0, "4", 0), kNoSuchDeviceId);
+  // Such an id never opens another device (-1 would be the default one).
+  WaveDevice device(Direction::Output);
+  EXPECT_EQ(device.Open(kNoSuchDeviceId, 48000), MMSYSERR_BADDEVICEID);
 }
 
 TEST_F(AudioDevicesTest, UnknownNameGivesMinusOneALogLineAndOnRequestABox) {
