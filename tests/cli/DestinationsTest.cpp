@@ -115,7 +115,7 @@ TEST_F(Destinations, ADashSendsTheCsvToStandardOutput) {
   Put(F("r.fft"), Fft(48000, 1.0f));
   const zarin_test::Finished o = RunZarin({"export", F("r.fft"), "--csv", "-", "--png", F("r.png")});
   ASSERT_EQ(o.status, 0) << o.err.toStdString();
-  EXPECT_TRUE(o.out.startsWith("frequency_hz,level_db\n"));
+  EXPECT_TRUE(o.out.startsWith("frequency_hz,")) << o.out.left(80).toStdString();
   EXPECT_FALSE(QFile::exists(F("-")));
   EXPECT_TRUE(QFile::exists(F("r.png")));
 }
