@@ -3,11 +3,11 @@
 #include <QCommandLineParser>
 #include <QDateTime>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "cli/Outputs.h"
 #include "measurement/ResponseExport.h"
 #include "measurement/SideFiles.h"
+#include "support/CheckedFile.h"
 
 namespace cli {
 
@@ -17,10 +17,9 @@ const QString kFrd = QStringLiteral("frd"), kIr = QStringLiteral("ir"), kDistort
               kSmooth = QStringLiteral("smooth"), kPoints = QStringLiteral("points");
 
 bool WriteText(const QString& path, const QString& text, const char* what) {
-  QSaveFile file(path);
-  const QByteArray bytes = text.toUtf8();
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-    Complain(QStringLiteral("cannot write the %1 to %2").arg(QLatin1String(what), path));
+  QString reason;
+  if (!basic::WriteWholeFile(path, text.toUtf8(), &reason)) {
+    Complain(QStringLiteral("cannot write the %1 to %2: %3").arg(QLatin1String(what), path, reason));
     return false;
   }
   return true;

@@ -78,6 +78,10 @@ std::optional<ResultContents> ParseDatBytes(std::span<const uint8_t> bytes) {
 }
 
 ReadOutcome ReadResultBytes(const QString& path, std::vector<uint8_t>& bytes) {
+  return ReadRegularFile(path, kMaxResultFileBytes, bytes);
+}
+
+ReadOutcome ReadRegularFile(const QString& path, int64_t maxBytes, std::vector<uint8_t>& bytes) {
   bytes.clear();
   const QByteArray native = QFile::encodeName(path);
   struct stat st {};
@@ -85,7 +89,7 @@ ReadOutcome ReadResultBytes(const QString& path, std::vector<uint8_t>& bytes) {
   if (path.isEmpty() || ::stat(native.constData(), &st) != 0)
     return errno == ENOENT || path.isEmpty() ? ReadOutcome::Missing : ReadOutcome::Unreadable;
   if (!S_ISREG(st.st_mode)) return ReadOutcome::NotRegular;
-  if (st.st_size > kMaxResultFileBytes) return ReadOutcome::TooLarge;
+  if (st.st_size > maxBytes) return ReadOutcome::TooLarge;
   // Whatever took the file's place since is looked at again before a read:
   // a FIFO opened without blocking is seen for what it is.
   int fd;
@@ -99,7 +103,7 @@ ReadOutcome ReadResultBytes(const QString& path, std::vector<uint8_t>& bytes) {
   } closer{fd};
   if (::fstat(fd, &st) != 0) return ReadOutcome::Unreadable;
   if (!S_ISREG(st.st_mode)) return ReadOutcome::NotRegular;
-  if (st.st_size > kMaxResultFileBytes) return ReadOutcome::TooLarge;
+  if (st.st_size > maxBytes) return ReadOutcome::TooLarge;
   // One byte more than the limit: a file that grew meanwhile is seen too.
   bytes.resize(static_cast<size_t>(st.st_size) + 1);
   size_t done = 0;
@@ -113,7 +117,7 @@ ReadOutcome ReadResultBytes(const QString& path, std::vector<uint8_t>& bytes) {
     if (n == 0) break;
     done += static_cast<size_t>(n);
   }
-  if (static_cast<int64_t>(done) > kMaxResultFileBytes) {
+  if (static_cast<int64_t>(done) > maxBytes) {
     bytes.clear();
     return ReadOutcome::TooLarge;
   }

@@ -45,5 +45,8 @@ enum class ReadOutcome { Read, Missing, NotRegular, TooLarge, Unreadable };
 
 // Reads a whole result file, at most kMaxResultFileBytes.
 ReadOutcome ReadResultBytes(const QString& path, std::vector<uint8_t>& bytes);
+// Reads a whole regular file of at most maxBytes; anything else (a FIFO, a
+// device, a folder, a larger file) is refused before a byte is read.
+ReadOutcome ReadRegularFile(const QString& path, int64_t maxBytes, std::vector<uint8_t>& bytes);
 
 }  // namespace measurement

@@ -4,9 +4,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <cmath>
 #include <cstring>
+
+#include "measurement/ResultFileCheck.h"
+#include "support/CheckedFile.h"
 
 namespace measurement {
 
@@ -31,13 +33,14 @@ uint16_t Get16(const QByteArray& b, qsizetype at) {
 }
 
 bool WriteWhole(const QString& path, const QByteArray& bytes) {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  if (file.write(bytes) != bytes.size()) {
-    file.cancelWriting();
-    return false;
-  }
-  return file.commit();
+  return basic::WriteWholeFile(path, bytes);
+}
+
+// The whole file, or nothing when it is not a regular file of at most maxBytes.
+QByteArray ReadSmallFile(const QString& path, int64_t maxBytes) {
+  std::vector<uint8_t> bytes;
+  if (ReadRegularFile(path, maxBytes, bytes) != ReadOutcome::Read) return {};
+  return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
 }
 
 QString Base(const QString& datPath) {
@@ -80,9 +83,7 @@ bool WriteFloatWav(const QString& path, std::span<const float> samples, int32_t 
 }
 
 std::optional<FloatWav> ReadFloatWav(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly) || file.size() > 4 * kMaxWavSamples + 1024) return std::nullopt;
-  const QByteArray b = file.readAll();
+  const QByteArray b = ReadSmallFile(path, 4 * kMaxWavSamples + 1024);
   if (b.size() < 12 || !b.startsWith("RIFF") || b.mid(8, 4) != "WAVE") return std::nullopt;
   FloatWav wav;
   bool format = false;
@@ -138,9 +139,7 @@ bool WriteSideFiles(const QString& datPath, const ImpulseResponse& ir, const Sid
 }
 
 std::optional<ImpulseResponse> ReadSideFiles(const QString& datPath, SideInfo* info) {
-  QFile json(SideJsonPath(datPath));
-  if (!json.open(QIODevice::ReadOnly) || json.size() > (1 << 22)) return std::nullopt;
-  const QJsonObject o = QJsonDocument::fromJson(json.readAll()).object();
+  const QJsonObject o = QJsonDocument::fromJson(ReadSmallFile(SideJsonPath(datPath), 1 << 22)).object();
   const auto wav = ReadFloatWav(ImpulseWavPath(datPath));
   if (o.isEmpty() || !wav || wav->rate != o.value(QStringLiteral("rate")).toInt()) return std::nullopt;
   ImpulseResponse ir;

@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cmath>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include "audio/Biquad.h"
 #include "measurement/ResponseExport.h"
@@ -87,6 +90,16 @@ TEST(SideFiles, MissingOrDamagedFilesAreNoResponse) {
   patch.close();
   EXPECT_FALSE(ReadFloatWav(ImpulseWavPath(dat)).has_value());
   EXPECT_FALSE(WriteSideFiles(dat, ImpulseResponse{}, {}));
+  // Special files beside a result are never opened: a FIFO would block the
+  // reader forever. Nor is one replaced by a written side file.
+  QFile::remove(SideJsonPath(dat));
+  QFile::remove(ImpulseWavPath(dat));
+  ASSERT_EQ(mkfifo(QFile::encodeName(ImpulseWavPath(dat)).constData(), 0600), 0);
+  ASSERT_EQ(mkfifo(QFile::encodeName(SideJsonPath(dat)).constData(), 0600), 0);
+  EXPECT_FALSE(ReadFloatWav(ImpulseWavPath(dat)).has_value());
+  EXPECT_FALSE(ReadSideFiles(dat).has_value());
+  EXPECT_FALSE(WriteSideFiles(dat, SomeResponse(), {}));
+  EXPECT_FALSE(QFileInfo(ImpulseWavPath(dat)).isFile());
 }
 
 TEST(ResponseExport, FrdReadsBackWithinAHundredthOfADecibelAndATenthOfADegree) {
