@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "measurement/DetailViews.h"
-#include "measurement/MeasurementRun.h"
+#include "measurement/Result.h"
 #include "measurement/ResultFiles.h"
 #include "measurement/TestSignal.h"
 #include "support/Surface.h"
@@ -19,13 +19,13 @@ namespace {
 // A result of the longest sweep at the highest rate, written once.
 QString LongResult(const QTemporaryDir& dir) {
   const QString path = dir.filePath("01.dat");
-  MeasurementRun run;
-  run.m_Mode = kModeSweep;
-  run.m_SampleRate = 192000;
-  run.m_TotalFrames = 30 * 192000;
-  std::vector<StereoSample> capture(static_cast<size_t>(run.m_TotalFrames));
-  GenerateSweep(capture, run.m_SampleRate, 16000, run.m_Sweep, run.m_SweepLevel);
-  AnalyseSweep(capture, run.m_TotalFrames, run.m_SampleRate, run.m_Sweep.freq, run.m_SweepLevel);
+  Result run;
+  run.mode = SignalMode::Sweep;
+  run.sampleRate = 192000;
+  const int32_t frames = 30 * 192000;
+  std::vector<StereoSample> capture(static_cast<size_t>(frames));
+  GenerateSweep(capture, run.sampleRate, 16000, run.sweepTable, run.envelope);
+  AnalyseSweep(capture, frames, run.sampleRate, run.sweepTable.freq, run.envelope);
   SaveResultFile(path, run);
   return path;
 }

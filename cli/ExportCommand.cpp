@@ -6,7 +6,6 @@
 #include "cli/Commands.h"
 #include "cli/Outputs.h"
 #include "cli/ResponseOutputs.h"
-#include "measurement/MeasurementRun.h"
 #include "measurement/ResultFiles.h"
 #include "measurement/Calibration.h"
 
@@ -42,8 +41,8 @@ int ExportCommand(const QCommandLineParser& parser) {
     }
     levelTenthsDb = static_cast<int32_t>(std::nearbyint(v * 10));
   }
-  measurement::MeasurementRun state;
-  switch (measurement::LoadResultFile(path, state)) {
+  measurement::LoadedResult loaded = measurement::LoadResultFile(path);
+  switch (loaded.outcome) {
     case measurement::LoadOutcome::Missing:
       Complain(QStringLiteral("cannot read %1: no such file").arg(path));
       return 1;
@@ -54,12 +53,12 @@ int ExportCommand(const QCommandLineParser& parser) {
     default:
       break;
   }
-  if (levelTenthsDb) state.m_LevelTenthsDb = *levelTenthsDb;
+  if (levelTenthsDb) loaded.result.levelTenthsDb = *levelTenthsDb;
   const bool responses = WantsResponses(parser);
   if (responses && !WriteResponses(parser, path)) return 1;
   const bool toStdout =
       request.csvToStdout || (request.csvPath.isEmpty() && request.pngPath.isEmpty() && !responses);
-  return WriteOutputs(state, calibration, kFirstTraceColor, request, toStdout) ? 0 : 1;
+  return WriteOutputs(loaded.result, calibration, kFirstTraceColor, request, toStdout) ? 0 : 1;
 }
 
 }  // namespace cli

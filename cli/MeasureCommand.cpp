@@ -90,17 +90,17 @@ bool MakePlan(const QCommandLineParser& parser, Plan& plan) {
       return false;
     }
   }
-  r.mode = stored.mode;
+  // A stored mode that is neither sweep nor noise gives a sweep.
+  r.mode = stored.mode == static_cast<int32_t>(measurement::SignalMode::Noise) ? measurement::SignalMode::Noise
+                                                                               : measurement::SignalMode::Sweep;
   if (parser.isSet(QStringLiteral("mode"))) {
     const QString mode = parser.value(QStringLiteral("mode")).trimmed().toLower();
-    if (mode == QLatin1String("sweep")) r.mode = measurement::kModeSweep;
-    else if (mode == QLatin1String("noise")) r.mode = measurement::kModeNoise;
+    if (mode == QLatin1String("sweep")) r.mode = measurement::SignalMode::Sweep;
+    else if (mode == QLatin1String("noise")) r.mode = measurement::SignalMode::Noise;
     else {
       Complain(QStringLiteral("--mode is sweep or noise, not \"%1\"").arg(parser.value(QStringLiteral("mode"))));
       return false;
     }
-  } else if (r.mode != measurement::kModeSweep && r.mode != measurement::kModeNoise) {
-    r.mode = measurement::kModeSweep;
   }
   double v = 0;
   r.sampleRate = stored.sampleRate;
@@ -158,19 +158,18 @@ int MeasureCommand(const QCommandLineParser& parser) {
   if (!MakePlan(parser, plan)) return 1;
 
   measurement::MeasurementRun run;
-  run.m_DataPath = plan.folder;
-  run.m_BufferDelayMs = plan.bufferDelayMs;
+  run.SetDataFolder(plan.folder);
+  run.SetBufferDelayMs(plan.bufferDelayMs);
   QString saved;
   bool saveFailed = false;
   std::optional<ProgressLine> progress;  // on a terminal only
   if (isatty(STDERR_FILENO) != 0) progress.emplace();
   measurement::MeasurementRun::Callbacks cb;
   cb.SweepCompleted = [&] { run.AnalyseSweep(); };
-  cb.ResultReady = [&](const QString&) {
+  cb.ResultReady = [&](const QString&, const measurement::Result& result) {
     // The number is taken as the file is stored: another run storing into
     // the same folder meanwhile gets another one.
-    const measurement::StoredResult stored = measurement::StoreNewResult(
-        plan.folder, run.m_Mode == measurement::kModeSweep, measurement::ResultFileBytes(run), 0);
+    const measurement::StoredResult stored = run.StoreResult(result);
     if (!stored.path.isEmpty()) {
       saved = stored.path;
     } else {
@@ -183,10 +182,11 @@ int MeasureCommand(const QCommandLineParser& parser) {
   fft.Init(measurement::kFftPoints);
   cb.StretchReady = [&](int32_t, int32_t last) {
     // A noise run's spectrum is the mean of one frame per stretch, as in the window.
-    if (run.m_Mode == measurement::kModeNoise) run.FoldNoiseFrame(fft, measurement::MeasurementRun::NoiseFrameStart(last));
+    if (run.Current().mode == measurement::SignalMode::Noise)
+      run.FoldNoiseFrame(fft, measurement::MeasurementRun::NoiseFrameStart(last));
     if (progress)
       progress->Show(QStringLiteral("measuring %1 / %2 s")
-                         .arg((last + 1.0) / run.m_SampleRate, 0, 'f', 1)
+                         .arg((last + 1.0) / run.Current().sampleRate, 0, 'f', 1)
                          .arg(plan.request.seconds));
   };
   run.SetCallbacks(cb);
@@ -207,13 +207,14 @@ int MeasureCommand(const QCommandLineParser& parser) {
   if (saved.isEmpty() || saveFailed) return 1;  // a device failed (said on stderr) or the file could not be written
 
   std::printf("result\t%s\n", QDir::toNativeSeparators(saved).toLocal8Bit().constData());
-  if (run.m_Mode == measurement::kModeSweep) {
-    const measurement::RunTiming& t = run.m_Timing;
+  const measurement::Result& result = run.Current();
+  if (result.mode == measurement::SignalMode::Sweep) {
+    const measurement::RunTiming& t = result.timing;
     if (t.found) {
       // The path's delay: from the sample leaving the program where the
       // devices told their start times, else only from the capture's start.
-      std::printf("delay_frames\t%d\n", run.m_PathDelay.frames);
-      std::printf("delay_ms\t%.3f\n", t.DelayMs(run.m_SampleRate));
+      std::printf("delay_frames\t%d\n", result.pathDelay.frames);
+      std::printf("delay_ms\t%.3f\n", t.DelayMs(result.sampleRate));
       std::printf("delay_reference\t%s\n", measurement::DelayReferenceName(t.reference));
       std::printf("drift_ppm\t%.1f\n", t.driftPpm);
       for (const measurement::TimingEvent& e : t.events)
@@ -224,7 +225,7 @@ int MeasureCommand(const QCommandLineParser& parser) {
     }
   }
   std::fflush(stdout);
-  return WriteOutputs(run, plan.calibration, kFirstTraceColor, plan.outputs) ? 0 : 1;
+  return WriteOutputs(result, plan.calibration, kFirstTraceColor, plan.outputs) ? 0 : 1;
 }
 
 }  // namespace cli

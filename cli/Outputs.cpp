@@ -13,7 +13,7 @@
 #include <cstdio>
 
 #include "measurement/Export.h"
-#include "measurement/MeasurementRun.h"
+#include "measurement/Result.h"
 #include "support/CheckedFile.h"
 
 namespace cli {
@@ -131,12 +131,12 @@ bool KeepsClearOf(const OutputRequest& request, const QString& source) {
   return true;
 }
 
-bool WriteOutputs(const measurement::MeasurementRun& state, const measurement::Calibration& calibration,
-                  uint32_t color, const OutputRequest& request, bool csvToStdout) {
+bool WriteOutputs(const measurement::Result& result, const measurement::Calibration& calibration, uint32_t color,
+                  const OutputRequest& request, bool csvToStdout) {
   bool ok = true;
   QString why;
   if (!request.csvPath.isEmpty() || csvToStdout || request.csvToStdout) {
-    const QString csv = measurement::ResultCsv(state, calibration);
+    const QString csv = measurement::ResultCsv(result, calibration);
     if (request.csvPath.isEmpty()) {
       if (!basic::WriteToStandardOutput(csv.toUtf8(), &why)) {
         Complain(QStringLiteral("cannot write the CSV to standard output: %1").arg(why));
@@ -148,7 +148,7 @@ bool WriteOutputs(const measurement::MeasurementRun& state, const measurement::C
     }
   }
   if (!request.pngPath.isEmpty()) {
-    const QImage picture = measurement::SpectrumPicture(state, calibration, color, request.pngSize);
+    const QImage picture = measurement::SpectrumPicture(result, calibration, color, request.pngSize);
     if (!measurement::WriteImageFile(request.pngPath, picture, &why)) {
       Complain(QStringLiteral("cannot write the picture to %1: %2").arg(request.pngPath, why));
       ok = false;

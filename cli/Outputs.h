@@ -10,8 +10,8 @@
 class QCommandLineParser;
 
 namespace measurement {
-class MeasurementRun;
 struct Calibration;
+struct Result;
 }
 
 namespace cli {
@@ -35,12 +35,11 @@ bool ReadOutputOptions(const QCommandLineParser& parser, OutputRequest& request)
 bool KeepsClearOfResults(const OutputRequest& request, const QString& resultFolder);
 bool KeepsClearOf(const OutputRequest& request, const QString& source);
 
-// Writes what was asked for from the result in state, with the
-// calibration applied; false (after saying
-// why) when something could not be written. An empty CSV path with
-// csvToStdout writes the CSV on standard output.
-bool WriteOutputs(const measurement::MeasurementRun& state, const measurement::Calibration& calibration,
-                  uint32_t color, const OutputRequest& request, bool csvToStdout = false);
+// Writes what was asked for from the result, with the calibration applied;
+// false (after saying why) when something could not be written. An empty
+// CSV path with csvToStdout writes the CSV on standard output.
+bool WriteOutputs(const measurement::Result& result, const measurement::Calibration& calibration, uint32_t color,
+                  const OutputRequest& request, bool csvToStdout = false);
 
 // "zarin: " + text, on standard error.
 void Complain(const QString& text);

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "measurement/MeasurementRun.h"
 #include "measurement/ResultFiles.h"
 #include "measurement/SideFiles.h"
 #include "measurement/TestSignal.h"
@@ -62,14 +61,12 @@ std::vector<CurvePoint> SmoothOctave(std::span<const CurvePoint> points, int den
 std::shared_ptr<ResultDetails> ResultDetails::Read(const QString& path, float offsetDb) {
   auto details = std::make_shared<ResultDetails>();
   details->m_Path = path;
-  // A state of its own: nothing the window holds changes.
-  MeasurementRun state;
-  const LoadOutcome outcome = LoadResultFile(path, state);
-  if (outcome != LoadOutcome::Sweep && outcome != LoadOutcome::Noise) return details;
+  const LoadedResult loaded = LoadResultFile(path);
+  if (!loaded.Loaded()) return details;
   details->m_Readable = true;
-  details->m_Sweep = outcome == LoadOutcome::Sweep;
-  details->m_Rate = state.m_SampleRate;
-  details->m_Envelope = ResultCurve(state, offsetDb);
+  details->m_Sweep = loaded.outcome == LoadOutcome::Sweep;
+  details->m_Rate = loaded.result.sampleRate;
+  details->m_Envelope = ResultCurve(loaded.result, offsetDb);
   // A sweep made since the side files exist carries its response beside it.
   SideInfo info;
   if (details->m_Sweep)

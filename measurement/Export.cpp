@@ -8,7 +8,6 @@
 
 #include "measurement/Correction.h"
 #include "measurement/Graphs.h"
-#include "measurement/MeasurementRun.h"
 #include "measurement/TestSignal.h"
 #include "support/CheckedFile.h"
 #include "support/Decibels.h"
@@ -16,29 +15,29 @@
 
 namespace measurement {
 
-double PlayedLevelDb(const MeasurementRun& result) { return result.m_LevelTenthsDb / 10.0; }
+double PlayedLevelDb(const Result& result) { return result.levelTenthsDb / 10.0; }
 
-std::vector<GainPoint> ResultGain(const MeasurementRun& result) {
-  if (result.m_SampleRate <= 0) return {};
-  if (result.m_Mode == kModeNoise)
-    return NoiseGainCurve(result.m_Spectrum.values, result.m_SampleRate, PlayedLevelDb(result));
-  if (result.m_Mode == kModeSweep)
-    return SweepGainCurve(result.m_SweepLevel, result.m_Sweep.freq, result.m_SweepLevelCount, PlayedLevelDb(result));
+std::vector<GainPoint> ResultGain(const Result& result) {
+  if (result.sampleRate <= 0) return {};
+  if (result.mode == SignalMode::Noise)
+    return NoiseGainCurve(result.spectrum.values, result.sampleRate, PlayedLevelDb(result));
+  if (result.mode == SignalMode::Sweep)
+    return SweepGainCurve(result.envelope, result.sweepTable.freq, static_cast<int64_t>(result.envelope.size()), PlayedLevelDb(result));
   return {};
 }
 
 double GridDb(double value, float offsetDb) { return basic::LinToDb(value / 32767.0) - offsetDb; }
 
-std::vector<CurvePoint> ResultCurve(const MeasurementRun& result, float offsetDb) {
+std::vector<CurvePoint> ResultCurve(const Result& result, float offsetDb) {
   // A gain is LinToDb(v / 32767) plus what full scale stands for.
-  const double full = result.m_Mode == kModeNoise ? NoiseGainDb(32767.0, PlayedLevelDb(result))
+  const double full = result.mode == SignalMode::Noise ? NoiseGainDb(32767.0, PlayedLevelDb(result))
                                                   : SweepGainDb(32767.0, PlayedLevelDb(result));
   std::vector<CurvePoint> points;
   for (const GainPoint& p : ResultGain(result)) points.push_back({p.frequency, p.gainDb - full - offsetDb});
   return points;
 }
 
-QString ResultCsv(const MeasurementRun& result, const Calibration& calibration) {
+QString ResultCsv(const Result& result, const Calibration& calibration) {
   return RowsCsv(ExportRows(ResultGain(result), PlayedLevelDb(result), calibration));
 }
 
@@ -72,20 +71,20 @@ struct GainValues {
   std::vector<int16_t> envelope;
 };
 
-GainValues AsGain(const MeasurementRun& result, const Calibration& calibration) {
+GainValues AsGain(const Result& result, const Calibration& calibration) {
   GainValues scaled;
   const double level = PlayedLevelDb(result);
-  if (result.m_Mode == kModeNoise) {
-    scaled.spectrum = result.m_Spectrum;
+  if (result.mode == SignalMode::Noise) {
+    scaled.spectrum = result.spectrum;
     const double full = NoiseGainDb(32767.0, level);
     for (size_t k = 0; k < scaled.spectrum.values.size(); ++k) {
-      const double f = static_cast<double>(k) * result.m_SampleRate / kFftPoints;
+      const double f = static_cast<double>(k) * result.sampleRate / kFftPoints;
       scaled.spectrum.values[k] = static_cast<float>(scaled.spectrum.values[k] * PictureFactor(full, calibration, f));
     }
   } else {
-    scaled.envelope = result.m_SweepLevel;
+    scaled.envelope = result.envelope;
     const double full = SweepGainDb(32767.0, level);
-    const std::vector<float>& freq = result.m_Sweep.freq;
+    const std::vector<float>& freq = result.sweepTable.freq;
     const double plain = PictureFactor(full, Calibration{}, 0);
     for (size_t i = 0; i < scaled.envelope.size(); ++i) {
       const int16_t v = scaled.envelope[i];
@@ -102,7 +101,7 @@ GainValues AsGain(const MeasurementRun& result, const Calibration& calibration) 
 
 }  // namespace
 
-QImage SpectrumPicture(const MeasurementRun& result, const Calibration& calibration, uint32_t color, QSize size) {
+QImage SpectrumPicture(const Result& result, const Calibration& calibration, uint32_t color, QSize size) {
   // The window's frequency axis is a strip 255 twips high under the spectrum.
   const int axis = std::max(1, basic::TwipsToPixels(255));
   if (size.width() < 1 || size.height() <= axis) return {};
@@ -111,17 +110,17 @@ QImage SpectrumPicture(const MeasurementRun& result, const Calibration& calibrat
   spectrum.SetPixelSize(size.width(), size.height() - axis);
   DrawSpectrumGrid(spectrum, kPictureOffsetDb);
   const GainValues gain = AsGain(result, calibration);
-  if (result.m_Mode == kModeNoise) {
-    DrawNoiseCurve(spectrum, gain.spectrum, result.m_SampleRate, kPictureOffsetDb, color);
-  } else if (result.m_Mode == kModeSweep) {
-    DrawSweepCurve(spectrum, gain.envelope, result.m_Sweep.freq, result.m_SweepLevelCount, result.m_SampleRate,
-                   false, kPictureOffsetDb, color);
+  if (result.mode == SignalMode::Noise) {
+    DrawNoiseCurve(spectrum, gain.spectrum, result.sampleRate, kPictureOffsetDb, color);
+  } else if (result.mode == SignalMode::Sweep) {
+    DrawSweepCurve(spectrum, gain.envelope, result.sweepTable.freq, static_cast<int32_t>(gain.envelope.size()),
+                   result.sampleRate, false, kPictureOffsetDb, color);
   }
   basic::Surface scale;
   scale.SetForeColor(0);
   scale.SetBackColor(0xE0B0B0);
   scale.SetPixelSize(size.width(), axis);
-  DrawFreqScaleOn(scale, result.m_SampleRate);
+  DrawFreqScaleOn(scale, result.sampleRate);
   QImage picture(size, QImage::Format_RGB32);
   QPainter painter(&picture);
   painter.drawImage(0, 0, spectrum.Image());

@@ -13,14 +13,13 @@
 
 #include "measurement/Calibration.h"
 #include "measurement/Gain.h"
+#include "measurement/Result.h"
 
 namespace measurement {
 
-class MeasurementRun;
-
 // The result's played level in dB (the level it carries: a run's own; a
 // result read from a file alone carries the default, -3.0 dB).
-double PlayedLevelDb(const MeasurementRun& result);
+double PlayedLevelDb(const Result& result);
 
 // A result (its mode, rate, played level and the spectrum or the sweep
 // envelope with its frequency table) as gain points, uncorrected:
@@ -28,7 +27,7 @@ double PlayedLevelDb(const MeasurementRun& result);
 //  - sweep: every 1/24 octave from the sweep's first frequency up to its
 //    last, each the mean of the envelope over +-1/48 octave; points with no
 //    envelope there (nothing measured) are left out.
-std::vector<GainPoint> ResultGain(const MeasurementRun& result);
+std::vector<GainPoint> ResultGain(const Result& result);
 
 // A curve point as the main window's dB grid reads it (what the details
 // window shows): the grid line g sits where the value is
@@ -39,10 +38,10 @@ struct CurvePoint {
 };
 double GridDb(double value, float offsetDb);
 // The points of ResultGain on the grid's scale.
-std::vector<CurvePoint> ResultCurve(const MeasurementRun& result, float offsetDb);
+std::vector<CurvePoint> ResultCurve(const Result& result, float offsetDb);
 
 // The result's CSV with the calibration applied.
-QString ResultCsv(const MeasurementRun& result, const Calibration& calibration = {});
+QString ResultCsv(const Result& result, const Calibration& calibration = {});
 
 // Writes text to path (replacing a file there only once it is complete and
 // on disk); false, with the system's reason, when it could not be written.
@@ -56,7 +55,7 @@ inline constexpr float kPictureOffsetDb = -6.0f;
 
 // The gain picture of a result at size: the dB grid, the corrected curve in
 // color, and the frequency axis along the bottom.
-QImage SpectrumPicture(const MeasurementRun& result, const Calibration& calibration, uint32_t color, QSize size);
+QImage SpectrumPicture(const Result& result, const Calibration& calibration, uint32_t color, QSize size);
 
 // A picture as PNG bytes (empty when it cannot be made).
 QByteArray PngBytes(const QImage& image);

@@ -106,6 +106,16 @@ void DrawSweepCurve(Surface& picture, std::span<const int16_t> level, std::span<
   }
 }
 
+void DrawResultCurve(Surface& picture, const Result& result, bool running, float offsetDb, uint32_t color) {
+  if (result.mode == SignalMode::Noise) {
+    DrawNoiseCurve(picture, result.spectrum, result.sampleRate, offsetDb, color);
+  } else if (result.mode == SignalMode::Sweep) {
+    DrawSweepCurve(picture, result.envelope, result.sweepTable.freq,
+                   static_cast<int32_t>(std::min<size_t>(result.envelope.size(), INT32_MAX)), result.sampleRate,
+                   running, offsetDb, color);
+  }
+}
+
 std::vector<ScaleLabel> FreqScaleLabels(int32_t sampleRate, int32_t widthPx) {
   std::vector<ScaleLabel> labels;
   if (sampleRate <= 0 || widthPx <= 0) return labels;

@@ -10,6 +10,7 @@
 
 #include "audio/StereoSample.h"
 #include "measurement/Analysis.h"
+#include "measurement/Result.h"
 
 namespace basic {
 class Surface;
@@ -33,6 +34,10 @@ void DrawNoiseCurve(basic::Surface& picture, const NoiseSpectrum& spectrum, int3
 // left out of the columns' means, and the curve runs on past them.
 void DrawSweepCurve(basic::Surface& picture, std::span<const int16_t> level, std::span<const float> freq,
                     int32_t count, int32_t sampleRate, bool running, float offsetDb, uint32_t color);
+
+// The curve of a result: its noise spectrum or its sweep envelope (a result
+// of another mode draws nothing). running: a run is still filling it.
+void DrawResultCurve(basic::Surface& picture, const Result& result, bool running, float offsetDb, uint32_t color);
 
 struct ScaleLabel {
   double x;  // twips

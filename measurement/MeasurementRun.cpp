@@ -4,7 +4,9 @@
 #include <cmath>
 
 #include "audio/WaveMMIO.h"
+#include "measurement/Graphs.h"
 #include "measurement/PathDelay.h"
+#include "measurement/ResultFiles.h"
 #include "measurement/TestSignal.h"
 #include "support/Paths.h"
 
@@ -19,9 +21,9 @@ MeasurementRun::MeasurementRun(Callbacks callbacks) : m_Callbacks(std::move(call
 
 MeasurementRun::~MeasurementRun() { CloseDevices(); }
 
-QString ResultPath(const QString& folder, int32_t number, int32_t mode) {
+QString ResultPath(const QString& folder, int32_t number, SignalMode mode) {
   return folder + QStringLiteral("%1").arg(number, 2, 10, QLatin1Char('0')) +
-         (mode == kModeSweep ? QStringLiteral(".dat") : QStringLiteral(".fft"));
+         (mode == SignalMode::Sweep ? QStringLiteral(".dat") : QStringLiteral(".fft"));
 }
 
 QString MeasurementRun::NextResultPath() {
@@ -32,43 +34,48 @@ QString MeasurementRun::NextResultPath() {
   do {
     ++n;
   } while (n < INT32_MAX &&
-           (taken(ResultPath(m_DataPath, n, kModeSweep)) || taken(ResultPath(m_DataPath, n, kModeNoise))));
+           (taken(ResultPath(m_DataPath, n, SignalMode::Sweep)) ||
+            taken(ResultPath(m_DataPath, n, SignalMode::Noise))));
   m_ResultNo = n;
-  return ResultPath(m_DataPath, n, m_Mode);
+  return ResultPath(m_DataPath, n, m_Result.mode);
+}
+
+StoredResult MeasurementRun::StoreResult(const Result& result) {
+  const StoredResult stored = StoreNewResult(m_DataPath, result.mode == SignalMode::Sweep, ResultFileBytes(result),
+                                             std::max(m_ResultNo - 1, 0), m_Callbacks.PathTaken);
+  if (!stored.path.isEmpty()) m_ResultNo = stored.number;
+  return stored;
 }
 
 bool MeasurementRun::Start(const RunRequest& request) {
   m_DevOut = FindAudioDevice(0, request.deviceOut, 0);
   m_DevIn = FindAudioDevice(1, request.deviceIn, 0);
-  m_Mode = request.mode;
+  m_Result.mode = request.mode;
   CloseDevices();  // whatever a failed start left open
-  m_PathDelay = PathDelay{};
-  m_Timing = RunTiming{};
+  m_Result.pathDelay = PathDelay{};
+  m_Result.timing = RunTiming{};
   m_CaptureStart.reset();
-  m_Spectrum.count = 0;
-  m_BitsPerSample = 16;
-  m_Channels = 2;
-  m_SampleRate = request.sampleRate;
-  m_BlockAlign = 4;
+  m_Result.spectrum.count = 0;
+  m_Result.sampleRate = request.sampleRate;
   if (m_Callbacks.RateChanged) m_Callbacks.RateChanged();
-  const int64_t frames = static_cast<int64_t>(m_SampleRate) * request.seconds;
-  if (m_SampleRate <= 0 || frames <= 0 || frames > INT32_MAX / 4) return false;
+  const int32_t rate = m_Result.sampleRate;
+  const int64_t frames = static_cast<int64_t>(rate) * request.seconds;
+  if (rate <= 0 || frames <= 0 || frames > INT32_MAX / 4) return false;
   m_TotalFrames = static_cast<int32_t>(frames);
-  m_CaptureFrames = static_cast<int32_t>(frames + CaptureTailFrames(m_SampleRate, frames));
-  m_ChunkFrames = static_cast<int32_t>(std::nearbyint(m_SampleRate / 20.0));
-  m_Spectrum.values.fill(0.0f);
-  m_LevelTenthsDb = request.levelTenthsDb;
+  m_CaptureFrames = static_cast<int32_t>(frames + CaptureTailFrames(rate, frames));
+  m_ChunkFrames = static_cast<int32_t>(std::nearbyint(rate / 20.0));
+  m_Result.spectrum.values.fill(0.0f);
+  m_Result.levelTenthsDb = request.levelTenthsDb;
   if (!OpenDevices()) return false;
-  m_Running = 1;
+  m_Running = true;
   return true;
 }
 
 void MeasurementRun::BuildSignal() {
-  const double amplitude = SignalAmplitude(m_LevelTenthsDb);
-  if (m_Mode == kModeSweep) {
-    GenerateSweep(m_PlayBuf, m_SampleRate, amplitude, m_Sweep, m_SweepLevel);
-    m_SweepLevelCount = m_TotalFrames;
-  } else if (m_Mode == kModeNoise) {
+  const double amplitude = SignalAmplitude(m_Result.levelTenthsDb);
+  if (m_Result.mode == SignalMode::Sweep) {
+    GenerateSweep(m_PlayBuf, m_Result.sampleRate, amplitude, m_Result.sweepTable, m_Result.envelope);
+  } else if (m_Result.mode == SignalMode::Noise) {
     GenerateNoise(m_PlayBuf, amplitude, ClockSeed());
   }
   // Any other mode: the buffer stays silent.
@@ -93,12 +100,12 @@ bool MeasurementRun::OpenDevices() {
     CheckWaveResult(result, output, 0);
     return true;
   };
-  if (failed(m_hWaveIn.Open(m_DevIn, m_SampleRate), 0, false)) return false;
+  if (failed(m_hWaveIn.Open(m_DevIn, m_Result.sampleRate), 0, false)) return false;
   if (failed(m_hWaveIn.Queue(m_RecBuf.data(), static_cast<uint32_t>(m_RecBuf.size())), 0, true)) return false;
-  if (failed(m_hWaveOut.Open(m_DevOut, m_SampleRate), 1, false)) return false;
+  if (failed(m_hWaveOut.Open(m_DevOut, m_Result.sampleRate), 1, false)) return false;
   if (failed(m_hWaveOut.Queue(m_PlayBuf.data(), static_cast<uint32_t>(n)), 1, true)) return false;  // playback starts
 
-  if (m_Mode == kModeSweep) {
+  if (m_Result.mode == SignalMode::Sweep) {
     if (m_Callbacks.Wait) m_Callbacks.Wait(m_BufferDelayMs);
     else basic::WaitMs(m_BufferDelayMs, 0);
   }
@@ -106,7 +113,7 @@ bool MeasurementRun::OpenDevices() {
   const int64_t now = Now();
   m_LastPos = -1;
   m_ProgressNs = now;
-  m_EndNs = now + static_cast<int64_t>(static_cast<double>(m_CaptureFrames) / m_SampleRate * 1e9);
+  m_EndNs = now + static_cast<int64_t>(static_cast<double>(m_CaptureFrames) / m_Result.sampleRate * 1e9);
   return true;
 }
 
@@ -150,15 +157,14 @@ void MeasurementRun::Tick() {
     // Frames that arrived since the last stretch still reach the meter and
     // graphs, so that every frame from 1 to N - 1 is shown once.
     m_CapturedFrames = m_TotalFrames;
-    if (m_DrawnPos < m_TotalFrames - 1 && m_Callbacks.StretchReady)
-      m_Callbacks.StretchReady(m_DrawnPos + 1, m_TotalFrames - 1);
-    m_DrawnPos = m_TotalFrames - 1;
+    if (m_DrawnPos < m_TotalFrames - 1) HandOn(m_DrawnPos + 1, m_TotalFrames - 1);
     // The devices' start times, read before they close.
-    m_CaptureStart = WaveMMIO::CaptureStartFrames(m_hWaveIn.FirstFrameTime(), m_hWaveOut.FirstFrameTime(), m_SampleRate);
+    m_CaptureStart =
+        WaveMMIO::CaptureStartFrames(m_hWaveIn.FirstFrameTime(), m_hWaveOut.FirstFrameTime(), m_Result.sampleRate);
     StopRun();
-    if (m_Mode == kModeSweep && m_Callbacks.SweepCompleted) m_Callbacks.SweepCompleted();
+    if (m_Result.mode == SignalMode::Sweep && m_Callbacks.SweepCompleted) m_Callbacks.SweepCompleted();
     const QString path = NextResultPath();
-    if (m_Callbacks.ResultReady) m_Callbacks.ResultReady(path);
+    if (m_Callbacks.ResultReady) m_Callbacks.ResultReady(path, m_Result);
     return;
   }
   int64_t pos = 0;
@@ -173,23 +179,37 @@ void MeasurementRun::Tick() {
   pos = std::min<int64_t>(pos, m_TotalFrames);
   if (pos - 1 > static_cast<int64_t>(m_DrawnPos) + m_ChunkFrames) {
     m_CapturedFrames = static_cast<int32_t>(pos);
-    const auto last = static_cast<int32_t>(pos - 1);
-    if (m_Callbacks.StretchReady) m_Callbacks.StretchReady(m_DrawnPos + 1, last);
-    m_DrawnPos = last;
+    HandOn(m_DrawnPos + 1, static_cast<int32_t>(pos - 1));
   }
 }
 
+void MeasurementRun::HandOn(int32_t first, int32_t last) {
+  if (m_Result.mode == SignalMode::Sweep) PreviewEnvelope(first, last);
+  if (m_Callbacks.StretchReady) m_Callbacks.StretchReady(first, last);
+  m_DrawnPos = last;
+}
+
+void MeasurementRun::PreviewEnvelope(int32_t first, int32_t last) {
+  const StretchLevels levels = MeasureStretch(m_PlayBuf, m_RecBuf, first, last);
+  const auto value = static_cast<int16_t>(std::min(std::nearbyint(levels.rms[1]), 32767.0));
+  const int64_t end = std::min<int64_t>(last, static_cast<int64_t>(m_Result.envelope.size()) - 1);
+  for (int64_t j = std::max(first, 0); j <= end; ++j) m_Result.envelope[static_cast<size_t>(j)] = value;
+}
+
 void MeasurementRun::AnalyseSweep() {
+  Result& r = m_Result;
   const auto played = std::span<const WaveMMIO::StereoSample>(m_PlayBuf).first(
       std::min(m_PlayBuf.size(), static_cast<size_t>(std::max(m_TotalFrames, 0))));
-  m_Timing = FollowTiming(played, m_RecBuf, m_SampleRate, m_Sweep.freq, m_CaptureStart);
-  m_PathDelay = PathDelay{};
-  m_PathDelay.found = m_Timing.found;
-  m_PathDelay.clarity = m_Timing.clarity;
-  if (m_Timing.found) m_PathDelay.frames = static_cast<int32_t>(std::clamp(std::nearbyint(m_Timing.delayFrames), -2e9, 2e9));
+  r.timing = FollowTiming(played, m_RecBuf, r.sampleRate, r.sweepTable.freq, m_CaptureStart);
+  r.pathDelay = PathDelay{};
+  r.pathDelay.found = r.timing.found;
+  r.pathDelay.clarity = r.timing.clarity;
+  if (r.timing.found)
+    r.pathDelay.frames = static_cast<int32_t>(std::clamp(std::nearbyint(r.timing.delayFrames), -2e9, 2e9));
   // Without a clear delay the capture is taken as it is.
-  const RunTiming pairing = m_Timing.found ? m_Timing : RunTiming::Fixed(0, static_cast<int64_t>(m_SweepLevel.size()));
-  measurement::AnalyseSweep(m_RecBuf, m_SampleRate, m_Sweep.freq, m_SweepLevel, pairing);
+  const RunTiming pairing =
+      r.timing.found ? r.timing : RunTiming::Fixed(0, static_cast<int64_t>(r.envelope.size()));
+  measurement::AnalyseSweep(m_RecBuf, r.sampleRate, r.sweepTable.freq, r.envelope, pairing);
 }
 
 void MeasurementRun::StopRun() {
@@ -198,7 +218,7 @@ void MeasurementRun::StopRun() {
 }
 
 void MeasurementRun::CloseDevices() {
-  m_Running = 0;
+  m_Running = false;
   m_hWaveIn.Reset();
   m_hWaveIn.Stop();
   m_hWaveIn.Unprepare();

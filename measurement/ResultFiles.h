@@ -6,24 +6,29 @@
 #include <QString>
 #include <cstdint>
 
-namespace measurement {
+#include "measurement/Result.h"
 
-class MeasurementRun;
+namespace measurement {
 
 inline constexpr int32_t kResultBins = 1024;
 
-// The bytes of the run's result file.
-QByteArray ResultFileBytes(const MeasurementRun& run);
+// The bytes of a result's file.
+QByteArray ResultFileBytes(const Result& result);
 
-// Writes the run's result (noise spectrum or sweep envelope) to path,
+// Writes a result (a sweep's envelope, or else the noise spectrum) to path,
 // replacing a file that is there. False when the file could not be written.
-bool SaveResultFile(const QString& path, const MeasurementRun& run);
+bool SaveResultFile(const QString& path, const Result& result);
 
 enum class LoadOutcome { Missing, Noise, Sweep, Ignored };
-// Reads a result back into the run's members (mode, rate, spectrum or
-// envelope and its frequency table). Files of another kind or shape change
-// nothing.
-LoadOutcome LoadResultFile(const QString& path, MeasurementRun& run);
+struct LoadedResult {
+  LoadOutcome outcome = LoadOutcome::Missing;
+  // Mode, rate, and the spectrum or the envelope with its frequency table;
+  // a default Result unless the outcome is Noise or Sweep.
+  Result result;
+  bool Loaded() const { return outcome == LoadOutcome::Noise || outcome == LoadOutcome::Sweep; }
+};
+// Reads a result file; files of another kind or shape are Ignored.
+LoadedResult LoadResultFile(const QString& path);
 
 // Where results go when no folder is stored: the program's folder, or the
 // per-user data folder (created) when the program may not write beside

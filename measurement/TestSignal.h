@@ -1,18 +1,17 @@
 #pragma once
 // The test signal, written into the whole playback buffer before a run:
-// a logarithmic sine sweep from 10 Hz towards half the sample rate (mode 0),
-// white noise (mode 1), or silence (any other mode). Both channels carry the
-// same sample.
+// a logarithmic sine sweep from 10 Hz towards half the sample rate
+// (SignalMode::Sweep), white noise (SignalMode::Noise), or silence (any other
+// mode number). Both channels carry the same sample.
 #include <cstdint>
 #include <span>
 #include <vector>
 
 #include "audio/StereoSample.h"
 #include "measurement/Analysis.h"
+#include "measurement/Result.h"
 
 namespace measurement {
-
-enum SignalMode : int32_t { kModeSweep = 0, kModeNoise = 1 };
 
 // The sweep's frequency runs exponentially from kSweepStartHz at its first
 // sample towards SweepEndHz(rate), which it would reach one sample after its

@@ -129,7 +129,7 @@ void JudgeLevels(std::span<const StereoSample> captured, Stretch s, Verdict& v) 
 // in that third while the signal is there (for a sweep: while it passes
 // through that third), less the noise's, over the noise's.
 void JudgeNoise(std::span<const StereoSample> played, std::span<const StereoSample> captured, int32_t rate,
-                int32_t mode, const TimingFacts& t, Verdict& v) {
+                SignalMode mode, const TimingFacts& t, Verdict& v) {
   const std::vector<Stretch> quiet = NoiseStretches(captured, rate, t);
   int64_t longest = 0;
   for (const Stretch& s : quiet) longest = std::max(longest, s.Length());
@@ -141,7 +141,7 @@ void JudgeNoise(std::span<const StereoSample> played, std::span<const StereoSamp
   const double span = frames > 1 ? (t.end - t.start) / (frames - 1) : 0;
   Stretch signal[3];
   for (int j = 0; j < 3; ++j) {
-    if (mode == kModeSweep) {
+    if (mode == SignalMode::Sweep) {
       signal[j] = {static_cast<int64_t>(std::ceil(t.start + span * std::floor(frames * j / 3))),
                    static_cast<int64_t>(std::floor(t.start + span * (std::floor(frames * (j + 1) / 3) - 1))) + 1};
     } else {
@@ -197,7 +197,7 @@ Quality SeverityOf(const VerdictReason& reason) {
 }
 
 Verdict JudgeRun(std::span<const StereoSample> played, std::span<const StereoSample> captured, int32_t rate,
-                 int32_t mode, const TimingFacts& timing, const HostFlags& flags) {
+                 SignalMode mode, const TimingFacts& timing, const HostFlags& flags) {
   Verdict v;
   if (!timing.found || rate <= 0 || played.empty() || captured.empty()) v.reasons.push_back({Reason::NoSignal});
   if (rate > 0) JudgeLevels(captured, SignalStretch(captured, rate, timing), v);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "audio/StereoSample.h"
+#include "measurement/SignalMode.h"
 
 namespace measurement {
 
@@ -79,10 +80,10 @@ inline constexpr int32_t kMinNoiseFrames = 256; // least capture without signal 
 inline constexpr double kBandLowHz = 10.0;
 
 // Judges a run from the left channels of what was played and captured at
-// rate (mode: the signal mode, kModeSweep or kModeNoise), with what the
+// rate (mode: the signal mode), with what the
 // timing and the host found.
 Verdict JudgeRun(std::span<const StereoSample> played, std::span<const StereoSample> captured, int32_t rate,
-                 int32_t mode, const TimingFacts& timing, const HostFlags& flags);
+                 SignalMode mode, const TimingFacts& timing, const HostFlags& flags);
 
 // The severity each reason carries on its own (LowSnr: by its value).
 Quality SeverityOf(const VerdictReason& reason);

@@ -4,16 +4,15 @@
 #include <QGuiApplication>
 
 #include "measurement/Export.h"
-#include "measurement/MeasurementRun.h"
-#include "measurement/TestSignal.h"
+#include "measurement/Result.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
-  measurement::MeasurementRun state;
-  state.m_Mode = measurement::kModeNoise;
-  state.m_SampleRate = 48000;
-  state.m_Spectrum.values.fill(1000.0f);
-  const QImage picture = measurement::SpectrumPicture(state, {}, 0xFF80FF, {200, 100});
+  measurement::Result result;
+  result.mode = measurement::SignalMode::Noise;
+  result.sampleRate = 48000;
+  result.spectrum.values.fill(1000.0f);
+  const QImage picture = measurement::SpectrumPicture(result, {}, 0xFF80FF, {200, 100});
   return picture.size() == QSize(200, 100) ? 0 : 1;
 }

@@ -119,7 +119,10 @@ void FrmMain::CreateControls() {
 
 void FrmMain::WireRun() {
   measurement::MeasurementRun::Callbacks cb;
-  cb.RateChanged = [this] { DrawFreqScale(PictureScale); };
+  cb.RateChanged = [this] {
+    m_ShowingRun = true;
+    DrawFreqScale(PictureScale);
+  };
   cb.StretchReady = [this](int32_t first, int32_t last) {
     DrawVU(first, last);
     DrawWave(first, last);
@@ -127,9 +130,9 @@ void FrmMain::WireRun() {
   };
   cb.Stopped = [this] { OnRunStopped(); };
   cb.SweepCompleted = [this] { AnalyseSweep(); };
-  cb.ResultReady = [this](const QString& path) {
-    const QString stored = SaveResult(path);
-    if (!stored.isEmpty()) AddResultItem(stored, -2, 1, m_Run.m_LevelTenthsDb);
+  cb.ResultReady = [this](const QString& path, const measurement::Result& result) {
+    const QString stored = SaveResult(path, result);
+    if (!stored.isEmpty()) AddResultItem(stored, -2, 1, result.levelTenthsDb);
   };
   cb.PathTaken = [this](const QString& path) { return ListHoldsPath(path); };
   m_Run.SetCallbacks(cb);
@@ -183,8 +186,9 @@ void FrmMain::wheelEvent(QWheelEvent* event) {
 
 void FrmMain::PictureFFT_MouseMove(int, int, double x, double) {
   basic::Trap([&] {
-    if (!m_Loaded || m_Run.m_SampleRate == 0) return;
-    const float f = measurement::XToFrequency(static_cast<float>(x), PictureScale->PixelWidth(), m_Run.m_SampleRate,
+    const int32_t rate = Shown().sampleRate;
+    if (!m_Loaded || rate == 0) return;
+    const float f = measurement::XToFrequency(static_cast<float>(x), PictureScale->PixelWidth(), rate,
                                               basic::TwipsPerPixel());
     TextFreq->setText(measurement::FrequencyReadout(f));
   });

@@ -37,8 +37,13 @@ class FrmMain : public QWidget {
   explicit FrmMain(QWidget* parent = nullptr);
   ~FrmMain() override;
 
-  // The run and its state (buffers, spectrum, sweep tables, result number).
+  // The run (its buffers, devices and result number are its own).
   measurement::MeasurementRun m_Run;
+  // The result loaded last from the list; at start-up, the stored rate.
+  measurement::Result m_LoadedResult;
+  // What the picture's curve, the frequency axis and the stored mode and
+  // rate follow: the run from its start on, or the result loaded since.
+  const measurement::Result& Shown() const { return m_ShowingRun ? m_Run.Current() : m_LoadedResult; }
   C_FFT m_FFT;
   C_VU m_VU;
   float m_OffsetDb = -6.0f;
@@ -97,8 +102,9 @@ class FrmMain : public QWidget {
   void AnalyseSweep();
   // Stores the run's result under the first free number from the proposed
   // path's on; the path it took, or empty (after saying so).
-  QString SaveResult(const QString& proposed);
-  // False (after telling the user) when the file is gone or not a result.
+  QString SaveResult(const QString& proposed, const measurement::Result& result);
+  // Loads a result to be shown (Shown()); false (after telling the user)
+  // when the file is gone or not a result.
   bool LoadResult(const QString& path);
   void LV_Clicked(double x, double y);
   void LV_RightClicked(double x, double y);
@@ -139,6 +145,7 @@ class FrmMain : public QWidget {
   basic::SingleInstance m_Instance;
   bool m_AnotherInstance = false;
   bool m_Starting = false;  // from the start click until capture runs
+  bool m_ShowingRun = false;  // Shown() is the run's result
   // Asks where to save (the extension added before asking about replacing
   // a file); empty when cancelled or not to replace. A target that is the
   // file source itself is no replacement and gives empty text too.

@@ -154,11 +154,11 @@ void FrmMain::Form_Load() {
   Step([&] { m_OffsetDb = static_cast<float>(Number(ReadSetting(QStringLiteral("Offsetdb"), -6.0f))); });
   Step([&] {
     const int32_t stored = Nearest32(Number(ReadSetting(QStringLiteral("BufferDelayMS"), int16_t{0})));
-    m_Run.m_BufferDelayMs = measurement::BufferDelayMs(stored, basic::ErrorCatch());
+    m_Run.SetBufferDelayMs(measurement::BufferDelayMs(stored, basic::ErrorCatch()));
   });
   Step([&] {
-    m_Run.m_SampleRate = Nearest32(Number(ReadSetting(QStringLiteral("nFreq"), int32_t{44100})));
-    WaveMMIO::FillRateCombo(ComboFreq, m_Run.m_SampleRate, 0, 0);
+    m_LoadedResult.sampleRate = Nearest32(Number(ReadSetting(QStringLiteral("nFreq"), int32_t{44100})));
+    WaveMMIO::FillRateCombo(ComboFreq, m_LoadedResult.sampleRate, 0, 0);
   });
   Step([&] { WaveMMIO::ListAudioDevices(ComboDev[0], 0, ReadSetting(QStringLiteral("DeviceOut"), QString()), 0); });
   Step([&] { WaveMMIO::ListAudioDevices(ComboDev[1], 1, ReadSetting(QStringLiteral("DeviceIn"), QString()), 0); });
@@ -179,12 +179,8 @@ void FrmMain::Form_Load() {
     PictureA->SetPixelSize(12, 12);
     PaintHandle();
   });
-  Step([&] { m_Run.m_DataPath = ReadSetting(QStringLiteral("DataPath"), measurement::DefaultDataFolder()); });
+  Step([&] { m_Run.SetDataFolder(ReadSetting(QStringLiteral("DataPath"), measurement::DefaultDataFolder())); });
   Step([&] { m_TraceColors = {0xFF80FF, 0xFF8080, 0xFFFF80, 0x80FF80, 0x80FFFF, 0x80C0FF, 0x8080FF}; });
-  Step([&] {
-    m_Run.m_SweepLevel.assign(1, 0);
-    m_Run.m_Sweep.freq.assign(1, 0.0f);
-  });
   Step([&] { resize(basic::TwipsToPixels(kClientWidth), basic::TwipsToPixels(kClientHeight)); });
   Step([&] { basic::RestoreWindowPlacement(this, QString(), 0, 1, 0); });
   m_Loaded = 1;
@@ -250,8 +246,8 @@ bool FrmMain::Form_Unload() {
     WriteSetting(QStringLiteral("DeviceOut"), ComboDev[0]->currentIndex() >= 0 ? ComboDev[0]->currentText() : QString());
     WriteSetting(QStringLiteral("DeviceIn"), ComboDev[1]->currentIndex() >= 0 ? ComboDev[1]->currentText() : QString());
     WriteSetting(QStringLiteral("RMSP3mon"), m_RmsP3);
-    WriteSetting(QStringLiteral("nFreq"), m_Run.m_SampleRate);
-    WriteSetting(QStringLiteral("CheckMode"), m_Run.m_Mode);
+    WriteSetting(QStringLiteral("nFreq"), Shown().sampleRate);
+    WriteSetting(QStringLiteral("CheckMode"), static_cast<int32_t>(Shown().mode));
     WriteSetting(QStringLiteral("PlaySec"), QString::number(SliderValue[0]->Value()));
     WriteSetting(QStringLiteral("PlayLevel"), QString::number(SliderValue[1]->Value() / 10.0, 'f', 1));
     WriteSetting(QStringLiteral("Offsetdb"), QString::number(m_OffsetDb, 'f', 1));

@@ -29,28 +29,25 @@
 
 using basic::ReadSetting;
 
-QString FrmMain::SaveResult(const QString& proposed) {
+QString FrmMain::SaveResult(const QString& proposed, const measurement::Result& result) {
   // The number is taken as the file is stored: a command line or another
   // window storing into the same folder meanwhile gets another one.
   measurement::StoredResult stored;
-  basic::Trap([&] {
-    stored = measurement::StoreNewResult(m_Run.m_DataPath, m_Run.m_Mode == measurement::kModeSweep,
-                                         measurement::ResultFileBytes(m_Run), m_Run.m_ResultNo - 1,
-                                         [this](const QString& path) { return ListHoldsPath(path); });
-  });
-  if (!stored.path.isEmpty()) {
-    m_Run.m_ResultNo = stored.number;
-    return stored.path;
-  }
+  basic::Trap([&] { stored = m_Run.StoreResult(result); });
+  if (!stored.path.isEmpty()) return stored.path;
   basic::CenteredMessageBox(QStringLiteral("測定結果を保存できませんでした。\r\n") + proposed,
                             basic::vbOKOnly | basic::vbCritical, QString(), this);
   return {};
 }
 
 bool FrmMain::LoadResult(const QString& path) {
-  auto outcome = measurement::LoadOutcome::Missing;
-  basic::Trap([&] { outcome = measurement::LoadResultFile(path, m_Run); });
-  if (outcome == measurement::LoadOutcome::Noise || outcome == measurement::LoadOutcome::Sweep) return true;
+  measurement::LoadedResult loaded;
+  basic::Trap([&] { loaded = measurement::LoadResultFile(path); });
+  if (loaded.Loaded()) {
+    m_LoadedResult = std::move(loaded.result);
+    m_ShowingRun = false;
+    return true;
+  }
   basic::CenteredMessageBox(QStringLiteral("測定結果を読み込めませんでした。\r\n") + path,
                             basic::vbOKOnly | basic::vbExclamation, QString(), this);
   return false;
@@ -143,7 +140,7 @@ QString FrmMain::AskSaveTarget(const QString& filter, const QString& extension, 
                                const QString& source) {
   // The dialog does not ask about replacing: the extension may still change
   // the name, and the question is asked of the final one.
-  QString target = basic::FileDialog(this, 1, filter, ReadSetting(QStringLiteral("SaveFolder"), m_Run.m_DataPath),
+  QString target = basic::FileDialog(this, 1, filter, ReadSetting(QStringLiteral("SaveFolder"), m_Run.DataFolder()),
                                      initialName, 0);
   if (target.isEmpty()) return {};
   basic::WriteSetting(QStringLiteral("SaveFolder"), basic::SplitPath(target, 1, 1, 0, 0, 0, 0));
@@ -197,9 +194,8 @@ void FrmMain::ExportSelected(bool picture) {
       if (!LV->IsSelected(i)) continue;
       const QString source = LV->AuxID(i, 0).toString();
       // Read into a state of its own: what the window shows stays as it is.
-      measurement::MeasurementRun result;
-      const auto outcome = measurement::LoadResultFile(source, result);
-      if (outcome != measurement::LoadOutcome::Noise && outcome != measurement::LoadOutcome::Sweep) {
+      measurement::LoadedResult loaded = measurement::LoadResultFile(source);
+      if (!loaded.Loaded()) {
         basic::CenteredMessageBox(QStringLiteral("測定結果を読み込めませんでした。\r\n") + source,
                                   basic::vbOKOnly | basic::vbExclamation, QString(), this);
         continue;
@@ -212,11 +208,11 @@ void FrmMain::ExportSelected(bool picture) {
       basic::SetMousePointer(basic::vbHourglass);
       // A result made here knows the level it was played at; the file alone does not.
       const QVariant level = LV->AuxID(i, kAuxPlayedLevel);
-      if (level.isValid()) result.m_LevelTenthsDb = level.toInt();
+      if (level.isValid()) loaded.result.levelTenthsDb = level.toInt();
       const bool written =
-          picture ? measurement::WriteImageFile(target, measurement::SpectrumPicture(result, {}, LV->DispColor(i),
+          picture ? measurement::WriteImageFile(target, measurement::SpectrumPicture(loaded.result, {}, LV->DispColor(i),
                                                                                       measurement::kDefaultPictureSize))
-                  : measurement::WriteTextFile(target, measurement::ResultCsv(result));
+                  : measurement::WriteTextFile(target, measurement::ResultCsv(loaded.result));
       basic::SetMousePointer(basic::vbDefault);
       if (!written) CannotSave(target);
     }

@@ -52,7 +52,7 @@ void FrmMain::RecButton_ButtonClicked(int) {
     measurement::RunRequest request;
     request.deviceOut = ComboDev[0]->currentIndex() >= 0 ? ComboDev[0]->currentText() : QString();
     request.deviceIn = ComboDev[1]->currentIndex() >= 0 ? ComboDev[1]->currentText() : QString();
-    request.mode = ComboMode->currentIndex();
+    request.mode = static_cast<measurement::SignalMode>(ComboMode->currentIndex());
     request.sampleRate = ComboFreq->currentText().toInt();
     request.seconds = SliderValue[0]->Value();
     request.levelTenthsDb = SliderValue[1]->Value();
@@ -98,13 +98,8 @@ void FrmMain::DrawVU(int32_t first, int32_t last) {
   basic::Trap([&] {
     basic::DoEvents();
     if (!m_Run.Running()) return;
-    const measurement::StretchLevels levels = measurement::MeasureStretch(m_Run.m_PlayBuf, m_Run.m_RecBuf, first, last);
-    if (m_Run.m_Mode == measurement::kModeSweep) {
-      // The live preview of the sweep curve: the stretch's RMS for each of its frames.
-      const auto value = static_cast<int16_t>(std::min(std::nearbyint(levels.rms[1]), 32767.0));
-      const int64_t end = std::min<int64_t>(last, static_cast<int64_t>(m_Run.m_SweepLevel.size()) - 1);
-      for (int64_t j = std::max(first, 0); j <= end; ++j) m_Run.m_SweepLevel[static_cast<size_t>(j)] = value;
-    }
+    const measurement::StretchLevels levels =
+        measurement::MeasureStretch(m_Run.Played(), m_Run.Captured(), first, last);
     for (int i = 0; i < 2 && m_Run.Running(); ++i) {
       const double rms = m_RmsP3 ? levels.rms[i] * 1.412538 : levels.rms[i];
       const auto peak = static_cast<float>(basic::LinToDb(levels.peak[i] / 32767.0));
@@ -116,7 +111,7 @@ void FrmMain::DrawVU(int32_t first, int32_t last) {
 
 void FrmMain::DrawWave(int32_t first, int32_t last) {
   basic::Trap([&] {
-    if (m_Run.Running()) measurement::DrawWaveOn(*PictureWave, m_Run.m_PlayBuf, m_Run.m_RecBuf, first, last);
+    if (m_Run.Running()) measurement::DrawWaveOn(*PictureWave, m_Run.Played(), m_Run.Captured(), first, last);
   });
 }
 
@@ -129,23 +124,21 @@ void FrmMain::DrawSpectrum(int32_t start, int32_t fromFile, int32_t overlay, int
     }
     const uint32_t curve = color != 0 ? static_cast<uint32_t>(color)
                                       : m_TraceColors[static_cast<size_t>(ResultCount() % 7)];
-    if (m_Run.m_Mode == measurement::kModeNoise) {
+    const measurement::Result& shown = Shown();
+    if (shown.mode == measurement::SignalMode::Noise && !fromFile) {
       // A frame that no longer fits into the capture adds nothing, but the
       // mean so far stays on screen (the end of a run would blank it).
-      const bool folded = fromFile || m_Run.FoldNoiseFrame(m_FFT, start);
-      if (!folded && m_Run.m_Spectrum.count == 0) return;
-      measurement::DrawNoiseCurve(*PictureFFT, m_Run.m_Spectrum, m_Run.m_SampleRate, m_OffsetDb, curve);
-    } else if (m_Run.m_Mode == measurement::kModeSweep) {
-      measurement::DrawSweepCurve(*PictureFFT, m_Run.m_SweepLevel, m_Run.m_Sweep.freq, m_Run.m_SweepLevelCount,
-                                  m_Run.m_SampleRate, m_Run.Running(), m_OffsetDb, curve);
+      const bool folded = m_ShowingRun && m_Run.FoldNoiseFrame(m_FFT, start);
+      if (!folded && shown.spectrum.count == 0) return;
     }
+    measurement::DrawResultCurve(*PictureFFT, shown, m_ShowingRun && m_Run.Running(), m_OffsetDb, curve);
     if (overlay) PictureFFT->Refresh();
   });
 }
 
 void FrmMain::DrawFreqScale(PictureBox* picture) {
   basic::Trap([&] {
-    if (picture) measurement::DrawFreqScaleOn(*picture, m_Run.m_SampleRate);
+    if (picture) measurement::DrawFreqScaleOn(*picture, Shown().sampleRate);
   });
 }
 
@@ -173,11 +166,13 @@ void FrmMain::AnalyseSweep() {
 
 void FrmMain::ShowPathDelay() {
   basic::Trap([&] {
-    const measurement::PathDelay& d = m_Run.m_PathDelay;
+    const measurement::Result& result = m_Run.Current();
+    const measurement::PathDelay& d = result.pathDelay;
+    const int32_t rate = result.sampleRate;
     QPalette palette = TextDelay->palette();
     if (d.found) {
-      const measurement::RunTiming& t = m_Run.m_Timing;
-      const double ms = t.DelayMs(m_Run.m_SampleRate);
+      const measurement::RunTiming& t = result.timing;
+      const double ms = t.DelayMs(rate);
       const bool fromPlayback = t.reference == measurement::DelayReference::PlaybackStart;
       TextDelay->setText(QStringLiteral("遅延 %1 ms").arg(ms, 0, 'f', 1));
       QString tip = fromPlayback
@@ -205,10 +200,8 @@ void FrmMain::ShowPathDelay() {
                           0);
     } else {
       TextDelay->setText(QStringLiteral("信号が戻りません"));
-      const double searchMs = m_Run.m_SampleRate > 0
-                                  ? 1000.0 * measurement::DelaySearchFrames(m_Run.m_SampleRate, m_Run.m_TotalFrames) /
-                                        m_Run.m_SampleRate
-                                  : 0.0;
+      const double searchMs =
+          rate > 0 ? 1000.0 * measurement::DelaySearchFrames(rate, m_Run.TotalFrames()) / rate : 0.0;
       TextDelay->setToolTip(QStringLiteral("再生した信号が入力に見つかりませんでした（前後 %1 ms の範囲で探しました）。"
                                            "接続と入力を確かめてください。曲線は時間を揃えずに求めました。")
                                 .arg(searchMs, 0, 'f', 0));

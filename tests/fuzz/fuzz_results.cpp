@@ -10,7 +10,6 @@
 #include <cstdint>
 
 #include "audio/WaveMMIO.h"
-#include "measurement/MeasurementRun.h"
 #include "measurement/ResultFiles.h"
 
 namespace {
@@ -31,8 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const WaveMMIO::WavInfo info = WaveMMIO::ReadWavInfo(wav, 0);
   (void)info;
   WaveMMIO::FindChunk(wav, 0, "data", 0);
-  measurement::MeasurementRun run;
-  measurement::LoadResultFile(Write("in.dat", data, size), run);
-  measurement::LoadResultFile(Write("in.fft", data, size), run);
+  measurement::LoadResultFile(Write("in.dat", data, size));
+  measurement::LoadResultFile(Write("in.fft", data, size));
   return 0;
 }

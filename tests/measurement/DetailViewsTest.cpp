@@ -8,7 +8,7 @@
 
 #include <cmath>
 
-#include "measurement/MeasurementRun.h"
+#include "measurement/Result.h"
 #include "measurement/ResultFiles.h"
 #include "measurement/TestSignal.h"
 
@@ -29,16 +29,15 @@ std::vector<CurvePoint> Points(int perOctave, double from, double to, double db)
 // A sweep result whose envelope is `level` everywhere but `dip` within
 // +-1/12 octave of 1 kHz.
 QString WriteSweep(const QString& path, int32_t rate, int16_t level, int16_t dip) {
-  MeasurementRun run;
-  run.m_Mode = kModeSweep;
-  run.m_SampleRate = rate;
-  run.m_TotalFrames = 2 * rate;
+  Result run;
+  run.mode = SignalMode::Sweep;
+  run.sampleRate = rate;
   SweepTable table;
-  MakeSweepFreqTable(table, rate, run.m_TotalFrames);
-  run.m_SweepLevel.resize(static_cast<size_t>(run.m_TotalFrames));
-  for (size_t i = 0; i < run.m_SweepLevel.size(); ++i) {
+  MakeSweepFreqTable(table, rate, 2 * rate);
+  run.envelope.resize(static_cast<size_t>(2 * rate));
+  for (size_t i = 0; i < run.envelope.size(); ++i) {
     const double octaves = std::abs(std::log2(table.freq[i] / 1000.0));
-    run.m_SweepLevel[i] = octaves < 1.0 / 12 ? dip : level;
+    run.envelope[i] = octaves < 1.0 / 12 ? dip : level;
   }
   EXPECT_TRUE(SaveResultFile(path, run));
   return path;
@@ -96,9 +95,9 @@ TEST_F(DetailResultsTest, ASweepResultReadsAsTheCurveTheCsvExportGives) {
   EXPECT_TRUE(d->IsSweep());
   EXPECT_EQ(d->SampleRate(), 8000);
   EXPECT_FALSE(d->HasResponse());
-  MeasurementRun state;
-  ASSERT_EQ(LoadResultFile(path, state), LoadOutcome::Sweep);
-  const std::vector<CurvePoint> truth = ResultCurve(state, -6.0f);
+  const LoadedResult state = LoadResultFile(path);
+  ASSERT_EQ(state.outcome, LoadOutcome::Sweep);
+  const std::vector<CurvePoint> truth = ResultCurve(state.result, -6.0f);
   const std::vector<CurvePoint>& m = d->Magnitude(ViewSmoothing::None);
   ASSERT_EQ(m.size(), truth.size());
   for (size_t i = 0; i < m.size(); ++i) EXPECT_EQ(m[i].levelDb, truth[i].levelDb);
@@ -131,21 +130,20 @@ TEST_F(DetailResultsTest, TheCacheKeepsAResultUntilItsFileChanges) {
   EXPECT_NE(cache.Get(path, 0.0f), first);  // another grid: read again
   const auto second = cache.Get(path, 0.0f);
   // A longer file in its place.
-  MeasurementRun run;
-  run.m_Mode = kModeSweep;
-  run.m_SampleRate = 8000;
-  run.m_TotalFrames = 3 * 8000;
-  run.m_SweepLevel.assign(static_cast<size_t>(run.m_TotalFrames), 500);
+  Result run;
+  run.mode = SignalMode::Sweep;
+  run.sampleRate = 8000;
+  run.envelope.assign(static_cast<size_t>(3 * 8000), 500);
   ASSERT_TRUE(SaveResultFile(path, run));
   EXPECT_NE(cache.Get(path, 0.0f), second);
   EXPECT_EQ(cache.Size(), 1u);
 }
 
 TEST_F(DetailResultsTest, NoiseResultsAndUnreadableFilesStillOpen) {
-  MeasurementRun run;
-  run.m_Mode = kModeNoise;
-  run.m_SampleRate = 48000;
-  run.m_Spectrum.values.fill(3276.7f);
+  Result run;
+  run.mode = SignalMode::Noise;
+  run.sampleRate = 48000;
+  run.spectrum.values.fill(3276.7f);
   ASSERT_TRUE(SaveResultFile(dir.filePath("02.fft"), run));
   const auto noise = ResultDetails::Read(dir.filePath("02.fft"), 0.0f);
   ASSERT_TRUE(noise->Readable());

@@ -38,14 +38,14 @@ class EndToEndTest : public ::testing::Test {
     MeasurementRun::Callbacks cb;
     cb.StretchReady = [this](int32_t, int32_t last) {
       const int32_t start = MeasurementRun::NoiseFrameStart(last);
-      if (run.m_Mode == kModeNoise && run.FoldNoiseFrame(fft, start))
+      if (run.Current().mode == SignalMode::Noise && run.FoldNoiseFrame(fft, start))
         starts.push_back(start);
     };
     cb.SweepCompleted = [this] { run.AnalyseSweep(); };
     run.SetCallbacks(cb);
   }
 
-  void Measure(int mode) {
+  void Measure(SignalMode mode) {
     RunRequest r;
     r.deviceOut = r.deviceIn = WaveMMIO::LoopbackBackend::kDeviceName;
     r.mode = mode;
@@ -91,28 +91,31 @@ class EndToEndTest : public ::testing::Test {
 };
 
 TEST_F(EndToEndTest, ASweepCurveFollowsTheCable) {
-  Measure(kModeSweep);
+  Measure(SignalMode::Sweep);
   DrawSpectrumGrid(picture, -6);
-  DrawSweepCurve(picture, run.m_SweepLevel, run.m_Sweep.freq, run.m_SweepLevelCount, kRate, false, -6, kCurve);
+  const Result& result = run.Current();
+  DrawSweepCurve(picture, result.envelope, result.sweepTable.freq, static_cast<int32_t>(result.envelope.size()), kRate,
+                 false, -6, kCurve);
   const SpectrumScale s(908, 198, kRate, -6);
   const double played = SignalAmplitude(-30) / std::sqrt(2.0);
   for (double f : {100.0, 1000.0, 10000.0}) ExpectCurveNear(s.X(f), s.Y(played * CableGain(f)), f);
 }
 
 TEST_F(EndToEndTest, ANoiseCurveFollowsTheCable) {
-  Measure(kModeNoise);
+  Measure(SignalMode::Noise);
   ASSERT_GT(starts.size(), 20u);
   // What the same frames give when the played noise goes through the known
   // path (filters, gain, 10 ms delay) without the simulator's noise floor.
   const double q = 1 / std::sqrt(2.0);
   Biquad hp = Biquad::HighPass(kRate, 100, q), lp = Biquad::LowPass(kRate, 10000, q);
-  std::vector<StereoSample> expected(run.m_PlayBuf.size());
+  const auto play = run.Played();
+  std::vector<StereoSample> expected(play.size());
   for (size_t i = 480; i < expected.size(); ++i) {
-    const auto v = static_cast<int16_t>(std::nearbyint(0.5 * lp.Process(hp.Process(run.m_PlayBuf[i - 480].Left))));
+    const auto v = static_cast<int16_t>(std::nearbyint(0.5 * lp.Process(hp.Process(play[i - 480].Left))));
     expected[i] = {v, v};
   }
   NoiseSpectrum reference;
-  for (int32_t start : starts) NoiseStep(fft, expected, run.m_TotalFrames, start, reference);
+  for (int32_t start : starts) NoiseStep(fft, expected, run.TotalFrames(), start, reference);
 
   // The measured curve and the reference curve, drawn alike: their rows agree.
   basic::PictureBox known;
@@ -121,7 +124,7 @@ TEST_F(EndToEndTest, ANoiseCurveFollowsTheCable) {
   DrawSpectrumGrid(known, -6);
   DrawNoiseCurve(known, reference, kRate, -6, kCurve);
   DrawSpectrumGrid(picture, -6);
-  DrawNoiseCurve(picture, run.m_Spectrum, kRate, -6, kCurve);
+  DrawNoiseCurve(picture, run.Current().spectrum, kRate, -6, kCurve);
   const SpectrumScale s(908, 198, kRate, -6);
   for (double f : {100.0, 1000.0, 10000.0}) {
     int k = 1;  // the first bin at or above f: its column carries a point of both curves
@@ -135,7 +138,7 @@ TEST_F(EndToEndTest, ANoiseCurveFollowsTheCable) {
   }
   // And the level itself is what the cable's response makes of the played noise.
   const int k1 = 1000 * 2048 / kRate;
-  EXPECT_NEAR(run.m_Spectrum.values[static_cast<size_t>(k1)] / reference.values[static_cast<size_t>(k1)], 1.0, 0.05);
+  EXPECT_NEAR(run.Current().spectrum.values[static_cast<size_t>(k1)] / reference.values[static_cast<size_t>(k1)], 1.0, 0.05);
 }
 
 }  // namespace

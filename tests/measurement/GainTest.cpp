@@ -132,14 +132,14 @@ class SimulatorGain : public ::testing::Test {
     fft.Init(kFftPoints);
     MeasurementRun::Callbacks cb;
     cb.StretchReady = [this](int32_t, int32_t last) {
-      if (run.m_Mode == kModeNoise) run.FoldNoiseFrame(fft, MeasurementRun::NoiseFrameStart(last));
+      if (run.Current().mode == SignalMode::Noise) run.FoldNoiseFrame(fft, MeasurementRun::NoiseFrameStart(last));
     };
     cb.SweepCompleted = [this] { run.AnalyseSweep(); };
     cb.Wait = [](int32_t) {};
     run.SetCallbacks(cb);
   }
 
-  void Measure(int mode, int levelTenths, int seconds) {
+  void Measure(SignalMode mode, int levelTenths, int seconds) {
     RunRequest r;
     r.deviceOut = r.deviceIn = WaveMMIO::LoopbackBackend::kDeviceName;
     r.mode = mode;
@@ -161,8 +161,9 @@ class SimulatorGain : public ::testing::Test {
 
 TEST_F(SimulatorGain, ASweepReadsTheCableAtEveryLevel) {
   for (const int tenths : {0, -30, -200, -400}) {
-    Measure(kModeSweep, tenths, 2);
-    const auto curve = SweepGainCurve(run.m_SweepLevel, run.m_Sweep.freq, run.m_SweepLevelCount, tenths / 10.0);
+    Measure(SignalMode::Sweep, tenths, 2);
+    const auto curve = SweepGainCurve(run.Current().envelope, run.Current().sweepTable.freq,
+                                      static_cast<int64_t>(run.Current().envelope.size()), tenths / 10.0);
     int checked = 0;
     for (const GainPoint& p : curve) {
       // Below a few hundred hertz a 2 s sweep's envelope (four periods
@@ -184,9 +185,9 @@ TEST_F(SimulatorGain, NoiseReadsTheCableAtEveryLevel) {
   for (const int tenths : {-30, -200}) {
     // A frame every 50 ms or so: over 500 frames in 30 s, each bin's mean good to
     // about 3 %, and the mean over 330 bins to about 0.015 dB.
-    Measure(kModeNoise, tenths, 30);
-    ASSERT_GT(run.m_Spectrum.count, 500);
-    const auto curve = NoiseGainCurve(run.m_Spectrum.values, kRate, tenths / 10.0);
+    Measure(SignalMode::Noise, tenths, 30);
+    ASSERT_GT(run.Current().spectrum.count, 500);
+    const auto curve = NoiseGainCurve(run.Current().spectrum.values, kRate, tenths / 10.0);
     // Over the passband's bins the measured and the cable's gain agree on average.
     double measured = 0, cable = 0;
     int bins = 0;

@@ -6,7 +6,7 @@
 
 #include "measurement/Export.h"
 #include "measurement/GraphScale.h"
-#include "measurement/MeasurementRun.h"
+#include "measurement/Result.h"
 #include "measurement/TestSignal.h"
 #include "support/Surface.h"
 #include "support/Decibels.h"
@@ -117,34 +117,32 @@ TEST_F(GraphsTest, ASweepCurveRunsOnPastZeroLevels) {
 
 // The same gaps in the picture and the CSV a result is exported as.
 TEST_F(GraphsTest, ExportedSweepsRunOnPastZeroLevels) {
-  MeasurementRun state;
-  state.m_Mode = kModeSweep;
-  state.m_SampleRate = 8000;
-  const int32_t n = 3 * state.m_SampleRate;
-  MakeSweepFreqTable(state.m_Sweep, state.m_SampleRate, n);
-  state.m_SweepLevel.assign(static_cast<size_t>(n), 16000);
-  state.m_SweepLevelCount = n;
-  state.m_TotalFrames = n;
-  for (int i = 2 * 8000; i < 2 * 8000 + 400; ++i) state.m_SweepLevel[static_cast<size_t>(i)] = 0;
-  state.m_SweepLevel[static_cast<size_t>(8000 + 2000)] = 0;
+  Result state;
+  state.mode = SignalMode::Sweep;
+  state.sampleRate = 8000;
+  const int32_t n = 3 * state.sampleRate;
+  MakeSweepFreqTable(state.sweepTable, state.sampleRate, n);
+  state.envelope.assign(static_cast<size_t>(n), 16000);
+  for (int i = 2 * 8000; i < 2 * 8000 + 400; ++i) state.envelope[static_cast<size_t>(i)] = 0;
+  state.envelope[static_cast<size_t>(8000 + 2000)] = 0;
   const std::vector<CurvePoint> curve = ResultCurve(state, -6);
   ASSERT_FALSE(curve.empty());
-  EXPECT_GT(curve.back().frequency, 0.95 * state.m_Sweep.freq.back());
+  EXPECT_GT(curve.back().frequency, 0.95 * state.sweepTable.freq.back());
   for (const CurvePoint& p : curve) ASSERT_NEAR(p.levelDb, GridDb(16000, -6), 1e-9) << p.frequency;
   // Played at -20 dB, an envelope of 16000 is a gain of +13.8 dB: the
   // picture's grid reads it where the curve is drawn, one row at most apart.
-  state.m_LevelTenthsDb = -200;
+  state.levelTenthsDb = -200;
   const double gain = SweepGainDb(16000, -20);
   const QString csv = ResultCsv(state);
   const QStringList lines = csv.split('\n', Qt::SkipEmptyParts);
   ASSERT_EQ(static_cast<size_t>(lines.size()), curve.size() + 1);
   for (qsizetype i = 1; i < lines.size(); ++i) ASSERT_NEAR(lines[i].section(',', 1).toDouble(), gain, 0.005);
-  state.m_SweepLevel.assign(static_cast<size_t>(n), 1600);  // -6.2 dB: inside the picture
+  state.envelope.assign(static_cast<size_t>(n), 1600);  // -6.2 dB: inside the picture
   const QImage picture = SpectrumPicture(state, {}, 0x00FF00, QSize(600, 300));
   const int axis = basic::TwipsToPixels(255);
-  const SpectrumScale s(600, 300 - axis, state.m_SampleRate, kPictureOffsetDb);
+  const SpectrumScale s(600, 300 - axis, state.sampleRate, kPictureOffsetDb);
   const int row = s.GridY(SweepGainDb(1600, -20));
-  const int xLast = s.X(state.m_Sweep.freq.back());
+  const int xLast = s.X(state.sweepTable.freq.back());
   for (int x = 2; x <= std::min(xLast, 599); ++x) {
     int rows = 0;
     for (int yy = 0; yy < 300 - axis; ++yy)

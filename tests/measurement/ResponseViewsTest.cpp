@@ -105,11 +105,10 @@ TEST_F(ResponseViewsTest, DistortionShowsTheHarmonicsThdAndTheNoiseFloor) {
 
 TEST_F(ResponseViewsTest, AResultWithItsResponseFillsEveryTab) {
   QTemporaryDir dir;
-  MeasurementRun run;
-  run.m_Mode = kModeSweep;
-  run.m_SampleRate = 48000;
-  run.m_TotalFrames = 96000;
-  run.m_SweepLevel.assign(96000, 10000);
+  Result run;
+  run.mode = SignalMode::Sweep;
+  run.sampleRate = 48000;
+  run.envelope.assign(96000, 10000);
   ASSERT_TRUE(SaveResultFile(dir.filePath("01.dat"), run));
   // Without side files: the envelope only.
   EXPECT_FALSE(ResultDetails::Read(dir.filePath("01.dat"), 0.0f)->HasResponse());

@@ -135,9 +135,8 @@ TEST_F(ResultReading, SpecialFilesAreRefusedWithoutBeingOpened) {
   QDir(dir.path()).mkdir("01.dat");
   EXPECT_EQ(ReadResultBytes(P("01.dat"), bytes), ReadOutcome::NotRegular);
   EXPECT_EQ(ReadResultBytes(P("missing.dat"), bytes), ReadOutcome::Missing);
-  MeasurementRun run;
-  EXPECT_EQ(LoadResultFile(P("pipe.dat"), run), LoadOutcome::Ignored);
-  EXPECT_EQ(LoadResultFile(P("01.dat"), run), LoadOutcome::Ignored);
+  EXPECT_EQ(LoadResultFile(P("pipe.dat")).outcome, LoadOutcome::Ignored);
+  EXPECT_EQ(LoadResultFile(P("01.dat")).outcome, LoadOutcome::Ignored);
 }
 
 TEST_F(ResultReading, AHugeFileIsRefusedBeforeAByteIsRead) {
@@ -156,22 +155,23 @@ TEST_F(ResultReading, AHugeFileIsRefusedBeforeAByteIsRead) {
   EXPECT_EQ(ReadResultBytes(P("over.dat"), bytes), ReadOutcome::TooLarge);
   Put("longest.dat", Dat(192000, 192000 * 30));
   EXPECT_EQ(ReadResultBytes(P("longest.dat"), bytes), ReadOutcome::Read);
-  MeasurementRun run;
-  EXPECT_EQ(LoadResultFile(P("longest.dat"), run), LoadOutcome::Sweep);
-  EXPECT_EQ(run.m_SweepLevelCount, 192000 * 30);
+  const LoadedResult longest = LoadResultFile(P("longest.dat"));
+  EXPECT_EQ(longest.outcome, LoadOutcome::Sweep);
+  EXPECT_EQ(longest.result.envelope.size(), size_t{192000} * 30);
 }
 
-TEST_F(ResultReading, ABadFileChangesNothingInTheRun) {
-  MeasurementRun run;
+TEST_F(ResultReading, ABadFileGivesNoResultAtAll) {
   Put("good.fft", Fft(44100, 2.0f));
-  ASSERT_EQ(LoadResultFile(P("good.fft"), run), LoadOutcome::Noise);
-  EXPECT_EQ(run.m_SampleRate, 44100);
-  EXPECT_EQ(run.m_Spectrum.values[512], 2.0f);
-  EXPECT_EQ(run.m_Spectrum.values[1024], run.m_Spectrum.values[1023]);
+  const LoadedResult good = LoadResultFile(P("good.fft"));
+  ASSERT_EQ(good.outcome, LoadOutcome::Noise);
+  EXPECT_EQ(good.result.sampleRate, 44100);
+  EXPECT_EQ(good.result.spectrum.values[512], 2.0f);
+  EXPECT_EQ(good.result.spectrum.values[1024], good.result.spectrum.values[1023]);
   Put("bad.fft", Fft(48000, std::numeric_limits<float>::infinity()));
-  EXPECT_EQ(LoadResultFile(P("bad.fft"), run), LoadOutcome::Ignored);
-  EXPECT_EQ(run.m_SampleRate, 44100);
-  EXPECT_EQ(run.m_Spectrum.values[512], 2.0f);
+  const LoadedResult bad = LoadResultFile(P("bad.fft"));
+  EXPECT_EQ(bad.outcome, LoadOutcome::Ignored);
+  EXPECT_EQ(bad.result.sampleRate, 0);
+  EXPECT_FALSE(bad.Loaded());
 }
 
 TEST(RunSettingsBounds, TheWaitBeforeCaptureIsAtMostOneSecond) {

@@ -82,7 +82,7 @@ TEST(SoundServerLoss, ARunEndsWithAnErrorWhenTheServerDies) {
     measurement::MeasurementRun run;
     QStringList results;
     measurement::MeasurementRun::Callbacks cb;
-    cb.ResultReady = [&](const QString& path) { results << path; };
+    cb.ResultReady = [&](const QString& path, const measurement::Result&) { results << path; };
     // While the device thread fills the capture, the newest whole frame is
     // read as the window reads it (under ThreadSanitizer this checks that
     // nothing is read before the device has published it).
@@ -95,7 +95,7 @@ TEST(SoundServerLoss, ARunEndsWithAnErrorWhenTheServerDies) {
     run.SetCallbacks(cb);
     measurement::RunRequest request;
     request.deviceOut = request.deviceIn = QStringLiteral("pulse");
-    request.mode = measurement::kModeNoise;
+    request.mode = measurement::SignalMode::Noise;
     request.sampleRate = 48000;
     request.seconds = 10;
     if (!run.Start(request)) {
@@ -126,8 +126,8 @@ TEST(SoundServerLoss, ARunEndsWithAnErrorWhenTheServerDies) {
                   messages.join(QStringLiteral(" / ")).toLocal8Bit().constData());
       EXPECT_EQ(messages.size(), 1) << messages.join('\n').toStdString();
       EXPECT_TRUE(results.isEmpty());
-      EXPECT_FALSE(run.m_hWaveIn.IsOpen());
-      EXPECT_FALSE(run.m_hWaveOut.IsOpen());
+      EXPECT_FALSE(run.CaptureDevice().IsOpen());
+      EXPECT_FALSE(run.PlaybackDevice().IsOpen());
     }
   }
   WaveMMIO::SoundHost::Instance().SetBackends({});

@@ -18,13 +18,13 @@ namespace {
 // noise before and after it and the played signal scaled by gain between.
 struct HandRun {
   int32_t rate = 48000;
-  int32_t mode = kModeSweep;
+  SignalMode mode = SignalMode::Sweep;
   std::vector<StereoSample> played;
   std::vector<StereoSample> captured;
   TimingFacts timing;
 };
 
-HandRun MakeRun(int32_t rate, double seconds, double levelDb, double gainDb, double noiseRms, int32_t mode = kModeSweep,
+HandRun MakeRun(int32_t rate, double seconds, double levelDb, double gainDb, double noiseRms, SignalMode mode = SignalMode::Sweep,
             double beforeSeconds = 0.5, double afterSeconds = 0.5, double humRms = 0) {
   HandRun r;
   r.rate = rate;
@@ -32,7 +32,7 @@ HandRun MakeRun(int32_t rate, double seconds, double levelDb, double gainDb, dou
   const auto n = static_cast<size_t>(seconds * rate);
   r.played.resize(n);
   const double amplitude = 32767 * std::pow(10.0, levelDb / 20);
-  if (mode == kModeSweep) {
+  if (mode == SignalMode::Sweep) {
     SweepTable table;
     std::vector<int16_t> level;
     GenerateSweep(r.played, rate, amplitude, table, level);
@@ -82,7 +82,7 @@ TEST(Verdict, ACleanPathIsGoodAtEveryRate) {
     EXPECT_EQ(v.quality, Quality::Good) << rate << " " << Describe(v);
     EXPECT_TRUE(v.reasons.empty()) << rate;
   }
-  HandRun noise = MakeRun(48000, 2, -3, -6, kNoise80, kModeNoise);
+  HandRun noise = MakeRun(48000, 2, -3, -6, kNoise80, SignalMode::Noise);
   EXPECT_EQ(Judge(noise).quality, Quality::Good) << Describe(Judge(noise));
 }
 
@@ -139,13 +139,13 @@ TEST(Verdict, NoiseThirtyDbUnderTheSignalIsFoundInTheBandsItFills) {
   // Under 20 dB the run is bad.
   EXPECT_EQ(Judge(MakeRun(48000, 4, -3, -6, signalRms / 3)).quality, Quality::Bad);
   // The same for a noise run: the played noise fills the band evenly.
-  EXPECT_TRUE(Judge(MakeRun(48000, 4, -3, -6, signalRms / std::pow(10.0, 30 / 20.0), kModeNoise)).Has(Reason::LowSnr));
+  EXPECT_TRUE(Judge(MakeRun(48000, 4, -3, -6, signalRms / std::pow(10.0, 30 / 20.0), SignalMode::Noise)).Has(Reason::LowSnr));
 }
 
 TEST(Verdict, HumIsMeasuredInTheLowestThirdOnly) {
   // A 50 Hz hum 25 dB under the sweep: the lowest third's signal-to-noise.
   const double signalRms = 32767 * std::pow(10.0, -3 / 20.0) * std::pow(10.0, -6 / 20.0) / std::sqrt(2.0);
-  const HandRun r = MakeRun(48000, 4, -3, -6, kNoise80, kModeSweep, 0.5, 0.5, signalRms / std::pow(10.0, 25 / 20.0));
+  const HandRun r = MakeRun(48000, 4, -3, -6, kNoise80, SignalMode::Sweep, 0.5, 0.5, signalRms / std::pow(10.0, 25 / 20.0));
   const Verdict v = Judge(r);
   const VerdictReason* low = Find(v, Reason::LowSnr, 10);
   ASSERT_NE(low, nullptr) << Describe(v);
@@ -156,10 +156,10 @@ TEST(Verdict, HumIsMeasuredInTheLowestThirdOnly) {
 
 TEST(Verdict, TheNoiseAfterTheSignalIsTakenWhenTheStartLeavesNone) {
   const double signalRms = 32767 * std::pow(10.0, -9 / 20.0) / std::sqrt(2.0);
-  const HandRun after = MakeRun(48000, 2, -3, -6, signalRms / std::pow(10.0, 30 / 20.0), kModeSweep, 0, 0.6);
+  const HandRun after = MakeRun(48000, 2, -3, -6, signalRms / std::pow(10.0, 30 / 20.0), SignalMode::Sweep, 0, 0.6);
   EXPECT_TRUE(Judge(after).Has(Reason::LowSnr)) << Describe(Judge(after));
   // A device's silent start is no noise measurement.
-  HandRun silentStart = MakeRun(48000, 2, -3, -6, kNoise80, kModeSweep, 0.5, 0);
+  HandRun silentStart = MakeRun(48000, 2, -3, -6, kNoise80, SignalMode::Sweep, 0.5, 0);
   std::fill(silentStart.captured.begin(), silentStart.captured.begin() + 24000 - 100, StereoSample{});
   silentStart.captured[24000 - 100] = {5, 5};
   const Verdict v = Judge(silentStart);

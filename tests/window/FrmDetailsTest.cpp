@@ -30,15 +30,14 @@ class FrmDetailsTest : public FrmMainResultsTest {
   // A sweep result (8 kHz, 2 s) at `level`, with a dip to a tenth of it
   // within +-1/12 octave of 1 kHz when `dip` is set.
   QString Sweep(const QString& name, int16_t level, bool dip) {
-    measurement::MeasurementRun run;
-    run.m_Mode = measurement::kModeSweep;
-    run.m_SampleRate = 8000;
-    run.m_TotalFrames = 16000;
+    measurement::Result run;
+    run.mode = measurement::SignalMode::Sweep;
+    run.sampleRate = 8000;
     measurement::SweepTable table;
     measurement::MakeSweepFreqTable(table, 8000, 16000);
-    run.m_SweepLevel.resize(16000);
+    run.envelope.resize(16000);
     for (size_t i = 0; i < 16000; ++i)
-      run.m_SweepLevel[i] =
+      run.envelope[i] =
           dip && std::abs(std::log2(table.freq[i] / 1000.0)) < 1.0 / 12 ? static_cast<int16_t>(level / 10) : level;
     const QString path = dir.filePath(name);
     EXPECT_TRUE(measurement::SaveResultFile(path, run));

@@ -20,13 +20,13 @@ using zarin_test::FrmMainResultsTest;
 
 // Mean of the noise spectrum over 1 .. 3 kHz, in dB.
 double MeanLevel13k(const FrmMain& w) {
-  const int32_t rate = w.m_Run.m_SampleRate;
+  const int32_t rate = w.m_Run.Current().sampleRate;
   double sum = 0;
   int count = 0;
   for (int k = 1; k <= 1024; ++k) {
     const double f = k * static_cast<double>(rate) / measurement::kFftPoints;
     if (f < 1000 || f > 3000) continue;
-    sum += w.m_Run.m_Spectrum.values[static_cast<size_t>(k)];
+    sum += w.m_Run.Current().spectrum.values[static_cast<size_t>(k)];
     ++count;
   }
   return count ? basic::LinToDb(sum / count) : -999;
@@ -36,11 +36,11 @@ TEST_F(FrmMainResultsTest, NoiseSpectraAgreeAtEveryRate) {
   FrmMain w;
   std::vector<double> levels;
   for (const char* rate : {"8000", "11025", "22050", "48000", "96000"}) {
-    PickLoopbackAt(w, rate, 6, measurement::kModeNoise);
+    PickLoopbackAt(w, rate, 6, measurement::SignalMode::Noise);
     w.RecButton_ButtonClicked(0);
     ASSERT_TRUE(w.m_Run.Running()) << rate;
     TickUntilIdle(w);
-    EXPECT_GT(w.m_Run.m_Spectrum.count, 60) << rate;
+    EXPECT_GT(w.m_Run.Current().spectrum.count, 60) << rate;
     levels.push_back(MeanLevel13k(w));
   }
   const auto [lo, hi] = std::minmax_element(levels.begin(), levels.end());
@@ -53,13 +53,13 @@ TEST_F(FrmMainResultsTest, ASweepShowsThePathDelayAndLogsIt) {
   basic::SetLogError(1);  // after start-up, which reads the switch from the settings
   QStringList lines;
   const auto old = basic::SetLogObserver([&](const QString& text, int) { lines << text; });
-  PickLoopbackAt(w, "48000", 2, measurement::kModeSweep);
+  PickLoopbackAt(w, "48000", 2, measurement::SignalMode::Sweep);
   w.RecButton_ButtonClicked(0);
   TickUntilIdle(w);
   basic::SetLogObserver(old);
   basic::SetLogError(0);
-  ASSERT_TRUE(w.m_Run.m_PathDelay.found);
-  EXPECT_NEAR(w.m_Run.m_PathDelay.frames, 12000, 2);
+  ASSERT_TRUE(w.m_Run.Current().pathDelay.found);
+  EXPECT_NEAR(w.m_Run.Current().pathDelay.frames, 12000, 2);
   EXPECT_EQ(w.TextDelay->text(), QStringLiteral("遅延 250.0 ms"));
   EXPECT_TRUE(w.TextDelay->toolTip().contains(QStringLiteral("12000 サンプル後に入力に届きました（再生の開始から）")))
       << w.TextDelay->toolTip().toStdString();
@@ -67,15 +67,15 @@ TEST_F(FrmMainResultsTest, ASweepShowsThePathDelayAndLogsIt) {
   // The curve is the cable's: -6 dB in the middle of the band.
   const double played = measurement::SignalAmplitude(-30) / std::sqrt(2.0);
   size_t i = 0;
-  while (w.m_Run.m_Sweep.freq[i] < 1000) ++i;
-  EXPECT_NEAR(basic::LinToDb(w.m_Run.m_SweepLevel[i] / played), -6.0, 0.2);
+  while (w.m_Run.Current().sweepTable.freq[i] < 1000) ++i;
+  EXPECT_NEAR(basic::LinToDb(w.m_Run.Current().envelope[i] / played), -6.0, 0.2);
   // Another result drawn from the list takes the read-out away: it was this run's.
   w.LV->SetSelectedItem(0);
   w.LV_Clicked(0, 0);
   EXPECT_TRUE(w.TextDelay->text().isEmpty());
   w.TextDelay->setText(QStringLiteral("遅延 250.0 ms"));
   // The next run starts with a blank read-out.
-  PickLoopbackAt(w, "48000", 2, measurement::kModeNoise);
+  PickLoopbackAt(w, "48000", 2, measurement::SignalMode::Noise);
   w.RecButton_ButtonClicked(0);
   EXPECT_TRUE(w.TextDelay->text().isEmpty());
   TickUntilIdle(w);
@@ -89,11 +89,11 @@ TEST_F(FrmMainResultsTest, AHostWithoutStreamTimesGetsACaptureStartDelayThatSays
   backends.push_back(std::move(untimed));
   WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends), [clock = now] { return *clock; });
   FrmMain w;
-  PickLoopbackAt(w, "48000", 2, measurement::kModeSweep);
+  PickLoopbackAt(w, "48000", 2, measurement::SignalMode::Sweep);
   w.RecButton_ButtonClicked(0);
   TickUntilIdle(w);
-  ASSERT_TRUE(w.m_Run.m_PathDelay.found);
-  EXPECT_EQ(w.m_Run.m_Timing.reference, measurement::DelayReference::CaptureStart);
+  ASSERT_TRUE(w.m_Run.Current().pathDelay.found);
+  EXPECT_EQ(w.m_Run.Current().timing.reference, measurement::DelayReference::CaptureStart);
   EXPECT_EQ(w.TextDelay->text(), QStringLiteral("遅延 50.0 ms"));
   EXPECT_TRUE(w.TextDelay->toolTip().contains(QStringLiteral("録音の開始から数えた遅れ（2400 サンプル）で、経路の遅延ではありません")))
       << w.TextDelay->toolTip().toStdString();
@@ -105,13 +105,13 @@ TEST_F(FrmMainResultsTest, SilenceBackSaysSoAndStillStoresTheResult) {
   backends.push_back(std::make_unique<zarin_test::SilentBackend>([clock = now] { return *clock; }));
   WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends), [clock = now] { return *clock; });
   FrmMain w;
-  PickLoopbackAt(w, "48000", 2, measurement::kModeSweep);
+  PickLoopbackAt(w, "48000", 2, measurement::SignalMode::Sweep);
   w.ComboDev[1]->setCurrentIndex(1);  // the input hears nothing of the output
   ASSERT_EQ(w.ComboDev[1]->currentText(), "Silent input");
   w.RecButton_ButtonClicked(0);
   TickUntilIdle(w);
-  EXPECT_FALSE(w.m_Run.m_PathDelay.found);
-  EXPECT_EQ(w.m_Run.m_PathDelay.frames, 0);
+  EXPECT_FALSE(w.m_Run.Current().pathDelay.found);
+  EXPECT_EQ(w.m_Run.Current().pathDelay.frames, 0);
   EXPECT_EQ(w.TextDelay->text(), QStringLiteral("信号が戻りません"));
   EXPECT_TRUE(QFile::exists(dir.filePath("01.dat")));
   EXPECT_EQ(Names(w), QStringList{"01"});

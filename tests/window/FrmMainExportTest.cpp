@@ -44,10 +44,10 @@ TEST_F(ExportMenuTest, TheMenuOffersBothBesideDeleteAndSaveAs) {
 
 TEST_F(ExportMenuTest, TheClickedResultIsWrittenAsCsvAndAsAPicture) {
   FrmMain w;
-  PickLoopbackAt(w, "8000", 2, measurement::kModeNoise);
+  PickLoopbackAt(w, "8000", 2, measurement::SignalMode::Noise);
   w.RecButton_ButtonClicked(0);
   TickUntilIdle(w);
-  PickLoopbackAt(w, "48000", 2, measurement::kModeSweep);
+  PickLoopbackAt(w, "48000", 2, measurement::SignalMode::Sweep);
   w.RecButton_ButtonClicked(0);
   TickUntilIdle(w);
   ASSERT_EQ(Names(w), (QStringList{"01", "02"}));
@@ -56,12 +56,13 @@ TEST_F(ExportMenuTest, TheClickedResultIsWrittenAsCsvAndAsAPicture) {
   pick = dir.filePath("sweep");  // typed without the extension
   w.MenuExportCsv->trigger();
   EXPECT_EQ(names.last(), "02.csv");
-  measurement::MeasurementRun stored;
-  ASSERT_EQ(measurement::LoadResultFile(dir.filePath("02.dat"), stored), measurement::LoadOutcome::Sweep);
+  const measurement::LoadedResult stored = measurement::LoadResultFile(dir.filePath("02.dat"));
+  ASSERT_EQ(stored.outcome, measurement::LoadOutcome::Sweep);
   QFile csv(dir.filePath("sweep.csv"));
   ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
-  stored.m_LevelTenthsDb = w.SliderValue[1]->Value();  // the level it was played at
-  EXPECT_EQ(QString::fromUtf8(csv.readAll()), measurement::ResultCsv(stored));
+  measurement::Result played = stored.result;
+  played.levelTenthsDb = w.SliderValue[1]->Value();  // the level it was played at
+  EXPECT_EQ(QString::fromUtf8(csv.readAll()), measurement::ResultCsv(played));
 
   w.LV->UnSelectAll();
   w.LV->SetSelectedItem(0);
@@ -76,7 +77,7 @@ TEST_F(ExportMenuTest, TheClickedResultIsWrittenAsCsvAndAsAPicture) {
     for (int x = 0; x < picture.width(); ++x) ink += picture.pixel(x, y) == lineColour;
   EXPECT_GT(ink, 300);
   // What the window shows is untouched: the sweep is still the loaded result.
-  EXPECT_EQ(w.m_Run.m_Mode, measurement::kModeSweep);
+  EXPECT_EQ(w.Shown().mode, measurement::SignalMode::Sweep);
   EXPECT_TRUE(questions.isEmpty()) << questions.join(" / ").toStdString();
 }
 
@@ -84,7 +85,7 @@ TEST_F(ExportMenuTest, TheClickedResultIsWrittenAsCsvAndAsAPicture) {
 // screen's scale change no number in them.
 TEST_F(ExportMenuTest, TheMarkerTheLevelSliderAndTheScreenChangeNoExportedNumber) {
   FrmMain w;
-  PickLoopbackAt(w, "48000", 2, measurement::kModeSweep);
+  PickLoopbackAt(w, "48000", 2, measurement::SignalMode::Sweep);
   w.SliderValue[1]->SetValue(-150);  // played at -15.0 dB
   w.RecButton_ButtonClicked(0);
   TickUntilIdle(w);

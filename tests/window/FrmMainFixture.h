@@ -45,11 +45,11 @@ class FrmMainTest : public ::testing::Test {
     basic::SetQuestionPresenter({});
   }
 
-  void PickLoopbackAt(FrmMain& w, const QString& rate, int seconds, int mode) {
+  void PickLoopbackAt(FrmMain& w, const QString& rate, int seconds, measurement::SignalMode mode) {
     w.ComboDev[0]->setCurrentIndex(0);
     w.ComboDev[1]->setCurrentIndex(0);
     w.ComboFreq->setCurrentText(rate);
-    w.ComboMode->setCurrentIndex(mode);
+    w.ComboMode->setCurrentIndex(static_cast<int>(mode));
     w.SliderValue[0]->SetValue(seconds);
   }
   void TickUntilIdle(FrmMain& w) {

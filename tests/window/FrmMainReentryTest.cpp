@@ -11,6 +11,7 @@
 #include "controls/UC_Buttons/UC_Buttons.h"
 #include "measurement/ResultFiles.h"
 #include "measurement/TestSignal.h"
+#include "support/PictureBox.h"
 #include "tests/window/FrmMainFixture.h"
 
 namespace {
@@ -51,7 +52,7 @@ class ReentryTest : public FrmMainResultsTest {
   void TickUntilComplete(FrmMain& w) {
     for (int i = 0; i < 10000; ++i) {
       *now += 5 * kMs;
-      if (w.m_Run.m_hWaveIn.Done() && w.m_Run.m_hWaveOut.Done()) break;
+      if (w.m_Run.CaptureDevice().Done() && w.m_Run.PlaybackDevice().Done()) break;
       w.TimerRec_Timer();
     }
     ASSERT_TRUE(w.m_Run.Running());
@@ -61,62 +62,88 @@ class ReentryTest : public FrmMainResultsTest {
   }
   // A noise result at 22050 Hz on the list, dropped from outside.
   QString DropNoiseResult(FrmMain& w) {
-    measurement::MeasurementRun other;
-    other.m_Mode = measurement::kModeNoise;
-    other.m_SampleRate = 22050;
-    other.m_Spectrum.values.fill(100.0f);
+    measurement::Result other;
+    other.mode = measurement::SignalMode::Noise;
+    other.sampleRate = 22050;
+    other.spectrum.values.fill(100.0f);
     const QString path = dir.filePath("other.fft");
     EXPECT_TRUE(measurement::SaveResultFile(path, other));
     w.LV_OLEDragDrop({path}, 100000);
     return path;
   }
   // What a stored result holds.
-  struct Stored {
-    int32_t m_SampleRate = 0;
-    int32_t m_SweepLevelCount = 0;
-    std::vector<int16_t> m_SweepLevel;
-  };
-  static Stored Load(const QString& path) {
-    measurement::MeasurementRun r;
-    EXPECT_EQ(measurement::LoadResultFile(path, r), path.endsWith(".dat") ? measurement::LoadOutcome::Sweep
-                                                                          : measurement::LoadOutcome::Noise);
-    return {r.m_SampleRate, r.m_SweepLevelCount, r.m_SweepLevel};
+  static measurement::Result Load(const QString& path) {
+    measurement::LoadedResult r = measurement::LoadResultFile(path);
+    EXPECT_EQ(r.outcome, path.endsWith(".dat") ? measurement::LoadOutcome::Sweep : measurement::LoadOutcome::Noise);
+    return std::move(r.result);
   }
   // The cable passes the -3 dB sweep 6 dB down.
   static constexpr double kSweepMiddle = 23197 / 1.4142135623730951 / 2;
 };
 
+TEST_F(ReentryTest, AResultFromTheListIsShownWithoutTouchingTheRun) {
+  FrmMain w;
+  PickLoopbackAt(w, "8000", 2, measurement::SignalMode::Sweep);
+  w.RecButton_ButtonClicked(0);
+  TickUntilIdle(w);
+  const std::vector<int16_t> envelope = w.m_Run.Current().envelope;
+  DropNoiseResult(w);
+  ASSERT_EQ(Names(w), (QStringList{"01", "other"}));
+  w.LV->SetSelectedItem(1);
+  w.LV_Clicked(0, 0);
+  // The window shows the noise result at its rate ...
+  EXPECT_EQ(w.Shown().mode, measurement::SignalMode::Noise);
+  EXPECT_EQ(w.Shown().sampleRate, 22050);
+  const uint32_t line = w.LV->DispColor(1);
+  int ink = 0;
+  for (int y = 0; y < w.PictureFFT->PixelHeight(); ++y)
+    for (int x = 0; x < w.PictureFFT->PixelWidth(); ++x) ink += w.PictureFFT->Pixel(x, y) == line;
+  EXPECT_GT(ink, 100);
+  // ... while the run keeps what it measured, its devices closed.
+  EXPECT_EQ(w.m_Run.Current().mode, measurement::SignalMode::Sweep);
+  EXPECT_EQ(w.m_Run.Current().sampleRate, 8000);
+  EXPECT_EQ(w.m_Run.Current().envelope, envelope);
+  EXPECT_FALSE(w.m_Run.CaptureDevice().IsOpen());
+  EXPECT_FALSE(w.m_Run.PlaybackDevice().IsOpen());
+  // The next run is shown again from its start.
+  PickLoopbackAt(w, "11025", 2, measurement::SignalMode::Sweep);
+  w.RecButton_ButtonClicked(0);
+  EXPECT_EQ(w.Shown().sampleRate, 11025);
+  EXPECT_EQ(w.Shown().mode, measurement::SignalMode::Sweep);
+  TickUntilIdle(w);
+}
+
 TEST_F(ReentryTest, AStartClickWhileARunCompletesWaitsUntilItsResultIsSaved) {
   FrmMain w;
-  PickLoopbackAt(w, "8000", 2, measurement::kModeSweep);
+  PickLoopbackAt(w, "8000", 2, measurement::SignalMode::Sweep);
   w.RecButton_ButtonClicked(0);
   TickUntilComplete(w);
   // The user has picked noise at 48 kHz for the next run and presses "開始"
   // just as this one completes.
-  w.ComboMode->setCurrentIndex(measurement::kModeNoise);
+  w.ComboMode->setCurrentIndex(static_cast<int>(measurement::SignalMode::Noise));
   w.ComboFreq->setCurrentText("48000");
   PostClickOnceItReads(w, QStringLiteral("開始"));
   w.TimerRec_Timer();
   ASSERT_EQ(Names(w), QStringList{"01"});
-  const Stored saved = Load(dir.filePath("01.dat"));
-  EXPECT_EQ(saved.m_SampleRate, 8000);
-  ASSERT_EQ(saved.m_SweepLevel.size(), 16000u);
-  EXPECT_NEAR(saved.m_SweepLevel[8000], kSweepMiddle, 600);
+  const measurement::Result saved = Load(dir.filePath("01.dat"));
+  EXPECT_EQ(saved.sampleRate, 8000);
+  ASSERT_EQ(saved.envelope.size(), 16000u);
+  EXPECT_NEAR(saved.envelope[8000], kSweepMiddle, 600);
   EXPECT_FALSE(QFile::exists(dir.filePath("01.fft")));
   // Then the click starts the next run, with its own mode and rate.
   RunPostedEvents();
   ASSERT_TRUE(w.m_Run.Running());
-  EXPECT_EQ(w.m_Run.m_Mode, measurement::kModeNoise);
-  EXPECT_EQ(w.m_Run.m_SampleRate, 48000);
+  EXPECT_EQ(w.Shown().mode, measurement::SignalMode::Noise);
+  EXPECT_EQ(w.Shown().sampleRate, 48000);
   TickUntilIdle(w);
   EXPECT_EQ(Names(w), (QStringList{"01", "02"}));
-  EXPECT_EQ(Load(dir.filePath("02.fft")).m_SampleRate, 48000);
-  EXPECT_EQ(Load(dir.filePath("01.dat")).m_SweepLevel, saved.m_SweepLevel);
+  EXPECT_EQ(Load(dir.filePath("02.fft")).sampleRate, 48000);
+  EXPECT_EQ(Load(dir.filePath("01.dat")).envelope, saved.envelope);
 }
 
 TEST_F(ReentryTest, AStopClickAsTheRunEndsStartsNothing) {
   FrmMain w;
-  PickLoopbackAt(w, "8000", 2, measurement::kModeSweep);
+  PickLoopbackAt(w, "8000", 2, measurement::SignalMode::Sweep);
   w.RecButton_ButtonClicked(0);
   TickUntilComplete(w);
   ASSERT_EQ(w.RecButton->ButtonChar(0), QStringLiteral("停止"));
@@ -126,52 +153,52 @@ TEST_F(ReentryTest, AStopClickAsTheRunEndsStartsNothing) {
   EXPECT_FALSE(w.m_Run.Running());
   EXPECT_EQ(w.RecButton->ButtonChar(0), QStringLiteral("開始"));
   ASSERT_EQ(Names(w), QStringList{"01"});
-  EXPECT_EQ(Load(dir.filePath("01.dat")).m_SampleRate, 8000);
+  EXPECT_EQ(Load(dir.filePath("01.dat")).sampleRate, 8000);
 }
 
 TEST_F(ReentryTest, AListClickWhileARunCompletesShowsThatResultAfterwards) {
   FrmMain w;
   DropNoiseResult(w);
-  PickLoopbackAt(w, "8000", 2, measurement::kModeSweep);
+  PickLoopbackAt(w, "8000", 2, measurement::SignalMode::Sweep);
   w.RecButton_ButtonClicked(0);
   TickUntilComplete(w);
   PostListClick(w, 0);
   w.TimerRec_Timer();
   // The finished sweep is saved as itself...
   ASSERT_EQ(Names(w), (QStringList{"other", "01"}));
-  const Stored saved = Load(dir.filePath("01.dat"));
-  EXPECT_EQ(saved.m_SampleRate, 8000);
-  ASSERT_EQ(saved.m_SweepLevel.size(), 16000u);
-  EXPECT_NEAR(saved.m_SweepLevel[8000], kSweepMiddle, 600);
+  const measurement::Result saved = Load(dir.filePath("01.dat"));
+  EXPECT_EQ(saved.sampleRate, 8000);
+  ASSERT_EQ(saved.envelope.size(), 16000u);
+  EXPECT_NEAR(saved.envelope[8000], kSweepMiddle, 600);
   // ...and then the clicked result is loaded.
   RunPostedEvents();
-  EXPECT_EQ(w.m_Run.m_Mode, measurement::kModeNoise);
-  EXPECT_EQ(w.m_Run.m_SampleRate, 22050);
+  EXPECT_EQ(w.Shown().mode, measurement::SignalMode::Noise);
+  EXPECT_EQ(w.Shown().sampleRate, 22050);
 }
 
 TEST_F(ReentryTest, AListClickWhileARunStartsDoesNotChangeThatRun) {
   FrmMain w;
   DropNoiseResult(w);
-  w.m_Run.m_BufferDelayMs = 30;  // the start waits, letting window events through
-  PickLoopbackAt(w, "8000", 2, measurement::kModeSweep);
+  w.m_Run.SetBufferDelayMs(30);  // the start waits, letting window events through
+  PickLoopbackAt(w, "8000", 2, measurement::SignalMode::Sweep);
   PostListClick(w, 0);
   w.RecButton_ButtonClicked(0);
   ASSERT_TRUE(w.m_Run.Running());
   RunPostedEvents();  // the kept click finds a run going and is not taken
-  EXPECT_EQ(w.m_Run.m_Mode, measurement::kModeSweep);
-  EXPECT_EQ(w.m_Run.m_SampleRate, 8000);
+  EXPECT_EQ(w.Shown().mode, measurement::SignalMode::Sweep);
+  EXPECT_EQ(w.Shown().sampleRate, 8000);
   TickUntilIdle(w);
   ASSERT_EQ(Names(w), (QStringList{"other", "01"}));
-  const Stored saved = Load(dir.filePath("01.dat"));
-  EXPECT_EQ(saved.m_SampleRate, 8000);
-  ASSERT_EQ(saved.m_SweepLevel.size(), 16000u);
-  EXPECT_NEAR(saved.m_SweepLevel[8000], kSweepMiddle, 600);
+  const measurement::Result saved = Load(dir.filePath("01.dat"));
+  EXPECT_EQ(saved.sampleRate, 8000);
+  ASSERT_EQ(saved.envelope.size(), 16000u);
+  EXPECT_NEAR(saved.envelope[8000], kSweepMiddle, 600);
 }
 
 TEST_F(ReentryTest, ASecondStartClickWhileARunStartsIsNotAStop) {
   FrmMain w;
-  w.m_Run.m_BufferDelayMs = 30;
-  PickLoopbackAt(w, "8000", 2, measurement::kModeSweep);
+  w.m_Run.SetBufferDelayMs(30);
+  PickLoopbackAt(w, "8000", 2, measurement::SignalMode::Sweep);
   PostStartClick(w);
   w.RecButton_ButtonClicked(0);
   RunPostedEvents();
@@ -184,7 +211,7 @@ TEST_F(ReentryTest, ClosingWhileARunCompletesKeepsWhatWasSaved) {
   FrmMain w;
   const QString dropped = DropNoiseResult(w);
   const QString kept = dir.filePath("kept.dat");
-  PickLoopbackAt(w, "8000", 2, measurement::kModeSweep);
+  PickLoopbackAt(w, "8000", 2, measurement::SignalMode::Sweep);
   w.RecButton_ButtonClicked(0);
   TickUntilComplete(w);
   PostClose(w);
@@ -199,8 +226,8 @@ TEST_F(ReentryTest, ClosingWhileARunCompletesKeepsWhatWasSaved) {
   RunPostedEvents();
   ASSERT_EQ(questions, QStringList{QStringLiteral("終了しますか？")});
   EXPECT_FALSE(w.isVisible());
-  EXPECT_FALSE(w.m_Run.m_hWaveIn.IsOpen());
-  EXPECT_FALSE(w.m_Run.m_hWaveOut.IsOpen());
+  EXPECT_FALSE(w.m_Run.CaptureDevice().IsOpen());
+  EXPECT_FALSE(w.m_Run.PlaybackDevice().IsOpen());
   EXPECT_TRUE(QFile::exists(dropped));
   EXPECT_TRUE(QFile::exists(kept));
   EXPECT_FALSE(QFile::exists(dir.filePath("01.dat")));  // the run's own file goes at close, as always
@@ -210,16 +237,16 @@ TEST_F(ReentryTest, ClosingWhileARunCompletesKeepsWhatWasSaved) {
 TEST_F(ReentryTest, ClosingWhileARunStartsClosesItsDevices) {
   FrmMain w;
   w.show();
-  w.m_Run.m_BufferDelayMs = 30;
-  PickLoopbackAt(w, "8000", 2, measurement::kModeSweep);
+  w.m_Run.SetBufferDelayMs(30);
+  PickLoopbackAt(w, "8000", 2, measurement::SignalMode::Sweep);
   PostClose(w);
   w.RecButton_ButtonClicked(0);
   RunPostedEvents();
   EXPECT_EQ(questions, QStringList{QStringLiteral("終了しますか？")});
   EXPECT_FALSE(w.isVisible());
   EXPECT_FALSE(w.m_Run.Running());
-  EXPECT_FALSE(w.m_Run.m_hWaveIn.IsOpen());
-  EXPECT_FALSE(w.m_Run.m_hWaveOut.IsOpen());
+  EXPECT_FALSE(w.m_Run.CaptureDevice().IsOpen());
+  EXPECT_FALSE(w.m_Run.PlaybackDevice().IsOpen());
   EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
 }
 

@@ -31,7 +31,7 @@ class FrmMainResultNumbers : public FrmMainResultsTest {
 
 TEST_F(FrmMainResultNumbers, ACommandLineRunTakingTheSameNumberKeepsItsResult) {
   FrmMain w;
-  PickLoopbackAt(w, "8000", 2, 1);
+  PickLoopbackAt(w, "8000", 2, measurement::SignalMode::Noise);
   QString printed;
   // Just as the window is about to take number 01, a command line takes it.
   measurement::SetBeforeClaimHook([&] {
@@ -64,7 +64,7 @@ TEST_F(FrmMainResultNumbers, FoldersAndLinksWithResultNamesAreSteppedOver) {
   ASSERT_EQ(symlink(dir.filePath("elsewhere").toLocal8Bit().constData(), dir.filePath("02.fft").toLocal8Bit().constData()),
             0);
   FrmMain w;
-  PickLoopbackAt(w, "8000", 2, 0);
+  PickLoopbackAt(w, "8000", 2, measurement::SignalMode::Sweep);
   w.RecButton_ButtonClicked(0);
   TickUntilIdle(w);
   EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();

@@ -40,7 +40,7 @@ TEST_F(FrmMainResultsTest, NewResultsTakeFreeNumbersAndLeaveOtherFilesAlone) {
   FrmMain w;
   w.LV_OLEDragDrop({dropped, gone}, 100000);
   QFile::remove(gone);  // only the list points at 03 now
-  for (const int mode : {measurement::kModeSweep, measurement::kModeNoise}) {
+  for (const measurement::SignalMode mode : {measurement::SignalMode::Sweep, measurement::SignalMode::Noise}) {
     PickLoopbackAt(w, "8000", 2, mode);
     w.RecButton_ButtonClicked(0);
     TickUntilIdle(w);
@@ -62,7 +62,7 @@ TEST_F(FrmMainResultsTest, AResultThatCannotBeWrittenIsReportedAndNotListed) {
   Write(dir.filePath("plain"), "x");
   basic::WriteSetting("DataPath", dir.filePath("plain") + "/");  // a "folder" that is a file
   FrmMain w;
-  PickLoopbackAt(w, "8000", 2, measurement::kModeNoise);
+  PickLoopbackAt(w, "8000", 2, measurement::SignalMode::Noise);
   w.RecButton_ButtonClicked(0);
   TickUntilIdle(w);
   EXPECT_EQ(w.LV->ItemCount(), 0);
@@ -73,7 +73,7 @@ TEST_F(FrmMainResultsTest, AResultThatCannotBeWrittenIsReportedAndNotListed) {
 
 TEST_F(FrmMainResultsTest, ALineWhoseFileIsGoneSaysSoAndLeavesThePicture) {
   FrmMain w;
-  PickLoopbackAt(w, "8000", 2, measurement::kModeSweep);
+  PickLoopbackAt(w, "8000", 2, measurement::SignalMode::Sweep);
   w.RecButton_ButtonClicked(0);
   TickUntilIdle(w);
   const QString junk = dir.filePath("junk.fft");
@@ -90,7 +90,7 @@ TEST_F(FrmMainResultsTest, ALineWhoseFileIsGoneSaysSoAndLeavesThePicture) {
   EXPECT_TRUE(questions[0].startsWith(QStringLiteral("測定結果を読み込めませんでした。")));
   EXPECT_TRUE(questions[1].endsWith(junk));
   EXPECT_EQ(w.PictureFFT->Image(), before);
-  EXPECT_EQ(w.m_Run.m_Mode, measurement::kModeSweep);
+  EXPECT_EQ(w.Shown().mode, measurement::SignalMode::Sweep);
 }
 
 class SaveAsTest : public FrmMainResultsTest {
@@ -154,7 +154,7 @@ class DeviceFailureTest : public FrmMainResultsTest {
     std::vector<std::unique_ptr<WaveMMIO::SoundBackend>> backends;
     backends.push_back(std::make_unique<WaveMMIO::LoopbackBackend>([clock = now] { return *clock; }));
     WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends), [clock = now] { return *clock; });
-    PickLoopbackAt(w, "8000", 2, measurement::kModeNoise);
+    PickLoopbackAt(w, "8000", 2, measurement::SignalMode::Noise);
     w.RecButton_ButtonClicked(0);
     ASSERT_TRUE(w.m_Run.Running());
     TickUntilIdle(w);
@@ -173,7 +173,7 @@ class DeviceFailureTest : public FrmMainResultsTest {
 
 TEST_F(DeviceFailureTest, AnUnpluggedDeviceEndsTheRunAtOnce) {
   FrmMain w;
-  PickLoopbackAt(w, "8000", 10, measurement::kModeSweep);
+  PickLoopbackAt(w, "8000", 10, measurement::SignalMode::Sweep);
   w.RecButton_ButtonClicked(0);
   for (int i = 0; i < 100; ++i) {
     *now += 5 * kMs;
@@ -197,7 +197,7 @@ TEST_F(DeviceFailureTest, ACaptureThatStopsMovingEndsTheRunAfterFiveSeconds) {
   backends.push_back(std::make_unique<zarin_test::SilentBackend>([clock = now] { return *clock; }, faults));
   WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends), [clock = now] { return *clock; });
   FrmMain w;
-  PickLoopbackAt(w, "8000", 10, measurement::kModeSweep);
+  PickLoopbackAt(w, "8000", 10, measurement::SignalMode::Sweep);
   w.RecButton_ButtonClicked(0);
   ASSERT_TRUE(w.m_Run.Running());
   const int64_t took = TicksToEnd(w);
@@ -216,7 +216,7 @@ TEST_F(DeviceFailureTest, AnOutputThatNeverFinishesEndsTheRunFiveSecondsLate) {
   backends.push_back(std::make_unique<zarin_test::SilentBackend>([clock = now] { return *clock; }, faults));
   WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends), [clock = now] { return *clock; });
   FrmMain w;
-  PickLoopbackAt(w, "8000", 2, measurement::kModeNoise);
+  PickLoopbackAt(w, "8000", 2, measurement::SignalMode::Noise);
   w.RecButton_ButtonClicked(0);
   const int64_t took = TicksToEnd(w);
   // The capture runs on past the 2 s of playback by the delay search range

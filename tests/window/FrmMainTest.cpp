@@ -38,7 +38,7 @@ TEST_F(FrmMainTest, StartsWithTheDefaultsWhenNothingIsStored) {
   EXPECT_EQ(w.ComboMode->currentIndex(), 0);
   EXPECT_EQ(w.ComboMode->itemText(1), "ホワイトノイズ");
   EXPECT_EQ(w.m_OffsetDb, -6.0f);
-  EXPECT_EQ(w.m_Run.m_DataPath, basic::AppFolder());
+  EXPECT_EQ(w.m_Run.DataFolder(), basic::AppFolder());
   EXPECT_EQ(w.ComboDev[0]->currentIndex(), -1);  // nothing stored: nothing selected
   EXPECT_EQ(w.ComboDev[0]->itemText(0), LoopbackBackend::kDeviceName);
   EXPECT_EQ(w.m_FFT.PointCount(), 2048);
@@ -91,7 +91,7 @@ TEST_F(FrmMainTest, StoredSettingsComeBackAndBadOnesAreSkipped) {
   EXPECT_EQ(w.m_RmsP3, 1);
   EXPECT_TRUE(w.MenuRMSP3->isChecked());
   EXPECT_EQ(w.ComboDev[1]->currentIndex(), 0);
-  EXPECT_EQ(w.m_Run.m_BufferDelayMs, 25);
+  EXPECT_EQ(w.m_Run.BufferDelayMs(), 25);
   w.MenuRMSP3->trigger();
   EXPECT_EQ(w.m_RmsP3, 0);
   EXPECT_FALSE(w.MenuRMSP3->isChecked());
@@ -99,7 +99,7 @@ TEST_F(FrmMainTest, StoredSettingsComeBackAndBadOnesAreSkipped) {
 
 TEST_F(FrmMainResultsTest, TheButtonStartsARunThatEndsByItself) {
   FrmMain w;
-  PickLoopbackAt(w, "8000", 2, 1);
+  PickLoopbackAt(w, "8000", 2, measurement::SignalMode::Noise);
   w.RecButton_ButtonClicked(0);
   ASSERT_TRUE(w.m_Run.Running());
   EXPECT_EQ(w.RecButton->ButtonChar(0), "停止");
@@ -108,38 +108,38 @@ TEST_F(FrmMainResultsTest, TheButtonStartsARunThatEndsByItself) {
   EXPECT_FALSE(w.m_Run.Running());
   EXPECT_EQ(w.RecButton->ButtonChar(0), "開始");
   EXPECT_FALSE(w.TimerRec->isActive());
-  EXPECT_EQ(w.m_Run.m_ResultNo, 1);
+  EXPECT_EQ(w.m_Run.ResultNumber(), 1);
   // The noise run folded frames into the spectrum on the way.
-  EXPECT_GT(w.m_Run.m_Spectrum.count, 10);
-  EXPECT_GT(w.m_Run.m_Spectrum.values[100], 0.0f);
+  EXPECT_GT(w.m_Run.Current().spectrum.count, 10);
+  EXPECT_GT(w.m_Run.Current().spectrum.values[100], 0.0f);
 }
 
 TEST_F(FrmMainResultsTest, ASweepRunEndsWithItsEnvelope) {
   FrmMain w;
-  PickLoopbackAt(w, "8000", 2, 0);
+  PickLoopbackAt(w, "8000", 2, measurement::SignalMode::Sweep);
   w.RecButton_ButtonClicked(0);
   TickUntilIdle(w);
-  ASSERT_EQ(w.m_Run.m_SweepLevel.size(), 16000u);
+  ASSERT_EQ(w.m_Run.Current().envelope.size(), 16000u);
   // -3 dB played, -6 dB through the cable: about 23197 / sqrt 2 / 2 in the middle.
-  EXPECT_NEAR(w.m_Run.m_SweepLevel[8000], 23197 / std::sqrt(2.0) / 2, 600);
+  EXPECT_NEAR(w.m_Run.Current().envelope[8000], 23197 / std::sqrt(2.0) / 2, 600);
 }
 
 TEST_F(FrmMainTest, TheButtonStopsARunAtOnce) {
   FrmMain w;
-  PickLoopbackAt(w, "8000", 2, 0);
+  PickLoopbackAt(w, "8000", 2, measurement::SignalMode::Sweep);
   w.RecButton_ButtonClicked(0);
   *now += 300 * kMs;
   w.TimerRec_Timer();
   w.RecButton_ButtonClicked(0);
   EXPECT_FALSE(w.m_Run.Running());
-  EXPECT_FALSE(w.m_Run.m_hWaveIn.IsOpen());
-  EXPECT_EQ(w.m_Run.m_ResultNo, 0);
+  EXPECT_FALSE(w.m_Run.CaptureDevice().IsOpen());
+  EXPECT_EQ(w.m_Run.ResultNumber(), 0);
   EXPECT_EQ(w.RecButton->ButtonChar(0), "開始");
 }
 
 TEST_F(FrmMainTest, AFailedOpenShowsTheErrorAndStaysIdle) {
   FrmMain w;
-  PickLoopbackAt(w, "8000", 2, 0);
+  PickLoopbackAt(w, "8000", 2, measurement::SignalMode::Sweep);
   w.ComboFreq->addItem("4000");  // a rate the simulator refuses
   w.ComboFreq->setCurrentText("4000");
   w.RecButton_ButtonClicked(0);
@@ -151,13 +151,13 @@ TEST_F(FrmMainTest, AFailedOpenShowsTheErrorAndStaysIdle) {
 
 TEST_F(FrmMainTest, ClosingDuringARunClosesTheDevicesFirst) {
   FrmMain w;
-  PickLoopbackAt(w, "8000", 2, 0);
+  PickLoopbackAt(w, "8000", 2, measurement::SignalMode::Sweep);
   w.RecButton_ButtonClicked(0);
-  ASSERT_TRUE(w.m_Run.m_hWaveOut.IsOpen());
+  ASSERT_TRUE(w.m_Run.PlaybackDevice().IsOpen());
   w.close();
   EXPECT_FALSE(w.m_Run.Running());
-  EXPECT_FALSE(w.m_Run.m_hWaveIn.IsOpen());
-  EXPECT_FALSE(w.m_Run.m_hWaveOut.IsOpen());
+  EXPECT_FALSE(w.m_Run.CaptureDevice().IsOpen());
+  EXPECT_FALSE(w.m_Run.PlaybackDevice().IsOpen());
 }
 
 }  // namespace
@@ -171,10 +171,10 @@ namespace {
 
 TEST_F(FrmMainResultsTest, RunsBecomeListItemsAndClosingRemovesTheirFiles) {
   FrmMain w;
-  PickLoopbackAt(w, "8000", 2, 1);
+  PickLoopbackAt(w, "8000", 2, measurement::SignalMode::Noise);
   w.RecButton_ButtonClicked(0);
   TickUntilIdle(w);
-  PickLoopbackAt(w, "8000", 2, 0);
+  PickLoopbackAt(w, "8000", 2, measurement::SignalMode::Sweep);
   w.RecButton_ButtonClicked(0);
   TickUntilIdle(w);
   ASSERT_EQ(Names(w), (QStringList{"01", "02"}));
@@ -189,7 +189,7 @@ TEST_F(FrmMainResultsTest, RunsBecomeListItemsAndClosingRemovesTheirFiles) {
   // Clicking the noise result loads it back and draws it in its colour.
   w.LV->SetSelectedItem(0);
   w.LV_Clicked(0, 0);
-  EXPECT_EQ(w.m_Run.m_Mode, 1);
+  EXPECT_EQ(w.Shown().mode, measurement::SignalMode::Noise);
 
   answer = basic::vbNo;
   w.close();
@@ -207,7 +207,7 @@ TEST_F(FrmMainResultsTest, RunsBecomeListItemsAndClosingRemovesTheirFiles) {
 
 TEST_F(FrmMainResultsTest, AfterTheOnlyResultWasDeletedTheNextOneIsNotSelected) {
   FrmMain w;
-  PickLoopbackAt(w, "8000", 2, 1);
+  PickLoopbackAt(w, "8000", 2, measurement::SignalMode::Noise);
   w.RecButton_ButtonClicked(0);
   TickUntilIdle(w);
   ASSERT_EQ(w.LV->ItemCount(), 1);
