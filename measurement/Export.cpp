@@ -102,13 +102,16 @@ GainValues AsGain(const Result& result, const Calibration& calibration) {
 }  // namespace
 
 QImage SpectrumPicture(const Result& result, const Calibration& calibration, uint32_t color, QSize size) {
-  // The window's frequency axis is a strip 255 twips high under the spectrum.
-  const int axis = std::max(1, basic::TwipsToPixels(255));
-  if (size.width() < 1 || size.height() <= axis) return {};
+  // Off-screen surfaces at the picture scale: the same pixels whichever
+  // front end asks and whatever screen it runs on. The window's frequency
+  // axis is a strip 255 twips high under the spectrum.
   basic::Surface spectrum;
+  const int axis = std::max(1, spectrum.ToPixels(255));
+  if (size.width() < 1 || size.height() <= axis) return {};
   spectrum.SetBackColor(0xFFFFFF);
   spectrum.SetPixelSize(size.width(), size.height() - axis);
   DrawSpectrumGrid(spectrum, kPictureOffsetDb);
+  DrawLowGridLines(spectrum, kPictureOffsetDb);
   const GainValues gain = AsGain(result, calibration);
   if (result.mode == SignalMode::Noise) {
     DrawNoiseCurve(spectrum, gain.spectrum, result.sampleRate, kPictureOffsetDb, color);

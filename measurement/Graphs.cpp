@@ -9,7 +9,6 @@
 #include "support/Rounding.h"
 
 using basic::Surface;
-using basic::TwipsPerPixel;
 
 namespace measurement {
 
@@ -17,29 +16,57 @@ namespace {
 
 
 SpectrumScale ScaleOf(const Surface& p, int32_t rate, float offsetDb) {
-  const int tpp = TwipsPerPixel();
+  const int tpp = p.TwipsPerPixel();
   return SpectrumScale(basic::Round32(p.ScaleWidth()) / tpp, basic::Round32(p.ScaleHeight()) / tpp, rate, offsetDb);
 }
 
 }  // namespace
 
+namespace {
+
+// A grid line across the picture and its label at the left, beside the line
+// but always whole inside the picture; a line outside it gets no label.
+void GridLine(Surface& picture, const SpectrumScale& s, double db, const QString& text) {
+  const int tpp = picture.TwipsPerPixel();
+  const int32_t y = s.GridY(db);
+  picture.MoveTo(20, y);
+  picture.LineTo(s.Width, y);
+  if (y < 0 || y > s.Height) return;
+  const double height = picture.TextHeight(text);
+  const double top = std::clamp(y * tpp - height / 2, 0.0, std::max(0.0, s.Height * tpp - height));
+  picture.SetCurrentX(4.0 * tpp);
+  picture.SetCurrentY(top);
+  picture.Print(text);
+}
+
+}  // namespace
+
 void DrawSpectrumGrid(Surface& picture, float offsetDb) {
-  const int tpp = TwipsPerPixel();
   const SpectrumScale s = ScaleOf(picture, 0, offsetDb);  // the grid needs no frequency axis
   picture.Cls();
   picture.SetForeColor(kGridColor);
   static const char* const kLabels[] = {"+6", "+3", "+2", "+1", "-1", "-2", "-3", "-6", "0"};
-  const double half = picture.TextHeight(QStringLiteral("|")) / 2;
   for (const char* label : kLabels) {
     const QString text = QString::fromLatin1(label);
     if (text == QLatin1String("0")) picture.SetForeColor(kZeroLineColor);
-    const int32_t y = s.GridY(text.toDouble());
-    picture.MoveTo(20, y);
-    picture.LineTo(s.Width, y);
-    picture.SetCurrentX(4.0 * tpp);
-    picture.SetCurrentY(y * tpp - half);
-    picture.Print(text);
+    GridLine(picture, s, text.toDouble(), text);
   }
+}
+
+void DrawLowGridLines(Surface& picture, float offsetDb) {
+  const SpectrumScale s = ScaleOf(picture, 0, offsetDb);
+  const uint32_t pen = picture.ForeColor();
+  picture.SetForeColor(kGridColor);
+  const double textRows = picture.TextHeight(QStringLiteral("-12")) / picture.TwipsPerPixel();
+  int32_t above = s.GridY(-6);
+  for (int db = -12; db >= -120; db -= 6) {
+    const int32_t y = s.GridY(db);
+    // Each label a line of text below the one above and above the bottom edge.
+    if (y - above < textRows + 2 || s.Height - y < textRows) break;
+    GridLine(picture, s, db, QString::number(db));
+    above = y;
+  }
+  picture.SetForeColor(pen);
 }
 
 void DrawNoiseCurve(Surface& picture, const NoiseSpectrum& spectrum, int32_t sampleRate, float offsetDb,
@@ -116,10 +143,9 @@ void DrawResultCurve(Surface& picture, const Result& result, bool running, float
   }
 }
 
-std::vector<ScaleLabel> FreqScaleLabels(int32_t sampleRate, int32_t widthPx) {
+std::vector<ScaleLabel> FreqScaleLabels(int32_t sampleRate, int32_t widthPx, int32_t tpp) {
   std::vector<ScaleLabel> labels;
-  if (sampleRate <= 0 || widthPx <= 0) return labels;
-  const int tpp = TwipsPerPixel();
+  if (sampleRate <= 0 || widthPx <= 0 || tpp <= 0) return labels;
   const auto span = static_cast<float>(basic::LinToDb(10.0 / (sampleRate * 0.5)));
   static constexpr int32_t kFrequencies[] = {10,    16,    25,    40,    63,     100,    160,    250,
                                              400,   630,   1000,  1600,  2500,   4000,   6300,   10000,
@@ -134,8 +160,9 @@ std::vector<ScaleLabel> FreqScaleLabels(int32_t sampleRate, int32_t widthPx) {
 
 void DrawFreqScaleOn(Surface& picture, int32_t sampleRate) {
   picture.Cls();
-  const int32_t wp = basic::Round32(picture.ScaleWidth() / TwipsPerPixel());
-  for (const ScaleLabel& label : FreqScaleLabels(sampleRate, wp)) {
+  const int tpp = picture.TwipsPerPixel();
+  const int32_t wp = basic::Round32(picture.ScaleWidth() / tpp);
+  for (const ScaleLabel& label : FreqScaleLabels(sampleRate, wp, tpp)) {
     picture.SetCurrentX(label.x);
     picture.SetCurrentY(0);
     picture.Print(label.text);
@@ -144,7 +171,7 @@ void DrawFreqScaleOn(Surface& picture, int32_t sampleRate) {
 
 void DrawWaveOn(Surface& picture, std::span<const WaveMMIO::StereoSample> play,
                 std::span<const WaveMMIO::StereoSample> capture, int32_t first, int32_t last) {
-  const int tpp = TwipsPerPixel();
+  const int tpp = picture.TwipsPerPixel();
   const int32_t end = std::min<int64_t>({last, static_cast<int64_t>(play.size()) - 1,
                                           static_cast<int64_t>(capture.size()) - 1});
   const int32_t count = last - first + 1;

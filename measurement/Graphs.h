@@ -22,8 +22,12 @@ inline constexpr uint32_t kGridColor = 0x505050;
 inline constexpr uint32_t kZeroLineColor = 0x303080;  // dark red
 
 // Clears the picture and draws the nine dB lines with their labels; the "0"
-// line comes last, in dark red.
+// line comes last, in dark red. A label sits beside its line, always whole
+// inside the picture.
 void DrawSpectrumGrid(basic::Surface& picture, float offsetDb);
+// For pictures saved as files: lines and labels every 6 dB below "-6" (-12,
+// -18, ...) while each label has a line of text to itself.
+void DrawLowGridLines(basic::Surface& picture, float offsetDb);
 
 // The running mean of a noise run, one point per pixel column.
 void DrawNoiseCurve(basic::Surface& picture, const NoiseSpectrum& spectrum, int32_t sampleRate, float offsetDb,
@@ -43,8 +47,9 @@ struct ScaleLabel {
   double x;  // twips
   QString text;
 };
-// The 24 labels "|10" ... "|400k" of a frequency axis widthPx pixels wide.
-std::vector<ScaleLabel> FreqScaleLabels(int32_t sampleRate, int32_t widthPx);
+// The 24 labels "|10" ... "|400k" of a frequency axis widthPx pixels wide,
+// placed in twips at tpp twips per pixel.
+std::vector<ScaleLabel> FreqScaleLabels(int32_t sampleRate, int32_t widthPx, int32_t tpp);
 void DrawFreqScaleOn(basic::Surface& picture, int32_t sampleRate);
 
 // The peak envelopes of frames first .. last of the played (upper trace)

@@ -27,6 +27,8 @@ class PictureBox : public QWidget, public Surface {
   void Move(int left, int top, int width, int height);
   // Size in pixels (handy for off-screen pictures).
   void SetPixelSize(int width, int height) override;
+  // A picture on screen follows the screen's twips per pixel, as the window's layout does.
+  int TwipsPerPixel() const override { return basic::TwipsPerPixel(); }
 
   void Changed() override;
   void Refresh() override;

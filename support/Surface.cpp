@@ -43,10 +43,14 @@ int ScreenTwipsPerPixel() {
   return std::max(1, static_cast<int>(std::nearbyint(1440.0 / dpi)));
 }
 
-int TwipsToPixels(double twips) {
-  const double px = std::nearbyint(twips / g_TwipsPerPixel);
+namespace {
+int Pixels(double twips, int twipsPerPixel) {
+  const double px = std::nearbyint(twips / twipsPerPixel);
   return static_cast<int>(std::clamp(px, -1.0e9, 1.0e9));
 }
+}  // namespace
+
+int TwipsToPixels(double twips) { return Pixels(twips, g_TwipsPerPixel); }
 
 double PixelsToTwips(double pixels) { return pixels * g_TwipsPerPixel; }
 
@@ -72,8 +76,15 @@ Surface::~Surface() = default;
 
 void Surface::SetPixelSize(int width, int height) { EnsureImageSize(std::max(1, width), std::max(1, height)); }
 
-double Surface::ScaleWidth() const { return PixelsToTwips(Synced().width()); }
-double Surface::ScaleHeight() const { return PixelsToTwips(Synced().height()); }
+void Surface::SetTwipsPerPixel(int twipsPerPixel) {
+  m_TwipsPerPixel = twipsPerPixel > 0 ? twipsPerPixel : kPictureTwipsPerPixel;
+  ApplyFontDpi();
+}
+
+int Surface::ToPixels(double twips) const { return Pixels(twips, TwipsPerPixel()); }
+
+double Surface::ScaleWidth() const { return ToTwips(Synced().width()); }
+double Surface::ScaleHeight() const { return ToTwips(Synced().height()); }
 void Surface::EnsureImageSize(int width, int height) const {
   if (!m_Image.isNull() && m_Image.width() == width && m_Image.height() == height) return;
   // Keep what was drawn where the old and new sizes overlap.
@@ -89,9 +100,9 @@ void Surface::EnsureImageSize(int width, int height) const {
 }
 
 void Surface::ApplyFontDpi() const {
-  // Text is measured and drawn at the dpi that matches TwipsPerPixel, so that
-  // point sizes and twips agree whatever the screen says.
-  const int dpm = static_cast<int>(std::lround(1440.0 / g_TwipsPerPixel / 0.0254));
+  // Text is measured and drawn at the dpi that matches the surface's twips
+  // per pixel, so that point sizes and twips agree whatever the screen says.
+  const int dpm = static_cast<int>(std::lround(1440.0 / TwipsPerPixel() / 0.0254));
   m_Image.setDotsPerMeterX(dpm);
   m_Image.setDotsPerMeterY(dpm);
 }
@@ -188,8 +199,8 @@ void Surface::FillRect(int x1, int y1, int x2, int y2, uint32_t color) {
 }
 
 void Surface::Line(double x1, double y1, double x2, double y2, uint32_t color, LineKind kind) {
-  const int px1 = TwipsToPixels(x1), py1 = TwipsToPixels(y1);
-  const int px2 = TwipsToPixels(x2), py2 = TwipsToPixels(y2);
+  const int px1 = ToPixels(x1), py1 = ToPixels(y1);
+  const int px2 = ToPixels(x2), py2 = ToPixels(y2);
   switch (kind) {
     case LineKind::Line:
       PenLine(px1, py1, px2, py2, color);
@@ -228,13 +239,13 @@ double Surface::TextWidth(const QString& text) const {
   const QFontMetricsF fm(m_Font, &Synced());
   double widest = 0;
   for (const QString& line : text.split(QLatin1Char('\n'))) widest = std::max(widest, fm.horizontalAdvance(line));
-  return std::nearbyint(widest) * g_TwipsPerPixel;
+  return ToTwips(std::nearbyint(widest));
 }
 
 double Surface::TextHeight(const QString& text) const {
   const QFontMetricsF fm(m_Font, &Synced());
   const auto lines = static_cast<double>(text.count(QLatin1Char('\n')) + 1);
-  return std::nearbyint(fm.height()) * lines * g_TwipsPerPixel;
+  return ToTwips(std::nearbyint(fm.height()) * lines);
 }
 
 void Surface::Print(const QString& text, bool newLine) {
@@ -243,8 +254,8 @@ void Surface::Print(const QString& text, bool newLine) {
     QPainter p(&m_Image);
     p.setFont(m_Font);
     p.setPen(QColor::fromRgb(ToQRgb(m_ForeColor)));
-    const double x = TwipsToPixels(m_CurrentX);
-    const double y = TwipsToPixels(m_CurrentY);
+    const double x = ToPixels(m_CurrentX);
+    const double y = ToPixels(m_CurrentY);
     p.drawText(QPointF(x, y + fm.ascent()), text);
   }
   if (newLine) {

@@ -6,7 +6,10 @@
 //
 // Two coordinate systems meet here:
 //  - the surface's own twips (1/1440 inch) for Line, text placement and the
-//    mouse events, converted with the process-wide TwipsPerPixel();
+//    mouse events, converted with the surface's own TwipsPerPixel(): 15
+//    (96 dpi) for an off-screen picture, whatever screen the program runs
+//    on, so that a picture saved as a file is the same from every front end;
+//    a window's picture follows the screen (PictureBox);
 //  - pixels for the pen-level operations (MoveTo/LineTo, Pixel, BitBlt, ...).
 // Colours are 0x00BBGGRR; system colours (0x800000nn) are resolved on use.
 #include <QFont>
@@ -16,13 +19,18 @@
 
 namespace basic {
 
-// Twips per screen pixel, for both axes; 15 at 96 dpi. Set once at start-up.
+// Twips per screen pixel, for both axes; 15 at 96 dpi. The window sets it
+// once at start-up for its layout and its pictures on screen; drawing on an
+// off-screen surface never reads it.
 int TwipsPerPixel();
 void SetTwipsPerPixel(int twipsPerPixel);
 // 1440 / the primary screen's logical dpi (15 when there is no screen).
 int ScreenTwipsPerPixel();
 
-// Twips <-> pixels with the process-wide factor; halves round to even.
+// The scale of a picture no screen shows: 96 dpi.
+inline constexpr int kPictureTwipsPerPixel = 15;
+
+// Twips <-> pixels with the screen's factor; halves round to even.
 int TwipsToPixels(double twips);
 double PixelsToTwips(double pixels);
 
@@ -62,6 +70,13 @@ class Surface {
   virtual ~Surface();
   Surface(const Surface&) = delete;
   Surface& operator=(const Surface&) = delete;
+
+  // Twips per pixel of this surface (kPictureTwipsPerPixel unless set).
+  virtual int TwipsPerPixel() const { return m_TwipsPerPixel; }
+  void SetTwipsPerPixel(int twipsPerPixel);
+  // Twips <-> pixels at this surface's scale; halves round to even.
+  int ToPixels(double twips) const;
+  double ToTwips(double pixels) const { return pixels * TwipsPerPixel(); }
 
   // Inner size in the surface's twips.
   double ScaleWidth() const;
@@ -145,6 +160,7 @@ class Surface {
   void FillRect(int x1, int y1, int x2, int y2, uint32_t color);  // inclusive corners
 
   mutable QImage m_Image;
+  int m_TwipsPerPixel = kPictureTwipsPerPixel;
   QFont m_Font;
   uint32_t m_ForeColor = 0x000000;
   uint32_t m_BackColor = 0xFFFFFF;

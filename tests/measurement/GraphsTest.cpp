@@ -64,7 +64,7 @@ TEST_F(GraphsTest, FrequencyReadout) {
 }
 
 TEST_F(GraphsTest, FrequencyAxisLabels) {
-  const auto labels = FreqScaleLabels(44100, 600);
+  const auto labels = FreqScaleLabels(44100, 600, 15);
   ASSERT_EQ(labels.size(), 24u);
   EXPECT_EQ(labels[0].text, "|10");
   EXPECT_EQ(labels[0].x, 0.0);
