@@ -132,7 +132,10 @@ void FrmMain::WireRun() {
   cb.SweepCompleted = [this] { AnalyseSweep(); };
   cb.ResultReady = [this](const QString& path, const measurement::Result& result) {
     const QString stored = SaveResult(path, result);
-    if (!stored.isEmpty()) AddResultItem(stored, -2, 1, result.levelTenthsDb);
+    if (stored.isEmpty()) return;
+    AddResultItem(stored, -2, 1, result.levelTenthsDb);
+    if (!TextDelay->text().isEmpty())
+      m_DelayReadout = {stored, TextDelay->text(), TextDelay->toolTip(), TextDelay->palette()};
   };
   cb.PathTaken = [this](const QString& path) { return ListHoldsPath(path); };
   m_Run.SetCallbacks(cb);
@@ -172,6 +175,15 @@ void FrmMain::MenuRMSP3_Click() {
 }
 
 int32_t FrmMain::ResultCount() const { return LV ? LV->ItemCount() : 0; }
+
+uint32_t FrmMain::NextTraceColor() const {
+  for (const uint32_t color : m_TraceColors) {
+    bool taken = false;
+    for (int32_t i = 0; i < ResultCount() && !taken; ++i) taken = LV->DispColor(i) == color;
+    if (!taken) return color;
+  }
+  return m_TraceColors[static_cast<size_t>(ResultCount() % 7)];
+}
 
 void FrmMain::wheelEvent(QWheelEvent* event) {
   // The list scrolls with the wheel wherever the pointer is over it.

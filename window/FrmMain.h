@@ -2,6 +2,7 @@
 // The program's one window: the device, rate and mode choices, the run
 // length and level sliders, the start/stop button, the meter, waveform and
 // spectrum pictures, and the measurement run they drive.
+#include <QPalette>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -90,8 +91,12 @@ class FrmMain : public QWidget {
   void MenuRMSP3_Click();
   void PictureFFT_MouseMove(int button, int shift, double x, double y);
   void PictureA_MouseMove(int button, int shift, double x, double y);
-  // Results in the list (the next result's colour follows from it).
+  // Results in the list.
   int32_t ResultCount() const;
+  // The colour the next result gets: a result keeps the colour it was given,
+  // so the next takes the first colour no listed result has (by the count
+  // of results when all are taken).
+  uint32_t NextTraceColor() const;
 
   // Drawing and result steps of a run.
   void DrawVU(int32_t first, int32_t last);
@@ -151,6 +156,9 @@ class FrmMain : public QWidget {
   // file source itself is no replacement and gives empty text too.
   QString AskSaveTarget(const QString& filter, const QString& extension, const QString& initialName,
                         const QString& source = QString());
+  // The folder of a file saved (not of one that could not be) is where the
+  // next save dialog opens.
+  void RememberSaveFolder(const QString& target);
   void CannotSave(const QString& target);
   void ExportSelected(bool picture);
   // Keeps a handler for later while a start or a tick is under way (true then).
@@ -161,4 +169,12 @@ class FrmMain : public QWidget {
   // The details window learns of results added to or removed from the list.
   void RefreshDetails();
   FrmDetails* m_Details = nullptr;
+  // The delay read-out belongs to the result of the run just made: drawing
+  // another result from the list blanks it, drawing that one again brings it back.
+  struct DelayReadout {
+    QString result;  // empty: the read-out belongs to no listed result
+    QString text, toolTip;
+    QPalette palette;
+  } m_DelayReadout;
+  void ShowDelayReadoutOf(const QString& result);
 };

@@ -67,6 +67,8 @@ bool FrmMain::ListHoldsPath(const QString& path) const {
 void FrmMain::AddResultItem(const QString& path, int32_t position, int32_t temporary,
                             std::optional<int32_t> playedLevelTenthsDb) {
   basic::Trap([&] {
+    // Chosen before the line is there; the lines already listed keep theirs.
+    const uint32_t color = NextTraceColor();
     int32_t item = -2;
     if (position == -2) {
       LV->AddItem(1);
@@ -78,7 +80,7 @@ void FrmMain::AddResultItem(const QString& path, int32_t position, int32_t tempo
     LV->SetAuxID(item, 1, temporary);
     if (playedLevelTenthsDb) LV->SetAuxID(item, kAuxPlayedLevel, *playedLevelTenthsDb);
     LV->SetValue(item, 0, basic::SplitPath(path, 0, 0, 1, 0, 0, 0));
-    for (int32_t i = 0; i < LV->ItemCount(); ++i) LV->SetDispColor(i, m_TraceColors[static_cast<size_t>(i % 7)]);
+    LV->SetDispColor(item == -2 ? LV->ItemCount() - 1 : item, color);
     LV->Refresh();
   });
   RefreshDetails();
@@ -95,15 +97,31 @@ void FrmMain::LV_Clicked(double x, double y) {
     }
     DrawFreqScale(PictureScale);
     DrawSpectrum(0, 1, 1, static_cast<int32_t>(LV->DispColor(LV->SelectedItem())), 0);
-    // The delay read-out belongs to the run just made, not to what is drawn now.
-    TextDelay->clear();
-    TextDelay->setToolTip(QString());
+    ShowDelayReadoutOf(LV->AuxID(LV->SelectedItem(), 0).toString());
     basic::SetMousePointer(basic::vbDefault);
   });
   basic::SetMousePointer(basic::vbDefault);
 }
 
-void FrmMain::LV_RightClicked(double, double) { MenuLV->popup(QCursor::pos()); }
+void FrmMain::ShowDelayReadoutOf(const QString& result) {
+  const bool own = !m_DelayReadout.result.isEmpty() && result == m_DelayReadout.result;
+  TextDelay->setText(own ? m_DelayReadout.text : QString());
+  TextDelay->setToolTip(own ? m_DelayReadout.toolTip : QString());
+  if (own) TextDelay->setPalette(m_DelayReadout.palette);
+}
+
+void FrmMain::LV_RightClicked(double, double y) {
+  // The menu acts on the line under the pointer: one that is not selected
+  // becomes the selection first; below the last line nothing is pointed at.
+  const int32_t item = LV->LineAt(y);
+  if (item >= 0 && !LV->IsSelected(item)) {
+    LV->UnSelectAll();
+    LV->SetSelectedItem(item);
+    LV->ReDraw();
+  }
+  for (QAction* action : {MenuDelete, MenuSave, MenuExportCsv, MenuSavePicture}) action->setEnabled(item >= 0);
+  MenuLV->popup(QCursor::pos());
+}
 
 void FrmMain::LV_OLEDragDrop(const QStringList& paths, double y) {
   if (DeferIfBusy([this, paths, y] { LV_OLEDragDrop(paths, y); })) return;
@@ -127,7 +145,9 @@ void FrmMain::MenuDelete_Click() {
     if (LV->ItemCount() < 1) return;
     for (int32_t i = LV->ItemCount() - 1; i >= 0; --i) {
       if (!LV->IsSelected(i)) continue;
-      if (LV->AuxID(i, 1).toInt() != 0) basic::DeleteFileIfAny(LV->AuxID(i, 0).toString());
+      const QString path = LV->AuxID(i, 0).toString();
+      if (LV->AuxID(i, 1).toInt() != 0) basic::DeleteFileIfAny(path);
+      if (path == m_DelayReadout.result) m_DelayReadout.result.clear();
       LV->DeleteItem(i);
     }
     LV->SetVbarParm();
@@ -143,7 +163,6 @@ QString FrmMain::AskSaveTarget(const QString& filter, const QString& extension, 
   QString target = basic::FileDialog(this, 1, filter, ReadSetting(QStringLiteral("SaveFolder"), m_Run.DataFolder()),
                                      initialName, 0);
   if (target.isEmpty()) return {};
-  basic::WriteSetting(QStringLiteral("SaveFolder"), basic::SplitPath(target, 1, 1, 0, 0, 0, 0));
   target = basic::EnsureExtension(target, extension);
   if (!source.isEmpty() && QFileInfo(target).canonicalFilePath() == QFileInfo(source).canonicalFilePath()) return {};
   if (basic::FileExists(target) &&
@@ -151,6 +170,10 @@ QString FrmMain::AskSaveTarget(const QString& filter, const QString& extension, 
                                 basic::vbYesNo | basic::vbExclamation, QString(), this) != basic::vbYes)
     return {};
   return target;
+}
+
+void FrmMain::RememberSaveFolder(const QString& target) {
+  basic::WriteSetting(QStringLiteral("SaveFolder"), basic::SplitPath(target, 1, 1, 0, 0, 0, 0));
 }
 
 void FrmMain::CannotSave(const QString& target) {
@@ -171,7 +194,10 @@ void FrmMain::MenuSave_Click() {
       // replacement to ask about).
       const QString target = AskSaveTarget(QStringLiteral("測定結果|*"), extension, QString(), source);
       if (target.isEmpty()) continue;
-      if (!basic::CopyFileTo(source, target, 0)) CannotSave(target);
+      if (basic::CopyFileTo(source, target, 0))
+        RememberSaveFolder(target);
+      else
+        CannotSave(target);
     }
     basic::SetMousePointer(basic::vbDefault);
   });
@@ -214,7 +240,10 @@ void FrmMain::ExportSelected(bool picture) {
                                                                                       measurement::kDefaultPictureSize))
                   : measurement::WriteTextFile(target, measurement::ResultCsv(loaded.result));
       basic::SetMousePointer(basic::vbDefault);
-      if (!written) CannotSave(target);
+      if (written)
+        RememberSaveFolder(target);
+      else
+        CannotSave(target);
     }
   });
   basic::SetMousePointer(basic::vbDefault);

@@ -58,6 +58,7 @@ void FrmMain::RecButton_ButtonClicked(int) {
     request.levelTenthsDb = SliderValue[1]->Value();
     TextDelay->clear();
     TextDelay->setToolTip(QString());
+    m_DelayReadout = {};
     const bool ok = m_Run.Start(request);
     if (ok) {
       m_VU.ResetVU(-1);
@@ -123,7 +124,7 @@ void FrmMain::DrawSpectrum(int32_t start, int32_t fromFile, int32_t overlay, int
       if (gridOnly) return;
     }
     const uint32_t curve = color != 0 ? static_cast<uint32_t>(color)
-                                      : m_TraceColors[static_cast<size_t>(ResultCount() % 7)];
+                                      : NextTraceColor();
     const measurement::Result& shown = Shown();
     if (shown.mode == measurement::SignalMode::Noise && !fromFile) {
       // A frame that no longer fits into the capture adds nothing, but the

@@ -24,6 +24,12 @@ int32_t UC_ListView::RowAt(double y) const {
   return std::clamp(u, 0, std::max(0, m_ItemCount - 1));
 }
 
+int32_t UC_ListView::LineAt(double y) const {
+  if (m_OneHeight <= 0) return -1;
+  const int32_t u = m_TopItem + basic::Round32(y - 4 * TwipsPerPixel()) / m_OneHeight;
+  return u >= 0 && u < m_ItemCount ? u : -1;
+}
+
 int32_t UC_ListView::TabAt(double x) const {
   const auto n = static_cast<int32_t>(m_OrderMap.size());
   if (n == 0) return 0;

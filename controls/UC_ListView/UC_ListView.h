@@ -112,6 +112,9 @@ class UC_ListView : public QWidget {
   void ReOrder(int32_t orderItem, int32_t force, int32_t reverse);
   void RndItem();
   int32_t YsItem(double y) const;
+  // The line at y (twips in the list's picture, as its mouse events give
+  // it), as a click picks it; -1 when no line is there (below the last).
+  int32_t LineAt(double y) const;
   int32_t ComboIndex(int32_t index, int32_t data) const;
   // Storage slots currently allocated (tests of the growth rule).
   int32_t Capacity() const { return static_cast<int32_t>(m_Items.size()); }

@@ -225,19 +225,21 @@ TEST_F(FrmMainResultsTest, DroppedFilesLandReversedAtTheDropRow) {
   FrmMain w;
   w.LV_OLEDragDrop({Touch("a.fft"), Touch("b.fft"), Touch("c.fft")}, 100000);
   EXPECT_EQ(Names(w), (QStringList{"c", "b", "a"}));
-  EXPECT_EQ(w.LV->DispColor(0), 0xFF80FFu);
-  EXPECT_EQ(w.LV->DispColor(2), 0xFFFF80u);
+  // Each file takes the next colour as it arrives, and keeps it.
+  EXPECT_EQ(w.LV->DispColor(0), 0xFFFF80u);
+  EXPECT_EQ(w.LV->DispColor(2), 0xFF80FFu);
   EXPECT_EQ(w.LV->AuxID(0, 1).toInt(), 0);
-  // Deleting the first keeps the others' colours until the next addition.
   w.LV->SetSelectedItem(0);
   w.MenuDelete_Click();
   EXPECT_EQ(Names(w), (QStringList{"b", "a"}));
   EXPECT_EQ(w.LV->DispColor(0), 0xFF8080u);
   EXPECT_TRUE(QFile::exists(dir.filePath("c.fft")));  // dropped files only leave the list
+  // The next file takes the colour the deleted one left free.
   w.LV_OLEDragDrop({Touch("d.fft")}, 0);
   EXPECT_EQ(Names(w), (QStringList{"d", "b", "a"}));
+  EXPECT_EQ(w.LV->DispColor(0), 0xFFFF80u);
   EXPECT_EQ(w.LV->DispColor(1), 0xFF8080u);
-  EXPECT_EQ(w.LV->DispColor(2), 0xFFFF80u);
+  EXPECT_EQ(w.LV->DispColor(2), 0xFF80FFu);
 }
 
 TEST_F(FrmMainResultsTest, SaveAsAddsTheExtensionAndNeverDeletesTheSource) {
