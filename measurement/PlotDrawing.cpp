@@ -7,7 +7,6 @@
 #include "support/Surface.h"
 
 using basic::Surface;
-using basic::TwipsPerPixel;
 
 namespace measurement {
 
@@ -100,7 +99,7 @@ void DrawCurve(Surface& picture, const PlotScale& s, const PlotCurve& curve) {
 }
 
 void PrintAt(Surface& picture, double xPx, double yPx, const QString& text, uint32_t color) {
-  const int tpp = TwipsPerPixel();
+  const int tpp = picture.TwipsPerPixel();
   picture.SetForeColor(color);
   picture.SetCurrentX(xPx * tpp);
   picture.SetCurrentY(yPx * tpp);
@@ -108,7 +107,7 @@ void PrintAt(Surface& picture, double xPx, double yPx, const QString& text, uint
 }
 
 void DrawPane(Surface& picture, const PlotView& view, const PlotScale& s, int paneTop, int paneHeight) {
-  const int tpp = TwipsPerPixel();
+  const int tpp = picture.TwipsPerPixel();
   const int width = picture.PixelWidth();
   const double textH = picture.TextHeight() / tpp;
   // The strip of frequency or time labels under the data area.
@@ -180,10 +179,10 @@ void DrawPane(Surface& picture, const PlotView& view, const PlotScale& s, int pa
 }  // namespace
 
 int PlotLabelWidth(const Surface& picture) {
-  return basic::Round32(picture.TextWidth(QStringLiteral("-100.0")) / TwipsPerPixel()) + 6;
+  return basic::Round32(picture.TextWidth(QStringLiteral("-100.0")) / picture.TwipsPerPixel()) + 6;
 }
 
-int PlotLabelHeight(const Surface& picture) { return basic::Round32(picture.TextHeight() / TwipsPerPixel()) + 4; }
+int PlotLabelHeight(const Surface& picture) { return basic::Round32(picture.TextHeight() / picture.TwipsPerPixel()) + 4; }
 
 PlotScale ScaleOfPane(const Surface& picture, const PlotView& view, int index, int count) {
   const std::vector<PlotPane> panes = StackPanes(picture.PixelHeight(), count);

@@ -119,7 +119,8 @@ void FrmMain::LV_RightClicked(double, double y) {
     LV->SetSelectedItem(item);
     LV->ReDraw();
   }
-  for (QAction* action : {MenuDelete, MenuSave, MenuExportCsv, MenuSavePicture}) action->setEnabled(item >= 0);
+  for (QAction* action : {MenuDelete, MenuSave, MenuExportCsv, MenuSavePicture, MenuDetails})
+    action->setEnabled(item >= 0);
   MenuLV->popup(QCursor::pos());
 }
 

@@ -46,7 +46,7 @@ class ListMenuTest : public FrmMainResultsTest {
   }
   static bool MenuEnabled(const FrmMain& w) {
     bool all = true, any = false;
-    for (QAction* a : {w.MenuDelete, w.MenuSave, w.MenuExportCsv, w.MenuSavePicture}) {
+    for (QAction* a : {w.MenuDelete, w.MenuSave, w.MenuExportCsv, w.MenuSavePicture, w.MenuDetails}) {
       all = all && a->isEnabled();
       any = any || a->isEnabled();
     }
