@@ -119,13 +119,15 @@ TEST_F(ExportMenuTest, TheMarkerTheLevelSliderAndTheScreenChangeNoExportedNumber
   EXPECT_EQ(exportBoth("moved"), first);
   EXPECT_EQ(QImage(dir.filePath("moved.png")), QImage(dir.filePath("first.png")));
 
-  // A screen of another scale: the same numbers, and in the picture the
-  // passband still lies on the grid's "-6" line.
+  // A screen of another scale: the same numbers and the same picture, in
+  // which the passband lies on the grid's "-6" line.
   const int tpp = basic::TwipsPerPixel();
   basic::SetTwipsPerPixel(tpp == 15 ? 12 : 15);
   EXPECT_EQ(exportBoth("screen"), first);
   const QImage picture(dir.filePath("screen.png"));
-  const int axis = basic::TwipsToPixels(255);
+  EXPECT_EQ(picture, QImage(dir.filePath("first.png")));
+  // The axis strip is 255 twips at the pictures' own scale.
+  const int axis = basic::Surface().ToPixels(255);
   const measurement::SpectrumScale s(picture.width(), picture.height() - axis, 48000, measurement::kPictureOffsetDb);
   basic::SetTwipsPerPixel(tpp);
   const QRgb ink = basic::ToQRgb(w.LV->DispColor(0));

@@ -27,8 +27,8 @@ class ListMenuTest : public FrmMainResultsTest {
     basic::SetFilePresenter(old);
     FrmMainResultsTest::TearDown();
   }
-  void Run(FrmMain& w, int mode) {
-    PickLoopbackAt(w, mode == measurement::kModeSweep ? "48000" : "8000", 2, mode);
+  void Run(FrmMain& w, measurement::SignalMode mode) {
+    PickLoopbackAt(w, mode == measurement::SignalMode::Sweep ? "48000" : "8000", 2, mode);
     w.RecButton_ButtonClicked(0);
     TickUntilIdle(w);
   }
@@ -60,9 +60,9 @@ class ListMenuTest : public FrmMainResultsTest {
 
 TEST_F(ListMenuTest, TheMenuActsOnTheLineUnderThePointer) {
   FrmMain w;
-  Run(w, measurement::kModeNoise);
-  Run(w, measurement::kModeNoise);
-  Run(w, measurement::kModeNoise);
+  Run(w, measurement::SignalMode::Noise);
+  Run(w, measurement::SignalMode::Noise);
+  Run(w, measurement::SignalMode::Noise);
   ASSERT_EQ(Names(w), (QStringList{"01", "02", "03"}));
   w.LV->SetSelectedItem(0);  // 01 highlighted, as a click leaves it
 
@@ -99,8 +99,8 @@ TEST_F(ListMenuTest, TheMenuActsOnTheLineUnderThePointer) {
 TEST_F(ListMenuTest, ColoursStayWithTheirResults) {
   FrmMain w;
   const auto& colors = w.m_TraceColors;
-  Run(w, measurement::kModeNoise);
-  Run(w, measurement::kModeNoise);
+  Run(w, measurement::SignalMode::Noise);
+  Run(w, measurement::SignalMode::Noise);
   ASSERT_EQ(w.LV->DispColor(1), colors[1]);
   w.LV->SetSelectedItem(0);
   w.MenuDelete_Click();
@@ -108,19 +108,19 @@ TEST_F(ListMenuTest, ColoursStayWithTheirResults) {
   EXPECT_EQ(w.LV->DispColor(0), colors[1]);
   // The next run takes the colour no listed result has; 02 keeps its own.
   EXPECT_EQ(w.NextTraceColor(), colors[0]);
-  Run(w, measurement::kModeNoise);
+  Run(w, measurement::SignalMode::Noise);
   ASSERT_EQ(Names(w), (QStringList{"02", "03"}));
   EXPECT_EQ(w.LV->DispColor(0), colors[1]);
   EXPECT_EQ(w.LV->DispColor(1), colors[0]);
   // Then the first colour nobody has, in order.
-  Run(w, measurement::kModeNoise);
+  Run(w, measurement::SignalMode::Noise);
   EXPECT_EQ(w.LV->DispColor(2), colors[2]);
 }
 
 TEST_F(ListMenuTest, TheDelayReadOutStaysWithTheRunJustMade) {
   FrmMain w;
-  Run(w, measurement::kModeNoise);
-  Run(w, measurement::kModeSweep);
+  Run(w, measurement::SignalMode::Noise);
+  Run(w, measurement::SignalMode::Sweep);
   ASSERT_EQ(Names(w), (QStringList{"01", "02"}));
   const QString readout = w.TextDelay->text();
   ASSERT_TRUE(readout.startsWith(QStringLiteral("遅延 "))) << readout.toStdString();
@@ -150,7 +150,7 @@ TEST_F(ListMenuTest, TheDelayReadOutStaysWithTheRunJustMade) {
 
 TEST_F(ListMenuTest, OnlyAFolderSavedIntoIsRemembered) {
   FrmMain w;
-  Run(w, measurement::kModeNoise);
+  Run(w, measurement::SignalMode::Noise);
   QDir().mkpath(dir.filePath("kept"));
   basic::WriteSetting("SaveFolder", dir.filePath("kept") + "/");
   w.LV->SetSelectedItem(0);

@@ -45,7 +45,7 @@ TEST_P(PictureTest, SavePictureGivesTheCommandLinesPixelsOnAnyScreen) {
   // The window takes its layout scale from the screen (96 dpi: 15 twips per
   // pixel, 120 dpi: 12); here the screen is simulated.
   basic::SetTwipsPerPixel(GetParam());
-  PickLoopbackAt(w, "48000", 2, measurement::kModeSweep);
+  PickLoopbackAt(w, "48000", 2, measurement::SignalMode::Sweep);
   w.RecButton_ButtonClicked(0);
   TickUntilIdle(w);
   ASSERT_EQ(w.LV->ItemCount(), 1);
