@@ -1,8 +1,14 @@
 #include "support/Settings.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <charconv>
 
+#include "support/CheckedFile.h"
 #include "support/Paths.h"
 
 namespace basic {
@@ -23,6 +29,44 @@ void SplitKeyPath(const QString& keyPath, QString& org, QString& app) {
   const QStringList parts = path.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
   org = parts.size() >= 2 ? parts[parts.size() - 2] : kCompany;
   app = parts.isEmpty() ? kTitle : parts.last();
+}
+
+// Stores one value in the INI file at path, through the checked writer: the
+// file with the new value is laid out by Qt's own INI writer in a scratch
+// folder beside it, read back and compared with every value it must hold,
+// and only then takes the old file's place. A full disk or any other failure
+// leaves the old file as it was (Qt's writer alone would put a cut file in
+// its place and call that success). Other processes storing settings at the
+// same time wait on Qt's own lock file.
+bool StoreIniValue(const QString& path, const QString& key, const QString& text) {
+  const QString folder = QFileInfo(path).absolutePath();
+  if (!QDir().mkpath(folder)) return false;
+  QLockFile lock(path + QStringLiteral(".lock"));
+  if (!lock.tryLock(5000)) return false;
+  QMap<QString, QVariant> values;
+  {
+    const QSettings old(path, QSettings::IniFormat);
+    for (const QString& k : old.allKeys()) values.insert(k, old.value(k));
+  }
+  values.insert(key, text);
+  QTemporaryDir scratch(folder + QStringLiteral("/.zarin-settings-XXXXXX"));
+  if (!scratch.isValid()) return false;
+  const QString draft = scratch.filePath(QStringLiteral("draft.ini"));
+  {
+    QSettings out(draft, QSettings::IniFormat);
+    for (auto it = values.cbegin(); it != values.cend(); ++it) out.setValue(it.key(), it.value());
+    out.sync();
+    if (out.status() != QSettings::NoError) return false;
+  }
+  {
+    const QSettings check(draft, QSettings::IniFormat);
+    if (check.status() != QSettings::NoError || check.allKeys().size() != values.size()) return false;
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+      if (check.value(it.key()) != it.value()) return false;
+  }
+  QFile laidOut(draft);
+  if (!laidOut.open(QIODevice::ReadOnly)) return false;
+  return WriteWholeFile(path, laidOut.readAll());
 }
 
 }  // namespace
@@ -85,10 +129,8 @@ int WriteRegistryText(const QString& valueName, const SettingValue& value, const
   if (!keyPath.isEmpty()) SplitKeyPath(keyPath, org, app);
   QString text = SettingText(value);
   if (text.isEmpty()) text = kEmptyMark;
-  QSettings store(QSettings::NativeFormat, QSettings::UserScope, org, app);
-  store.setValue(valueName, text);
-  store.sync();  // on disk before the program can end
-  return store.status() == QSettings::NoError ? 1 : 0;
+  const QString path = QSettings(QSettings::NativeFormat, QSettings::UserScope, org, app).fileName();
+  return StoreIniValue(path, valueName, text) ? 1 : 0;
 }
 
 QString ReadIniText(const QString& key, const SettingValue& defaultValue, const QString& iniPath,
@@ -116,9 +158,7 @@ void WriteIniText(const QString& key, const SettingValue& value, const QString& 
   const QString group = section.isEmpty() ? QStringLiteral("conf") : section;
   QString text = SettingText(value);
   if (text.isEmpty()) text = kEmptyMark;
-  QSettings ini(path, QSettings::IniFormat);
-  ini.setValue(group + QLatin1Char('/') + key, text);
-  ini.sync();
+  StoreIniValue(path, group + QLatin1Char('/') + key, text);
 }
 
 QString ReadSetting(const QString& key, const SettingValue& defaultValue, int mode, const QString& fileName) {
