@@ -1,9 +1,11 @@
 #include "cli/CalibrationOptions.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <cmath>
 
 #include "cli/Outputs.h"
+#include "measurement/SideFiles.h"
 
 namespace cli {
 
@@ -59,6 +61,14 @@ bool ReadCalibrationOptions(const QCommandLineParser& parser, measurement::Calib
     calibration.sensitivityDbfs = v;
   }
   return true;
+}
+
+void RecordCorrections(const QString& resultPath, const measurement::Calibration& calibration,
+                       bool onlyBesideSideFile) {
+  if (!calibration.Corrects() || resultPath.isEmpty()) return;
+  if (onlyBesideSideFile && !QFile::exists(measurement::SideJsonPath(resultPath))) return;
+  if (!measurement::RecordAppliedCorrections(resultPath, {calibration.micPath, calibration.devicePath}))
+    Complain(QStringLiteral("cannot record the correction files in %1").arg(measurement::SideJsonPath(resultPath)));
 }
 
 }  // namespace cli

@@ -16,4 +16,10 @@ QList<QCommandLineOption> CalibrationOptions();
 // file and the line) when one cannot be used.
 bool ReadCalibrationOptions(const QCommandLineParser& parser, measurement::Calibration& calibration);
 
+// Records the calibration's files in the result's NN.json (when it has
+// files; with onlyBesideSideFile, only when the result has an NN.json
+// already). A file that cannot be written is said, and is no failure.
+void RecordCorrections(const QString& resultPath, const measurement::Calibration& calibration,
+                       bool onlyBesideSideFile);
+
 }  // namespace cli

@@ -54,6 +54,7 @@ int ExportCommand(const QCommandLineParser& parser) {
       break;
   }
   if (levelTenthsDb) loaded.result.levelTenthsDb = *levelTenthsDb;
+  RecordCorrections(path, calibration, true);
   const bool responses = WantsResponses(parser);
   if (responses && !WriteResponses(parser, path)) return 1;
   const bool toStdout =

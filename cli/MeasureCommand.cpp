@@ -172,6 +172,7 @@ int MeasureCommand(const QCommandLineParser& parser) {
     const measurement::StoredResult stored = run.StoreResult(result);
     if (!stored.path.isEmpty()) {
       saved = stored.path;
+      RecordCorrections(saved, plan.calibration, false);
     } else {
       saveFailed = true;
       if (progress) progress->End();

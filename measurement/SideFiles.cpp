@@ -163,4 +163,28 @@ std::optional<ImpulseResponse> ReadSideFiles(const QString& datPath, SideInfo* i
   return ir;
 }
 
+bool RecordAppliedCorrections(const QString& datPath, const AppliedCorrections& applied) {
+  const QString path = SideJsonPath(datPath);
+  QJsonObject o;
+  if (QFile::exists(path)) {
+    const QJsonDocument old = QJsonDocument::fromJson(ReadSmallFile(path, 1 << 22));
+    // A file there that is no JSON object is not overwritten.
+    if (!old.isObject()) return false;
+    o = old.object();
+  }
+  QJsonObject c;
+  c[QStringLiteral("mic")] = applied.mic;
+  c[QStringLiteral("device")] = applied.device;
+  o[QStringLiteral("corrections")] = c;
+  return WriteWhole(path, QJsonDocument(o).toJson());
+}
+
+AppliedCorrections ReadAppliedCorrections(const QString& datPath) {
+  const QJsonObject c = QJsonDocument::fromJson(ReadSmallFile(SideJsonPath(datPath), 1 << 22))
+                            .object()
+                            .value(QStringLiteral("corrections"))
+                            .toObject();
+  return {c.value(QStringLiteral("mic")).toString(), c.value(QStringLiteral("device")).toString()};
+}
+
 }  // namespace measurement

@@ -39,4 +39,17 @@ bool WriteSideFiles(const QString& datPath, const ImpulseResponse& ir, const Sid
 // Reads them back; nullopt when either is missing or not what WriteSideFiles writes.
 std::optional<ImpulseResponse> ReadSideFiles(const QString& datPath, SideInfo* info = nullptr);
 
+// The correction files applied to the result (empty: none of that kind),
+// recorded under "corrections" in NN.json: an NN.json there keeps all else
+// it holds, and one is made for a result without. The raw NN.ir.wav stays as
+// measured. False when NN.json cannot be written.
+struct AppliedCorrections {
+  QString mic;
+  QString device;
+  bool operator==(const AppliedCorrections&) const = default;
+};
+bool RecordAppliedCorrections(const QString& datPath, const AppliedCorrections& applied);
+// What NN.json records as applied (both empty when nothing is recorded).
+AppliedCorrections ReadAppliedCorrections(const QString& datPath);
+
 }  // namespace measurement

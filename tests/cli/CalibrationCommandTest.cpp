@@ -174,6 +174,24 @@ TEST_F(CalibrationCommand, AFileThatIsNotACorrectionSaysWhyAndWritesNothing) {
   EXPECT_FALSE(QFile::exists(F("02.dat")));
 }
 
+TEST_F(CalibrationCommand, TheResultsSideFileRecordsTheFilesApplied) {
+  Write(F("mic.txt"), "20 1\n20000 1\n");
+  Write(F("card.frd"), "20 -1 0\n20000 -1 0\n");
+  const Outcome o = Zarin(Measure({"--level", "-3", "--mic-cal", F("mic.txt"), "--csv", F("a.csv")}));
+  ASSERT_EQ(o.status, 0) << o.err.toStdString();
+  const QString result = o.out.section('\n', 0, 0).section('\t', 1);
+  const QString json = result.left(result.size() - 4) + ".json";
+  EXPECT_TRUE(Read(json).contains(F("mic.txt"))) << Read(json).toStdString();
+  EXPECT_FALSE(Read(json).contains("card.frd"));
+  // An export with other files records those.
+  Export({result, "--device-cal", F("card.frd"), "--csv", F("b.csv")});
+  EXPECT_TRUE(Read(json).contains(F("card.frd")));
+  EXPECT_FALSE(Read(json).contains(F("mic.txt")));
+  // A measure without files records none.
+  const QString plain = MeasureSweep();
+  EXPECT_FALSE(Read(plain.left(plain.size() - 4) + ".json").contains("corrections"));
+}
+
 TEST_F(CalibrationCommand, HelpSaysWhatTheNumbersAre) {
   for (const char* command : {"measure", "export"}) {
     const Outcome o = Zarin({command, "--help"});

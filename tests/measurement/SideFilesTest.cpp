@@ -70,6 +70,43 @@ TEST(SideFiles, TheResponseAndItsReadingsComeBackUnchanged) {
   }
 }
 
+TEST(SideFiles, TheAppliedCorrectionsAreRecordedBesideWhatIsThere) {
+  QTemporaryDir dir;
+  const QString dat = dir.filePath(QStringLiteral("05.dat"));
+  const ImpulseResponse ir = SomeResponse();
+  ASSERT_TRUE(WriteSideFiles(dat, ir, {QStringLiteral("good"), -30}));
+  EXPECT_EQ(ReadAppliedCorrections(dat), AppliedCorrections{});
+  const AppliedCorrections applied{QStringLiteral("/cal/mic 1.txt"), QStringLiteral("/cal/card.frd")};
+  ASSERT_TRUE(RecordAppliedCorrections(dat, applied));
+  EXPECT_EQ(ReadAppliedCorrections(dat), applied);
+  // The response reads back as before, the raw impulse untouched.
+  SideInfo info;
+  const auto back = ReadSideFiles(dat, &info);
+  ASSERT_TRUE(back.has_value());
+  EXPECT_EQ(back->samples, ir.samples);
+  EXPECT_EQ(info.levelTenthsDb, -30);
+  // Recorded again: the new names replace the old.
+  ASSERT_TRUE(RecordAppliedCorrections(dat, {QString(), QStringLiteral("/cal/other.frd")}));
+  EXPECT_EQ(ReadAppliedCorrections(dat).mic, QString());
+  EXPECT_EQ(ReadAppliedCorrections(dat).device, QStringLiteral("/cal/other.frd"));
+  // A result without side files gets an NN.json of its own; one whose
+  // NN.json is not JSON keeps it as it is.
+  const QString noise = dir.filePath(QStringLiteral("06.dat"));
+  ASSERT_TRUE(RecordAppliedCorrections(noise, applied));
+  EXPECT_EQ(ReadAppliedCorrections(noise), applied);
+  EXPECT_FALSE(ReadSideFiles(noise).has_value());
+  const QString damaged = dir.filePath(QStringLiteral("07.dat"));
+  {
+    QFile f(SideJsonPath(damaged));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not json");
+  }
+  EXPECT_FALSE(RecordAppliedCorrections(damaged, applied));
+  QFile f(SideJsonPath(damaged));
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), QByteArray("not json"));
+}
+
 TEST(SideFiles, MissingOrDamagedFilesAreNoResponse) {
   QTemporaryDir dir;
   const QString dat = dir.filePath(QStringLiteral("04.dat"));
