@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "measurement/Calibrator.h"
+#include "measurement/Correction.h"
 #include "measurement/ResultFiles.h"
 #include "measurement/SideFiles.h"
 #include "measurement/TestSignal.h"
@@ -73,6 +75,7 @@ std::shared_ptr<ResultDetails> ResultDetails::Read(const QString& path, float of
     if (std::optional<ImpulseResponse> ir = ReadSideFiles(path, &info)) {
       details->AttachResponse(std::move(*ir));
       details->m_Verdict = info.verdict;
+      details->m_PlayedLevelDb = info.levelTenthsDb / 10.0;
     }
   return details;
 }
@@ -166,12 +169,20 @@ PlotView MagnitudeView(ViewSmoothing smoothing, const std::vector<DetailSeries>&
   view.xMin = 10;
   view.xMax = TopFrequency(shown, references);
   view.yUnit = ValueUnit::Decibel;
-  view.title = DetailTabLabel(DetailTab::Magnitude) + QStringLiteral(" (dB)");
+  const std::optional<double> sensitivity = calibration.Sensitivity();
+  view.title = DetailTabLabel(DetailTab::Magnitude) + (sensitivity ? QStringLiteral(" (dB SPL)") : QStringLiteral(" (dB)"));
   for (const ReferenceCurve& r : references) view.curves.push_back(CurveOf(SmoothOctave(r.points, 0), r.name, r.color));
   // The result the window was opened for is drawn last, over the others.
+  bool leftOut = false;
   for (size_t i = shown.size(); i-- > 0;) {
     const DetailSeries& s = shown[i];
     if (!s.details || !s.details->Readable()) continue;
+    // Sound pressure needs the gain and the level the run played at.
+    const std::optional<double> played = s.details->PlayedLevelDb();
+    if (sensitivity && (!s.details->Response() || !played)) {
+      leftOut = true;
+      continue;
+    }
     PlotCurve curve = s.details->Response() ? s.details->Response()->MagnitudeCurve(smoothing, s.name, s.color)
                                             : CurveOf(s.details->Magnitude(smoothing), s.name, s.color);
     if (calibration.Corrects()) {
@@ -180,13 +191,45 @@ PlotView MagnitudeView(ViewSmoothing smoothing, const std::vector<DetailSeries>&
       gain = Corrected(std::move(gain), calibration);
       for (size_t k = 0; k < curve.x.size() && k < gain.size(); ++k) curve.y[k] = gain[k].gainDb;
     }
+    if (sensitivity)
+      for (double& y : curve.y) y = SplDb(y + *played, *sensitivity);
     curve.width = i == 0 ? 2 : 1;
     view.curves.push_back(std::move(curve));
   }
   FitDecibels(view);
+  if (leftOut && view.curves.size() == references.size())
+    view.note = QStringLiteral("再生レベルの分かる新しいスウィープの結果だけが dB SPL で表示されます。");
   if (!shown.empty() && shown.front().details && !shown.front().details->Readable())
     view.note = MissingResponseNote(*shown.front().details);
   return view;
+}
+
+// The phase with the files' phase (where they have one) taken off, folded
+// back into (-180, 180] with a gap wherever it wraps.
+void CorrectPhase(PlotCurve& curve, const Calibration& calibration) {
+  const bool mic = calibration.mic && calibration.mic->hasPhase;
+  const bool device = calibration.device && calibration.device->hasPhase;
+  if (!mic && !device) return;
+  std::vector<double> x, y;
+  x.reserve(curve.x.size());
+  y.reserve(curve.y.size());
+  double last = NAN;
+  for (size_t i = 0; i < curve.x.size() && i < curve.y.size(); ++i) {
+    if (!std::isfinite(curve.y[i])) {
+      // The old wraps' gaps go; a result's own gaps (nothing measured) stay.
+      if (i + 1 < curve.x.size() && curve.x[i + 1] == curve.x[i]) continue;
+      x.push_back(curve.x[i]), y.push_back(NAN), last = NAN;
+      continue;
+    }
+    double v = curve.y[i];
+    if (mic) v -= CorrectionPhaseAt(*calibration.mic, curve.x[i]);
+    if (device) v -= CorrectionPhaseAt(*calibration.device, curve.x[i]);
+    v = WrapPhaseDeg(v);
+    if (std::isfinite(last) && std::abs(v - last) > 180) x.push_back(curve.x[i]), y.push_back(NAN);
+    x.push_back(curve.x[i]), y.push_back(v), last = v;
+  }
+  curve.x = std::move(x);
+  curve.y = std::move(y);
 }
 
 // A millisecond range in whole steps holding the curves (at least 2 ms).
@@ -247,6 +290,7 @@ std::vector<PlotView> BuildDetailViews(DetailTab tab, ViewSmoothing smoothing, c
     if (!r) continue;
     PlotCurve curve = tab == DetailTab::Phase ? r->PhaseCurve(smoothing, shown[i].name, shown[i].color)
                                               : r->GroupDelayCurve(smoothing, shown[i].name, shown[i].color);
+    if (tab == DetailTab::Phase) CorrectPhase(curve, calibration);
     curve.width = i == 0 ? 2 : 1;
     view.curves.push_back(std::move(curve));
   }

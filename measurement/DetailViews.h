@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -59,6 +60,10 @@ class ResultDetails {
   ResponseViews* Response() const { return m_Response.get(); }
   // The run's verdict, as its side file words it (empty without one).
   const QString& Verdict() const { return m_Verdict; }
+  // The level the run played at (dB re full scale), as its side file
+  // records it; unknown without one.
+  std::optional<double> PlayedLevelDb() const { return m_PlayedLevelDb; }
+  void SetPlayedLevelDb(std::optional<double> db) { m_PlayedLevelDb = db; }
   // The magnitude (dB on the main window's grid) with the smoothing asked
   // for, computed on first use and kept.
   const std::vector<CurvePoint>& Magnitude(ViewSmoothing smoothing);
@@ -72,6 +77,7 @@ class ResultDetails {
   std::map<int, std::vector<CurvePoint>> m_Smoothed;
   std::shared_ptr<ResponseViews> m_Response;
   QString m_Verdict;
+  std::optional<double> m_PlayedLevelDb;
 };
 
 // Results read before, by path; a file changed since is read again.
@@ -116,7 +122,10 @@ QString MissingResponseNote(const ResultDetails& details);
 // was opened for; the frequency response overlays all of them (and the
 // references), the other tabs show what each result has. The calibration's
 // files (a microphone's, a sound card's response) are taken off the
-// results' frequency responses, not off the references.
+// results' frequency responses and, where they have phase, their phase;
+// not off the references. With a sensitivity the frequency response is
+// the sound pressure at the microphone (dB SPL), for the results that know
+// the level they were played at; the others are left out of that view.
 std::vector<PlotView> BuildDetailViews(DetailTab tab, ViewSmoothing smoothing, const std::vector<DetailSeries>& shown,
                                        const std::vector<ReferenceCurve>& references = {},
                                        const Calibration& calibration = {});

@@ -23,7 +23,7 @@ constexpr int kClientWidth = 14400, kClientHeight = 9000;
 constexpr int kMargin = 105, kRowHeight = 300, kChecksWidth = 2250;
 constexpr int kTabsLeft = 105, kTabsWidth = 7800;
 constexpr int kSmoothWidth = 4200;
-constexpr int kPlotTop = 900;
+constexpr int kPlotTop = 1590;
 
 int Px(int twips) { return basic::TwipsToPixels(twips); }
 
@@ -61,11 +61,19 @@ FrmDetails::FrmDetails(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(SmoothButtons, &UC_Buttons::ButtonClicked, this,
             [this](int i) { SetSmoothing(static_cast<ViewSmoothing>(i)); });
     connect(PicturePlot, &PictureBox::MouseMove, this, &FrmDetails::PicturePlot_MouseMove);
+    CreateFileControls();
+    CreateLevelControls();
   });
   resize(Px(kClientWidth), Px(kClientHeight));
 }
 
 FrmDetails::~FrmDetails() = default;
+
+void FrmDetails::hideEvent(QHideEvent* event) {
+  // The input is not kept open behind a closed window.
+  StopInput();
+  QWidget::hideEvent(event);
+}
 
 void FrmDetails::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
@@ -80,6 +88,8 @@ void FrmDetails::Layout() {
     SmoothButtons->move(Px(std::max(kTabsLeft + kTabsWidth + 900, w - kMargin - kSmoothWidth)), Px(150));
     TextSummary->setGeometry(Px(kMargin), Px(510), Px(std::max(600, w - 2 * kMargin - 3400)), Px(kRowHeight));
     TextCursor->setGeometry(Px(w - kMargin - 3200), Px(510), Px(3200), Px(270));
+    LayoutFileControls(w);
+    LayoutLevelControls(w);
     PicturePlot->setGeometry(Px(kMargin), Px(kPlotTop), Px(std::max(600, w - 3 * kMargin - kChecksWidth)),
                              Px(std::max(600, h - kPlotTop - kMargin)));
     const int checksLeft = w - kMargin - kChecksWidth + 300;
@@ -133,6 +143,8 @@ void FrmDetails::SetResults(const std::vector<Entry>& results, int primary, floa
     m_Results = results;
     m_Primary = primary >= 0 && static_cast<size_t>(primary) < results.size() ? primary : -1;
     if (m_Primary >= 0) shown[static_cast<size_t>(m_Primary)] = true;
+    for (size_t i = 0; i < results.size(); ++i)
+      if (m_ShowWhenListed.erase(results[i].path) > 0) shown[i] = true;
     m_Shown = shown;
     if (offsetDb != m_OffsetDb) m_Cache.Clear();
     m_OffsetDb = offsetDb;
@@ -179,7 +191,7 @@ std::vector<measurement::DetailSeries> FrmDetails::ShownSeries() {
   std::vector<measurement::DetailSeries> series;
   const auto add = [&](size_t i) {
     const Entry& e = m_Results[i];
-    series.push_back({e.name, e.color, m_Cache.Get(e.path, m_OffsetDb)});
+    if (!e.reference) series.push_back({e.name, e.color, m_Cache.Get(e.path, m_OffsetDb)});
   };
   // The result the window was opened for comes first, then the others in
   // the list's order.
@@ -194,7 +206,7 @@ void FrmDetails::Redraw() {
     if (!PicturePlot) return;
     basic::SetMousePointer(basic::vbHourglass);
     const std::vector<measurement::DetailSeries> series = ShownSeries();
-    m_Views = measurement::BuildDetailViews(m_Tab, m_Smoothing, series, m_References, m_Calibration);
+    m_Views = measurement::BuildDetailViews(m_Tab, m_Smoothing, series, ShownReferences(), m_Calibration);
     measurement::DrawPlots(*PicturePlot, m_Views);
     TextSummary->setText(series.empty() || !series.front().details ? QString()
                                                                    : measurement::DetailSummary(*series.front().details));

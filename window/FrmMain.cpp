@@ -19,6 +19,7 @@
 #include "measurement/GraphScale.h"
 #include "support/ErrorTrap.h"
 #include "support/PictureBox.h"
+#include "window/FrmDetails.h"
 
 using basic::PictureBox;
 
@@ -115,6 +116,10 @@ void FrmMain::CreateControls() {
   connect(MenuDetails, &QAction::triggered, this, &FrmMain::MenuDetails_Click);
   connect(LV, &UC_ListView::DblClicked, this, &FrmMain::LV_DblClicked);
   connect(PictureA, &PictureBox::MouseMove, this, &FrmMain::PictureA_MouseMove);
+  // The details window's correction files follow the input device.
+  connect(ComboDev[1], &QComboBox::currentIndexChanged, this, [this] {
+    if (m_Details && m_Details->isVisible()) m_Details->SetInputDevice(InputDeviceName());
+  });
 }
 
 void FrmMain::WireRun() {

@@ -130,7 +130,12 @@ class FrmMain : public QWidget {
   // its line, for exports); a dropped file does not.
   void AddResultItem(const QString& path, int32_t position, int32_t temporary,
                      std::optional<int32_t> playedLevelTenthsDb = std::nullopt);
-  static constexpr int32_t kAuxPlayedLevel = 2;  // the list's hidden values: path, temporary, level
+  static constexpr int32_t kAuxPlayedLevel = 2;  // the list's hidden values: path, temporary, level, reference
+  static constexpr int32_t kAuxReference = 3;
+  // A reference curve's file as a line of the list (drawn in the details
+  // window only); false (after saying why) for a file not of the form.
+  bool AddReferenceItem(const QString& path, int32_t position);
+  bool IsReferenceItem(int32_t item) const;
   // True when a line of the results list points at path.
   bool ListHoldsPath(const QString& path) const;
 
@@ -168,6 +173,10 @@ class FrmMain : public QWidget {
   void OpenDetails(int32_t item);
   // The details window learns of results added to or removed from the list.
   void RefreshDetails();
+  QString InputDeviceName() const;
+  // Records in a stored result's side file the correction files in force
+  // for the input device.
+  void RecordCorrectionsOf(const QString& resultPath);
   FrmDetails* m_Details = nullptr;
   // The delay read-out belongs to the result of the run just made: drawing
   // another result from the list blanks it, drawing that one again brings it back.

@@ -108,7 +108,7 @@ void FrmMain::Form_Load() {
   });
   Step([&] {
     LV->SetNumData(1);
-    LV->SetNumAux(3);
+    LV->SetNumAux(4);
     LV->SetUseUCBar(1);
     LV->SetNoMultiSelect(1);
     LV->SetStyle(9.0f, false, QString(), 0xFFFFFF, 0);

@@ -19,7 +19,9 @@
 #include "measurement/Export.h"
 #include "measurement/ResultFiles.h"
 #include "measurement/ResultNumbers.h"
+#include "measurement/SideFiles.h"
 #include "measurement/TestSignal.h"
+#include "window/CorrectionChoice.h"
 #include "window/FrmDetails.h"
 #include "support/Dialogs.h"
 #include "support/ErrorTrap.h"
@@ -34,10 +36,25 @@ QString FrmMain::SaveResult(const QString& proposed, const measurement::Result& 
   // window storing into the same folder meanwhile gets another one.
   measurement::StoredResult stored;
   basic::Trap([&] { stored = m_Run.StoreResult(result); });
-  if (!stored.path.isEmpty()) return stored.path;
+  if (!stored.path.isEmpty()) {
+    RecordCorrectionsOf(stored.path);
+    return stored.path;
+  }
   basic::CenteredMessageBox(QStringLiteral("測定結果を保存できませんでした。\r\n") + proposed,
                             basic::vbOKOnly | basic::vbCritical, QString(), this);
   return {};
+}
+
+void FrmMain::RecordCorrectionsOf(const QString& resultPath) {
+  // The files the details window takes off this input device's curves.
+  basic::Trap([&] {
+    using window_files::CorrectionKind;
+    using window_files::CorrectionSettingKey;
+    const measurement::AppliedCorrections applied{
+        ReadSetting(CorrectionSettingKey(CorrectionKind::Mic, InputDeviceName()), QString()),
+        ReadSetting(CorrectionSettingKey(CorrectionKind::Device, InputDeviceName()), QString())};
+    if (!applied.mic.isEmpty() || !applied.device.isEmpty()) measurement::RecordAppliedCorrections(resultPath, applied);
+  });
 }
 
 bool FrmMain::LoadResult(const QString& path) {
@@ -86,10 +103,42 @@ void FrmMain::AddResultItem(const QString& path, int32_t position, int32_t tempo
   RefreshDetails();
 }
 
+bool FrmMain::IsReferenceItem(int32_t item) const { return LV && LV->AuxID(item, kAuxReference).toBool(); }
+
+bool FrmMain::AddReferenceItem(const QString& path, int32_t position) {
+  const measurement::CorrectionRead read = measurement::ReadCorrectionFile(path);
+  if (!read.curve) {
+    basic::CenteredMessageBox(QStringLiteral("参照曲線として読み込めませんでした。\r\n") + path + QStringLiteral("\r\n") +
+                                  window_files::CorrectionFaultText(read),
+                              basic::vbOKOnly | basic::vbExclamation, QString(), this);
+    return false;
+  }
+  basic::Trap([&] {
+    const uint32_t color = NextTraceColor();
+    int32_t item = LV->ItemCount();
+    if (position == -2) {
+      LV->AddItem(1);
+    } else {
+      LV->InsertItem(position);
+      item = position;
+    }
+    LV->SetAuxID(item, 0, path);
+    LV->SetAuxID(item, 1, 0);  // never deleted: the file is the user's
+    LV->SetAuxID(item, kAuxReference, true);
+    LV->SetValue(item, 0, basic::SplitPath(path, 0, 0, 1, 0, 0, 0));
+    LV->SetDispColor(item, color);
+    LV->Refresh();
+  });
+  RefreshDetails();
+  return true;
+}
+
 void FrmMain::LV_Clicked(double x, double y) {
   if (DeferIfBusy([this, x, y] { LV_Clicked(x, y); })) return;
   basic::Trap([&] {
     if (m_Run.Running() || LV->ItemCount() == 0) return;
+    // A reference curve is shown in the details window; the picture stays.
+    if (IsReferenceItem(LV->SelectedItem())) return;
     basic::SetMousePointer(basic::vbHourglass);
     if (!LoadResult(LV->AuxID(LV->SelectedItem(), 0).toString())) {
       basic::SetMousePointer(basic::vbDefault);
@@ -121,6 +170,8 @@ void FrmMain::LV_RightClicked(double, double y) {
   }
   for (QAction* action : {MenuDelete, MenuSave, MenuExportCsv, MenuSavePicture, MenuDetails})
     action->setEnabled(item >= 0);
+  // A reference curve has no result to export.
+  for (QAction* action : {MenuExportCsv, MenuSavePicture}) action->setEnabled(item >= 0 && !IsReferenceItem(item));
   MenuLV->popup(QCursor::pos());
 }
 
@@ -131,7 +182,10 @@ void FrmMain::LV_OLEDragDrop(const QStringList& paths, double y) {
     basic::SetMousePointer(basic::vbHourglass);
     for (const QString& path : paths) {
       basic::DoEvents();
-      AddResultItem(path, position, 0);
+      if (window_files::IsReferenceFileName(path))
+        AddReferenceItem(path, position);
+      else
+        AddResultItem(path, position, 0);
     }
     LV->ReDraw();
     LV->SetVbarParm();
@@ -218,7 +272,7 @@ void FrmMain::MenuSavePicture_Click() {
 void FrmMain::ExportSelected(bool picture) {
   basic::Trap([&] {
     for (int32_t i = 0; i < LV->ItemCount(); ++i) {
-      if (!LV->IsSelected(i)) continue;
+      if (!LV->IsSelected(i) || IsReferenceItem(i)) continue;
       const QString source = LV->AuxID(i, 0).toString();
       // Read into a state of its own: what the window shows stays as it is.
       measurement::LoadedResult loaded = measurement::LoadResultFile(source);
@@ -273,7 +327,8 @@ namespace {
 std::vector<FrmDetails::Entry> ListEntries(const UC_ListView& list) {
   std::vector<FrmDetails::Entry> entries;
   for (int32_t i = 0; i < list.ItemCount(); ++i)
-    entries.push_back({list.AuxID(i, 0).toString(), list.Value(i, 0).toString(), list.DispColor(i)});
+    entries.push_back({list.AuxID(i, 0).toString(), list.Value(i, 0).toString(), list.DispColor(i),
+                       list.AuxID(i, FrmMain::kAuxReference).toBool()});
   return entries;
 }
 
@@ -294,7 +349,9 @@ void FrmMain::OpenDetails(int32_t item) {
         place.moveTop(std::max(place.top(), room.top()));
       }
       m_Details->move(place.topLeft());
+      connect(m_Details, &FrmDetails::ReferenceOpened, this, [this](const QString& path) { AddReferenceItem(path, -2); });
     }
+    m_Details->SetInputDevice(InputDeviceName());
     m_Details->SetResults(ListEntries(*LV), item, m_OffsetDb);
     m_Details->show();
     m_Details->raise();
@@ -303,9 +360,14 @@ void FrmMain::OpenDetails(int32_t item) {
   basic::SetMousePointer(basic::vbDefault);
 }
 
+QString FrmMain::InputDeviceName() const {
+  return ComboDev[1] && ComboDev[1]->currentIndex() >= 0 ? ComboDev[1]->currentText() : QString();
+}
+
 void FrmMain::RefreshDetails() {
   basic::Trap([&] {
     if (!m_Details || !m_Details->isVisible()) return;
+    m_Details->SetInputDevice(InputDeviceName());
     // The result the window shows stays its first, wherever it now is.
     const std::vector<FrmDetails::Entry> entries = ListEntries(*LV);
     int primary = -1;

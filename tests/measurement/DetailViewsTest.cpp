@@ -8,9 +8,11 @@
 
 #include <cmath>
 
+#include "measurement/Correction.h"
 #include "measurement/Result.h"
 #include "measurement/ResultFiles.h"
 #include "measurement/TestSignal.h"
+#include "tests/measurement/SimulatedSweep.h"
 
 using namespace measurement;
 
@@ -208,6 +210,47 @@ TEST_F(DetailResultsTest, CorrectionsComeOffTheResultsButNotOffTheReferences) {
   EXPECT_NEAR(CurveValueAt(result, 316.22776601683796), flat - 6 + 1, 0.05);  // half-way in log f
   EXPECT_NEAR(CurveValueAt(result, 2000), flat - 9 + 1, 1e-6);
   EXPECT_EQ(v[0].curves[0].y, (std::vector<double>{3, 9}));  // the reference as it is
+}
+
+TEST_F(DetailResultsTest, AFileWithPhaseTakesItsPhaseOffThePhaseView) {
+  const auto a = ResultDetails::Read(WriteSweep(dir.filePath("01.dat"), 8000, 10000, 10000), 0.0f);
+  a->AttachResponse(measurement::testing::SimulateSweep(8000, 2.0, -30).Response());
+  const PlotCurve raw = BuildDetailViews(DetailTab::Phase, ViewSmoothing::None, {{"01", 0, a}})[0].curves.at(0);
+  // A microphone turning the phase by 100 degrees at 10 Hz, 160 at 10 kHz.
+  CorrectionCurve mic;
+  mic.points = {{10, 0, 100}, {10000, 0, 160}};
+  mic.hasPhase = true;
+  Calibration calibration;
+  calibration.mic = mic;
+  const PlotCurve corrected =
+      BuildDetailViews(DetailTab::Phase, ViewSmoothing::None, {{"01", 0, a}}, {}, calibration)[0].curves.at(0);
+  int checked = 0;
+  double last = NAN;
+  for (size_t k = 0; k < corrected.x.size(); ++k) {
+    const double y = corrected.y[k];
+    if (!std::isfinite(y)) {
+      last = NAN;
+      continue;
+    }
+    EXPECT_GT(y, -180 - 1e-9);
+    EXPECT_LE(y, 180 + 1e-9);
+    // Every stretch between gaps is continuous: a wrap is a gap, not a line.
+    if (std::isfinite(last)) EXPECT_LT(std::abs(y - last), 180) << corrected.x[k];
+    last = y;
+    const double before = CurveValueAt(raw, corrected.x[k]);
+    if (!std::isfinite(before)) continue;
+    const double turn = 100 + 60 * std::log10(corrected.x[k] / 10) / 3;
+    EXPECT_NEAR(WrapPhaseDeg(y - (before - turn)), 0, 1e-6) << corrected.x[k];
+    ++checked;
+  }
+  EXPECT_GT(checked, 300);
+  // A file without phase leaves the phase as measured.
+  calibration.mic->hasPhase = false;
+  const PlotCurve same =
+      BuildDetailViews(DetailTab::Phase, ViewSmoothing::None, {{"01", 0, a}}, {}, calibration)[0].curves.at(0);
+  ASSERT_EQ(same.y.size(), raw.y.size());
+  for (size_t k = 0; k < raw.y.size(); ++k)
+    if (std::isfinite(raw.y[k])) EXPECT_EQ(same.y[k], raw.y[k]);
 }
 
 TEST_F(DetailResultsTest, OtherTabsOfAnOldResultSayThatANewSweepIsNeeded) {
