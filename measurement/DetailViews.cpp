@@ -69,6 +69,10 @@ std::shared_ptr<ResultDetails> ResultDetails::Read(const QString& path, float of
   details->m_Sweep = loaded.outcome == LoadOutcome::Sweep;
   details->m_Rate = loaded.result.sampleRate;
   details->m_Envelope = ResultCurve(loaded.result, offsetDb);
+  // ResultCurve gives gain - (full scale's gain) - offset, and a gain plus
+  // the played level is the captured level: the played level drops out.
+  details->m_CaptureOffsetDb =
+      offsetDb + (details->m_Sweep ? SweepGainDb(32767.0, 0.0) : NoiseGainDb(32767.0, 0.0));
   // A sweep made since the side files exist carries its response beside it.
   SideInfo info;
   if (details->m_Sweep)
@@ -178,8 +182,9 @@ PlotView MagnitudeView(ViewSmoothing smoothing, const std::vector<DetailSeries>&
     const DetailSeries& s = shown[i];
     if (!s.details || !s.details->Readable()) continue;
     // Sound pressure needs the gain and the level the run played at.
+    // Sound pressure from a response needs the level the run played at.
     const std::optional<double> played = s.details->PlayedLevelDb();
-    if (sensitivity && (!s.details->Response() || !played)) {
+    if (sensitivity && s.details->Response() && !played) {
       leftOut = true;
       continue;
     }
@@ -191,14 +196,16 @@ PlotView MagnitudeView(ViewSmoothing smoothing, const std::vector<DetailSeries>&
       gain = Corrected(std::move(gain), calibration);
       for (size_t k = 0; k < curve.x.size() && k < gain.size(); ++k) curve.y[k] = gain[k].gainDb;
     }
-    if (sensitivity)
-      for (double& y : curve.y) y = SplDb(y + *played, *sensitivity);
+    if (sensitivity) {
+      const double toDbfs = s.details->Response() ? *played : s.details->CaptureOffsetDb();
+      for (double& y : curve.y) y = SplDb(y + toDbfs, *sensitivity);
+    }
     curve.width = i == 0 ? 2 : 1;
     view.curves.push_back(std::move(curve));
   }
   FitDecibels(view);
   if (leftOut && view.curves.size() == references.size())
-    view.note = QStringLiteral("再生レベルの分かる新しいスウィープの結果だけが dB SPL で表示されます。");
+    view.note = QStringLiteral("再生レベルの分からない結果は dB SPL で表示できません。");
   if (!shown.empty() && shown.front().details && !shown.front().details->Readable())
     view.note = MissingResponseNote(*shown.front().details);
   return view;

@@ -64,6 +64,10 @@ class ResultDetails {
   // records it; unknown without one.
   std::optional<double> PlayedLevelDb() const { return m_PlayedLevelDb; }
   void SetPlayedLevelDb(std::optional<double> db) { m_PlayedLevelDb = db; }
+  // What turns the magnitude read from the file (on the main window's
+  // grid) into the level the input captured, in dBFS (a full-scale sine
+  // reading 0 dBFS): that needs no played level.
+  double CaptureOffsetDb() const { return m_CaptureOffsetDb; }
   // The magnitude (dB on the main window's grid) with the smoothing asked
   // for, computed on first use and kept.
   const std::vector<CurvePoint>& Magnitude(ViewSmoothing smoothing);
@@ -78,6 +82,7 @@ class ResultDetails {
   std::shared_ptr<ResponseViews> m_Response;
   QString m_Verdict;
   std::optional<double> m_PlayedLevelDb;
+  double m_CaptureOffsetDb = 0;
 };
 
 // Results read before, by path; a file changed since is read again.
@@ -124,8 +129,8 @@ QString MissingResponseNote(const ResultDetails& details);
 // files (a microphone's, a sound card's response) are taken off the
 // results' frequency responses and, where they have phase, their phase;
 // not off the references. With a sensitivity the frequency response is
-// the sound pressure at the microphone (dB SPL), for the results that know
-// the level they were played at; the others are left out of that view.
+// the sound pressure at the microphone (dB SPL); a result whose response
+// does not know the level it was played at is left out of that view.
 std::vector<PlotView> BuildDetailViews(DetailTab tab, ViewSmoothing smoothing, const std::vector<DetailSeries>& shown,
                                        const std::vector<ReferenceCurve>& references = {},
                                        const Calibration& calibration = {});

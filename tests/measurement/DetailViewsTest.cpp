@@ -212,6 +212,40 @@ TEST_F(DetailResultsTest, CorrectionsComeOffTheResultsButNotOffTheReferences) {
   EXPECT_EQ(v[0].curves[0].y, (std::vector<double>{3, 9}));  // the reference as it is
 }
 
+TEST_F(DetailResultsTest, WithASensitivityTheMagnitudeIsTheCapturedSoundPressure) {
+  // A sweep envelope of 10000 is a sine of peak 10000 * sqrt 2 at the input,
+  // whatever the grid's offset and the level it was played at.
+  const QString path = WriteSweep(dir.filePath("01.dat"), 8000, 10000, 10000);
+  const double capturedDbfs = 20 * std::log10(10000 * std::sqrt(2.0) / 32767);
+  CorrectionCurve mic;
+  mic.points = {{20, 2, 0}, {20000, 2, 0}};
+  mic.sensitivityDbfs = -30;
+  Calibration calibration;
+  calibration.mic = mic;
+  for (const float offset : {0.0f, -8.8f}) {
+    const auto a = ResultDetails::Read(path, offset);
+    const std::vector<PlotView> v =
+        BuildDetailViews(DetailTab::Magnitude, ViewSmoothing::None, {{"01", 0xFF80FF, a}}, {}, calibration);
+    ASSERT_EQ(v[0].curves.size(), 1u);
+    EXPECT_EQ(v[0].title, QStringLiteral("周波数特性 (dB SPL)"));
+    EXPECT_NEAR(CurveValueAt(v[0].curves[0], 1000), 94 + capturedDbfs - 2 - (-30), 1e-6) << offset;
+    // A sensitivity typed in wins over the file's.
+    calibration.sensitivityDbfs = -40;
+    EXPECT_NEAR(CurveValueAt(BuildDetailViews(DetailTab::Magnitude, ViewSmoothing::None, {{"01", 0, a}}, {},
+                                              calibration)[0]
+                                 .curves[0],
+                             1000),
+                94 + capturedDbfs - 2 + 40, 1e-6);
+    calibration.sensitivityDbfs.reset();
+  }
+  // A response that does not know its played level is left out, and said.
+  const auto b = ResultDetails::Read(path, 0.0f);
+  b->AttachResponse(measurement::testing::SimulateSweep(8000, 2.0, -30).Response());
+  const PlotView v = BuildDetailViews(DetailTab::Magnitude, ViewSmoothing::None, {{"01", 0, b}}, {}, calibration)[0];
+  EXPECT_TRUE(v.curves.empty());
+  EXPECT_TRUE(v.note.contains("dB SPL")) << v.note.toStdString();
+}
+
 TEST_F(DetailResultsTest, AFileWithPhaseTakesItsPhaseOffThePhaseView) {
   const auto a = ResultDetails::Read(WriteSweep(dir.filePath("01.dat"), 8000, 10000, 10000), 0.0f);
   a->AttachResponse(measurement::testing::SimulateSweep(8000, 2.0, -30).Response());
