@@ -48,23 +48,24 @@ void FrmDetails::CreateFileControls() {
 
 void FrmDetails::LayoutFileControls(int width) {
   // One row: each file's button, its name and the button that takes it
-  // off; the reference button at the right.
-  constexpr int kButton = 1650, kOff = 600, kGap = 60;
-  const int nameWidth = std::max(900, (width - 2 * 105 - 2 * (kButton + kOff + 3 * kGap) - kButton - kGap) / 2);
+  // off; the reference button at the right. The names share what is left.
+  constexpr int kMicButton = 1650, kDeviceButton = 2400, kReferenceButton = 2100, kOff = 600, kGap = 60;
+  const int fixed = 2 * 105 + kMicButton + kDeviceButton + kReferenceButton + 2 * kOff + 8 * kGap + 240;
+  const int nameWidth = std::clamp((width - fixed) / 2, 900, 3600);
   int x = 105;
   const auto place = [&](QWidget* widget, int w) {
     widget->setGeometry(Px(x), Px(kFilesTop), Px(w), Px(kFilesHeight));
     x += w + kGap;
   };
-  place(ButtonMic, kButton);
+  place(ButtonMic, kMicButton);
   place(LabelMic, nameWidth);
   place(ButtonMicOff, kOff);
-  x += kGap;
-  place(ButtonDevice, kButton);
+  x += 240;
+  place(ButtonDevice, kDeviceButton);
   place(LabelDevice, nameWidth);
   place(ButtonDeviceOff, kOff);
-  ButtonReference->setGeometry(Px(std::max(x + kGap, width - 105 - kButton)), Px(kFilesTop), Px(kButton),
-                               Px(kFilesHeight));
+  ButtonReference->setGeometry(Px(std::max(x + kGap, width - 105 - kReferenceButton)), Px(kFilesTop),
+                               Px(kReferenceButton), Px(kFilesHeight));
 }
 
 void FrmDetails::ShowCorrectionNames() {
