@@ -52,6 +52,8 @@ class LoopbackWire {
   bool m_CustomPath = false;
   std::vector<Biquad> m_PathFilters;
   double m_A2 = 0, m_A3 = 0;
+  double m_GainDb = LoopbackPath::kGainDb;
+  double m_NoiseDbfs = LoopbackPath::kNoiseDbfs;
 
   struct Output {
     bool open = false;
@@ -259,8 +261,8 @@ class LoopbackWire {
   void AdvanceInput(int64_t now) {
     if (!in.capturing || !in.buffer) return;
     const int64_t target = FramesElapsed(in.startNs, now, in.rate, in.frames);
-    const double gain = std::pow(10.0, LoopbackPath::kGainDb / 20.0);
-    const double sigma = 32768.0 * std::pow(10.0, LoopbackPath::kNoiseDbfs / 20.0);
+    const double gain = std::pow(10.0, m_GainDb / 20.0);
+    const double sigma = 32768.0 * std::pow(10.0, m_NoiseDbfs / 20.0);
     while (in.pos < target) {
       const int64_t end = std::min(target, in.pos + kChunkFrames);
       const bool drift = in.driftPpm != 0;
@@ -503,6 +505,16 @@ void LoopbackBackend::SetNonlinearity(double a2, double a3) {
   std::lock_guard lock(m_Wire->m_Mutex);
   m_Wire->m_A2 = a2;
   m_Wire->m_A3 = a3;
+}
+
+void LoopbackBackend::SetGainDb(double db) {
+  std::lock_guard lock(m_Wire->m_Mutex);
+  m_Wire->m_GainDb = db;
+}
+
+void LoopbackBackend::SetNoiseDbfs(double dbfs) {
+  std::lock_guard lock(m_Wire->m_Mutex);
+  m_Wire->m_NoiseDbfs = dbfs;
 }
 
 void LoopbackBackend::Unplug() {

@@ -78,6 +78,10 @@ class LoopbackBackend : public SoundBackend {
   // Tests: a memoryless nonlinearity at the cable's start, on the played
   // sample as a fraction of full scale: y = x + a2 x^2 + a3 x^3.
   void SetNonlinearity(double a2, double a3);
+  // The cable's gain (kGainDb unless set) and its noise in dBFS RMS
+  // (kNoiseDbfs unless set); apply from the next computed frame (tests).
+  void SetGainDb(double db);
+  void SetNoiseDbfs(double dbfs);
 
   // Simulates the device being unplugged: open streams let go of their
   // buffers and answer MMSYSERR_NODRIVER from then on; new opens fail.

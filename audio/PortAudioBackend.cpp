@@ -128,6 +128,8 @@ struct StreamShared {
   std::atomic<bool> done{false};
   std::atomic<bool> detached{false};  // the callback leaves the buffer alone
   std::atomic<int> inCallback{0};     // callbacks under way
+  std::atomic<bool> overflow{false};  // the status flags the callback was given
+  std::atomic<bool> underflow{false};
 };
 
 class PortAudioStream : public SoundStream {
@@ -202,6 +204,8 @@ class PortAudioStream : public SoundStream {
     m_Shared->frames = frames;
     m_Shared->pos.store(0);
     m_Shared->done.store(false);
+    m_Shared->overflow.store(false);
+    m_Shared->underflow.store(false);
     if (!IsOutput()) return MMSYSERR_NOERROR;
     return StartStream();
   }
@@ -229,6 +233,10 @@ class PortAudioStream : public SoundStream {
   }
 
   bool Done() override { return m_Stream && m_Shared->done.load(std::memory_order_acquire); }
+
+  StreamFlags Flags() override {
+    return {true, m_Shared->overflow.load(std::memory_order_relaxed), m_Shared->underflow.load(std::memory_order_relaxed)};
+  }
 
   int Reset() override {
     if (!m_Stream) return MMSYSERR_INVALHANDLE;
@@ -334,9 +342,10 @@ class PortAudioStream : public SoundStream {
   }
 
   static int Callback(const void* input, void* output, unsigned long count, const PaStreamCallbackTimeInfo*,
-                      PaStreamCallbackFlags, void* user) {
+                      PaStreamCallbackFlags status, void* user) {
     auto* shared = static_cast<StreamShared*>(user);
     shared->inCallback.fetch_add(1);
+    NoteStatus(*shared, status);
     int result = paAbort;
     if (!shared->detached.load()) {
       result = Transfer(*shared, input, output, count);
@@ -345,6 +354,18 @@ class PortAudioStream : public SoundStream {
     }
     shared->inCallback.fetch_sub(1);
     return result;
+  }
+
+  // Only between the buffer's first and last frames: a callback's flags
+  // speak of what happened since the one before, and a gap before the first
+  // frame or after the last only moves the start or the end.
+  static void NoteStatus(StreamShared& shared, PaStreamCallbackFlags status) {
+    const int64_t pos = shared.pos.load(std::memory_order_relaxed);
+    if (pos <= 0 || pos >= shared.frames || shared.detached.load()) return;
+    const PaStreamCallbackFlags over = shared.output ? paOutputOverflow : paInputOverflow;
+    const PaStreamCallbackFlags under = shared.output ? paOutputUnderflow : paInputUnderflow;
+    if (status & over) shared.overflow.store(true, std::memory_order_relaxed);
+    if (status & under) shared.underflow.store(true, std::memory_order_relaxed);
   }
 
   static int Transfer(StreamShared& shared, const void* input, void* output, unsigned long count) {

@@ -59,6 +59,14 @@ struct StreamStartTime {
   const void* clock = nullptr;
 };
 
+// What the host reported about a stream's data while it ran: lost or
+// inserted frames (PortAudio's callback status flags).
+struct StreamFlags {
+  bool reported = false;   // the host reports such things at all
+  bool overflow = false;   // input: captured data dropped; output: data for playback discarded
+  bool underflow = false;  // input: silence given for missing data; output: a gap inserted
+};
+
 class SoundStream {
  public:
   virtual ~SoundStream() = default;  // closes; the buffer is no longer touched
@@ -70,6 +78,8 @@ class SoundStream {
   virtual int Position(int64_t& frames) = 0;
   // True once the whole buffer has been played or filled, or after Reset.
   virtual bool Done() = 0;
+  // What the host reported since the buffer was queued.
+  virtual StreamFlags Flags() { return {}; }
   // Stops at once and marks the buffer done.
   virtual int Reset() = 0;
   // Stops capture (input) with the buffer as far as it got.

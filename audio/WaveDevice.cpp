@@ -23,6 +23,7 @@ int WaveDevice::Position(int64_t& frames) const {
 }
 
 bool WaveDevice::Done() const { return m_Stream && m_Stream->Done(); }
+StreamFlags WaveDevice::Flags() const { return m_Stream ? m_Stream->Flags() : StreamFlags{}; }
 int WaveDevice::Reset() { return m_Stream ? m_Stream->Reset() : MMSYSERR_INVALHANDLE; }
 int WaveDevice::Stop() { return m_Stream ? m_Stream->Stop() : MMSYSERR_INVALHANDLE; }
 int WaveDevice::Unprepare() { return m_Stream ? m_Stream->Unprepare() : MMSYSERR_INVALHANDLE; }

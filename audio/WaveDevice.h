@@ -32,6 +32,8 @@ class WaveDevice {
   int Position(int64_t& frames) const;
   // The buffer's "done" flag.
   bool Done() const;
+  // The host's overflow and underflow reports since the buffer was queued.
+  StreamFlags Flags() const;
   int Reset();
   int Stop();
   int Unprepare();
