@@ -18,8 +18,9 @@ const QList<Command>& Commands() {
        QStringLiteral("Plays a sweep or white noise on an output while it records an input, and stores\n"
                       "the run as a result file in the data folder (or --folder): NN.dat for a sweep,\n"
                       "NN.fft for noise, with the next free number NN. Prints the file's path and,\n"
-                      "for a sweep, the path delay found. Options left out take the values the\n"
-                      "window last used. The CSV (frequency_hz,gain_db) and the picture give the\n"
+                      "for a sweep, the path delay found, then the run's quality (ok, warning or\n"
+                      "bad) and the reasons for it. Options left out take the values the window\n"
+                      "last used. The CSV (frequency_hz,gain_db) and the picture give the\n"
                       "path's gain in dB re the played signal: 0 dB passes it unchanged, whatever\n"
                       "the window's 0 dB marker or level; --mic-cal and --device-cal take a\n"
                       "microphone's and a sound card's response off it."),
@@ -36,6 +37,19 @@ const QList<Command>& Commands() {
                       "(NN.ir.wav, NN.json) also gives its frequency response (--frd), impulse\n"
                       "response (--ir) and distortion (--distortion)."),
        1, ExportOptions, ExportCommand},
+      {QStringLiteral("signal"), QString(), QStringLiteral("the test signal as a WAV file, to play on any player"),
+       QStringLiteral("Writes exactly what a run plays, as 16-bit stereo WAV, for a path measured with\n"
+                      "a separate player or recorder (see analyse). Options left out take the values\n"
+                      "the window last used."),
+       0, SignalOptions, SignalCommand},
+      {QStringLiteral("analyse"), QString(),
+       QStringLiteral("a recording made elsewhere of that signal, stored as a result"),
+       QStringLiteral("Finds the played file (as `zarin signal` wrote it) in a recording of it made\n"
+                      "elsewhere (mono or stereo WAV at the played rate, 16/24/32-bit integer or\n"
+                      "32-bit float, started before the signal and stopped after it) and stores the\n"
+                      "result a run would have stored, printing its path, the delay and the\n"
+                      "quality as measure does."),
+       0, AnalyseOptions, AnalyseCommand},
   };
   return commands;
 }

@@ -16,4 +16,10 @@ int DevicesCommand(const QCommandLineParser& parser);
 int MeasureCommand(const QCommandLineParser& parser);
 int ExportCommand(const QCommandLineParser& parser);
 
+// `zarin signal` and `zarin analyse`.
+QList<QCommandLineOption> SignalOptions();
+QList<QCommandLineOption> AnalyseOptions();
+int SignalCommand(const QCommandLineParser& parser);
+int AnalyseCommand(const QCommandLineParser& parser);
+
 }  // namespace cli

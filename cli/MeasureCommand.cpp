@@ -15,6 +15,7 @@
 #include "cli/Commands.h"
 #include "cli/Outputs.h"
 #include "cli/ProgressLine.h"
+#include "cli/VerdictLines.h"
 #include "dsp/C_FFT.h"
 #include "measurement/Analysis.h"
 #include "measurement/MeasurementRun.h"
@@ -42,6 +43,8 @@ QList<QCommandLineOption> MeasureOptions() {
   add("seconds", "Length of the run, 2 to 30 (default: the window's last).", "s");
   add("level", "Playback level in dB, -60.0 to 0.0 (default: the window's last).", "dB");
   add("folder", "Where the result file goes (default: the data folder).", "dir");
+  options.append({QStringLiteral("strict"),
+                  QStringLiteral("Exit with status 3 unless the run's quality is ok (the result is still stored).")});
   return options + OutputOptions() + CalibrationOptions();
 }
 
@@ -225,8 +228,10 @@ int MeasureCommand(const QCommandLineParser& parser) {
       Complain(QStringLiteral("the played sweep did not come back on the input; the curve is not aligned"));
     }
   }
+  PrintVerdict(result.verdict);
   std::fflush(stdout);
-  return WriteOutputs(result, plan.calibration, kFirstTraceColor, plan.outputs) ? 0 : 1;
+  if (!WriteOutputs(result, plan.calibration, kFirstTraceColor, plan.outputs)) return 1;
+  return VerdictStatus(result.verdict, parser.isSet(QStringLiteral("strict")));
 }
 
 }  // namespace cli

@@ -55,6 +55,8 @@ bool MeasurementRun::Start(const RunRequest& request) {
   m_Result.pathDelay = PathDelay{};
   m_Result.timing = RunTiming{};
   m_CaptureStart.reset();
+  m_HostFlags = HostFlags{};
+  m_Result.verdict = Verdict{};
   m_Result.spectrum.count = 0;
   m_Result.sampleRate = request.sampleRate;
   if (m_Callbacks.RateChanged) m_Callbacks.RateChanged();
@@ -161,8 +163,11 @@ void MeasurementRun::Tick() {
     // The devices' start times, read before they close.
     m_CaptureStart =
         WaveMMIO::CaptureStartFrames(m_hWaveIn.FirstFrameTime(), m_hWaveOut.FirstFrameTime(), m_Result.sampleRate);
+    const WaveMMIO::StreamFlags in = m_hWaveIn.Flags(), out = m_hWaveOut.Flags();
+    m_HostFlags = {in.reported || out.reported, in.overflow, in.underflow, out.underflow, out.overflow};
     StopRun();
     if (m_Result.mode == SignalMode::Sweep && m_Callbacks.SweepCompleted) m_Callbacks.SweepCompleted();
+    Judge();
     const QString path = NextResultPath();
     if (m_Callbacks.ResultReady) m_Callbacks.ResultReady(path, m_Result);
     return;
@@ -210,6 +215,22 @@ void MeasurementRun::AnalyseSweep() {
   const RunTiming pairing =
       r.timing.found ? r.timing : RunTiming::Fixed(0, static_cast<int64_t>(r.envelope.size()));
   measurement::AnalyseSweep(m_RecBuf, r.sampleRate, r.sweepTable.freq, r.envelope, pairing);
+}
+
+void MeasurementRun::Judge() {
+  Result& r = m_Result;
+  TimingFacts timing;
+  if (r.mode == SignalMode::Sweep) {
+    timing = TimingFactsOf(r.timing, m_TotalFrames);
+  } else {
+    // A noise run's delay is found the same way as a sweep's whole-run one;
+    // only the verdict uses it.
+    const PathDelay d = FindPathDelay(m_PlayBuf, m_RecBuf, r.sampleRate);
+    timing.found = d.found;
+    timing.start = d.frames;
+    timing.end = static_cast<double>(d.frames) + m_TotalFrames - 1;
+  }
+  r.verdict = JudgeRun(m_PlayBuf, m_RecBuf, r.sampleRate, r.mode, timing, m_HostFlags);
 }
 
 void MeasurementRun::StopRun() {

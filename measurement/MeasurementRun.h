@@ -17,6 +17,7 @@
 #include "measurement/Timing.h"
 #include "measurement/Result.h"
 #include "measurement/ResultNumbers.h"
+#include "measurement/Verdict.h"
 
 namespace measurement {
 
@@ -117,6 +118,8 @@ class MeasurementRun {
   // The capture's first frame minus the playback's, in frames, when the
   // devices of the last completed run told their start times.
   std::optional<double> CaptureStart() const { return m_CaptureStart; }
+  // What the sound host reported during the last completed run.
+  const HostFlags& HostReport() const { return m_HostFlags; }
   // The devices, to look at (open, done, position).
   const WaveMMIO::WaveDevice& CaptureDevice() const { return m_hWaveIn; }
   const WaveMMIO::WaveDevice& PlaybackDevice() const { return m_hWaveOut; }
@@ -151,6 +154,8 @@ class MeasurementRun {
   // for each of its frames.
   void PreviewEnvelope(int32_t first, int32_t last);
   void HandOn(int32_t first, int32_t last);
+  // Judges the completed run (after a sweep's analysis) into Current().verdict.
+  void Judge();
   // Ends the run because a device failed: closes both, shows the error.
   void Fail(int code, int output);
   // The device error or stall this tick found, if any (returns false then).
@@ -174,6 +179,7 @@ class MeasurementRun {
   // The capture's first frame minus the playback's, in frames, when the
   // devices told their start times (read as both finish).
   std::optional<double> m_CaptureStart;
+  HostFlags m_HostFlags;  // what the host reported during the last completed run
   int32_t m_ResultNo = 0;
   QString m_DataPath;
 

@@ -10,6 +10,7 @@
 #include "measurement/PathDelay.h"
 #include "measurement/SignalMode.h"
 #include "measurement/Timing.h"
+#include "measurement/Verdict.h"
 
 namespace measurement {
 
@@ -35,8 +36,11 @@ struct Result {
   // The playback level of the run, in tenths of a dB.
   int32_t levelTenthsDb = -30;
 
-  // The verdict and the names of side files are added here by the analyses
-  // that make them.
+  // Whether the run can be trusted, judged when it completed (good with no
+  // reasons for a loaded result or before a run ends).
+  Verdict verdict;
+
+  // The names of side files are added here by the analyses that make them.
 };
 
 }  // namespace measurement

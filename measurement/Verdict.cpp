@@ -7,6 +7,7 @@
 
 #include "dsp/ComplexFFT.h"
 #include "measurement/TestSignal.h"
+#include "measurement/Timing.h"
 
 namespace measurement {
 
@@ -179,6 +180,27 @@ void JudgeNoise(std::span<const StereoSample> played, std::span<const StereoSamp
 }
 
 }  // namespace
+
+TimingFacts TimingFactsOf(const RunTiming& timing, int64_t playedFrames, double offset) {
+  TimingFacts f;
+  f.found = timing.found && !timing.segments.empty() && playedFrames > 0;
+  if (!f.found) return f;
+  // The ends of the map, carried on along their segments where a lost piece
+  // leaves the first or last samples without a position.
+  const TimingSegment& first = timing.segments.front();
+  const TimingSegment& last = timing.segments.back();
+  f.start = offset + first.at - first.slope * static_cast<double>(first.first);
+  f.end = offset + last.at + last.slope * static_cast<double>(playedFrames - 1 - last.first);
+  f.driftPpm = timing.driftPpm;
+  for (const TimingEvent& e : timing.events) {
+    switch (e.kind) {
+      case TimingEventKind::Dropout: ++f.dropouts; break;
+      case TimingEventKind::Step: ++f.steps; break;
+      case TimingEventKind::LostPiece: ++f.lostPieces; break;
+    }
+  }
+  return f;
+}
 
 bool Verdict::Has(Reason r) const {
   return std::any_of(reasons.begin(), reasons.end(), [r](const VerdictReason& x) { return x.reason == r; });

@@ -58,6 +58,8 @@ struct HostFlags {
   bool outputOverflow = false;
 };
 
+struct RunTiming;
+
 // What the run's timing found about where the played signal lies in the capture.
 struct TimingFacts {
   bool found = false;  // the played signal came back
@@ -68,6 +70,10 @@ struct TimingFacts {
   int32_t steps = 0;
   int32_t lostPieces = 0;
 };
+
+// The facts of a followed timing over playedFrames sweep samples; offset is
+// added to its capture positions (the capture it saw began there).
+TimingFacts TimingFactsOf(const RunTiming& timing, int64_t playedFrames, double offset = 0);
 
 inline constexpr double kMinSnrDb = 40.0;       // under this in any third: a warning
 inline constexpr double kBadSnrDb = 20.0;       // under this: bad

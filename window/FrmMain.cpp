@@ -64,6 +64,7 @@ void FrmMain::CreateControls() {
   ClearButton = new UC_Buttons(PictureFFT);
   TextFreq = new QLineEdit(PictureFFT);
   TextDelay = new QLabel(this);
+  TextVerdict = new QLabel(this);
   TimerRec = new QTimer(this);
   TimerRec->setInterval(5);
   TimerRec->setTimerType(Qt::PreciseTimer);
@@ -136,11 +137,17 @@ void FrmMain::WireRun() {
   cb.Stopped = [this] { OnRunStopped(); };
   cb.SweepCompleted = [this] { AnalyseSweep(); };
   cb.ResultReady = [this](const QString& path, const measurement::Result& result) {
+    ShowVerdict(result.verdict);
     const QString stored = SaveResult(path, result);
     if (stored.isEmpty()) return;
     AddResultItem(stored, -2, 1, result.levelTenthsDb);
-    if (!TextDelay->text().isEmpty())
-      m_DelayReadout = {stored, TextDelay->text(), TextDelay->toolTip(), TextDelay->palette()};
+    m_DelayReadout = {stored,
+                      TextDelay->text(),
+                      TextDelay->toolTip(),
+                      TextDelay->palette(),
+                      TextVerdict->text(),
+                      TextVerdict->toolTip(),
+                      TextVerdict->palette()};
   };
   cb.PathTaken = [this](const QString& path) { return ListHoldsPath(path); };
   m_Run.SetCallbacks(cb);

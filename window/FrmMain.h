@@ -69,6 +69,7 @@ class FrmMain : public QWidget {
   basic::PictureBox* PictureScale = nullptr;
   QLineEdit* TextFreq = nullptr;
   QLabel* TextDelay = nullptr;  // the path delay of the last sweep, or that its signal did not come back
+  QLabel* TextVerdict = nullptr;  // the last run's quality, its reasons in the tooltip
   QTimer* TimerRec = nullptr;
   QMenu* MenuLV = nullptr;
   QAction* MenuDelete = nullptr;
@@ -178,12 +179,18 @@ class FrmMain : public QWidget {
   // for the input device.
   void RecordCorrectionsOf(const QString& resultPath);
   FrmDetails* m_Details = nullptr;
-  // The delay read-out belongs to the result of the run just made: drawing
-  // another result from the list blanks it, drawing that one again brings it back.
+  // The delay and quality read-outs belong to the result of the run just
+  // made: drawing another result from the list blanks them, drawing that one
+  // again brings them back.
   struct DelayReadout {
-    QString result;  // empty: the read-out belongs to no listed result
+    QString result;  // empty: the read-outs belong to no listed result
     QString text, toolTip;
     QPalette palette;
+    QString verdictText, verdictToolTip;
+    QPalette verdictPalette;
   } m_DelayReadout;
   void ShowDelayReadoutOf(const QString& result);
+  void ShowVerdict(const measurement::Verdict& verdict);
+  // Empties the read-outs that belong to the run just made.
+  void ClearRunReadouts();
 };

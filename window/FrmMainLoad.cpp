@@ -127,7 +127,13 @@ void FrmMain::Form_Load() {
     basic::LoadNextControl(TextValue, 1, 0, true, false);
   });
   // Beside the level, under the start button.
-  Step([&] { TextDelay->setGeometry(RecButton->x(), SliderValue.at(1)->y(), RecButton->width(), RecButton->height()); });
+  // The quality first, then the delay.
+  Step([&] {
+    const int verdict = TextVerdict->fontMetrics().horizontalAdvance(QStringLiteral("良好 "));
+    TextVerdict->setGeometry(RecButton->x(), SliderValue.at(1)->y(), verdict, RecButton->height());
+    TextDelay->setGeometry(RecButton->x() + verdict, SliderValue.at(1)->y(), RecButton->width() - verdict,
+                           RecButton->height());
+  });
   for (int i = 0; i < static_cast<int>(SliderValue.size()); ++i) {
     UC_Slider* slider = SliderValue[static_cast<size_t>(i)];
     connect(slider, &UC_Slider::Scrolled, this, [this, i](int nButton) { SliderValue_Scrolled(i, nButton); });

@@ -157,6 +157,9 @@ void FrmMain::ShowDelayReadoutOf(const QString& result) {
   TextDelay->setText(own ? m_DelayReadout.text : QString());
   TextDelay->setToolTip(own ? m_DelayReadout.toolTip : QString());
   if (own) TextDelay->setPalette(m_DelayReadout.palette);
+  TextVerdict->setText(own ? m_DelayReadout.verdictText : QString());
+  TextVerdict->setToolTip(own ? m_DelayReadout.verdictToolTip : QString());
+  if (own) TextVerdict->setPalette(m_DelayReadout.verdictPalette);
 }
 
 void FrmMain::LV_RightClicked(double, double y) {

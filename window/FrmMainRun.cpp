@@ -18,6 +18,7 @@
 #include "measurement/Graphs.h"
 #include "measurement/PathDelay.h"
 #include "measurement/TestSignal.h"
+#include "measurement/VerdictText.h"
 #include "support/Decibels.h"
 #include "support/Drawing.h"
 #include "support/ErrorTrap.h"
@@ -56,8 +57,7 @@ void FrmMain::RecButton_ButtonClicked(int) {
     request.sampleRate = ComboFreq->currentText().toInt();
     request.seconds = SliderValue[0]->Value();
     request.levelTenthsDb = SliderValue[1]->Value();
-    TextDelay->clear();
-    TextDelay->setToolTip(QString());
+    ClearRunReadouts();
     m_DelayReadout = {};
     const bool ok = m_Run.Start(request);
     if (ok) {
@@ -163,6 +163,27 @@ void FrmMain::AnalyseSweep() {
   ShowPathDelay();
   DrawSpectrum(0, 0, 0, 0, 0);
   basic::SetMousePointer(basic::vbDefault);
+}
+
+void FrmMain::ClearRunReadouts() {
+  for (QLabel* label : {TextDelay, TextVerdict}) {
+    label->clear();
+    label->setToolTip(QString());
+  }
+}
+
+void FrmMain::ShowVerdict(const measurement::Verdict& v) {
+  basic::Trap([&] {
+    TextVerdict->setText(measurement::QualityWord(v.quality));
+    TextVerdict->setToolTip(measurement::VerdictTooltip(v));
+    QPalette palette = TextVerdict->palette();
+    static const QColor kColors[] = {QColor(0, 0x60, 0), QColor(0x90, 0x60, 0), QColor(0x80, 0, 0)};
+    palette.setColor(QPalette::WindowText, kColors[static_cast<int>(v.quality)]);
+    TextVerdict->setPalette(palette);
+    QStringList keys;
+    for (const measurement::VerdictReason& r : v.reasons) keys << measurement::ReasonKey(r.reason);
+    basic::WriteLogLine(QStringLiteral("判定 %1 %2").arg(measurement::QualityKey(v.quality), keys.join(QLatin1Char(' '))), 0);
+  });
 }
 
 void FrmMain::ShowPathDelay() {

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "measurement/TestSignal.h"
+#include "measurement/Timing.h"
 #include "measurement/VerdictText.h"
 
 using namespace measurement;
@@ -214,4 +215,29 @@ TEST(Verdict, EveryReasonHasItsWords) {
   EXPECT_EQ(QualityWord(Quality::Good), QStringLiteral("良好"));
   EXPECT_EQ(QualityWord(Quality::Warning), QStringLiteral("注意"));
   EXPECT_EQ(QualityWord(Quality::Bad), QStringLiteral("不良"));
+}
+
+TEST(Verdict, TheFactsOfAFollowedTiming) {
+  RunTiming fixed = RunTiming::Fixed(100.5, 1000);
+  fixed.found = true;
+  TimingFacts f = TimingFactsOf(fixed, 1000, 20);
+  EXPECT_TRUE(f.found);
+  EXPECT_DOUBLE_EQ(f.start, 120.5);
+  EXPECT_DOUBLE_EQ(f.end, 1119.5);
+  // Two segments, a lost piece at the start, a step between them, a fast capture clock.
+  RunTiming t;
+  t.found = true;
+  t.driftPpm = 40;
+  t.segments = {{100, 500, 210.0, 1.00004}, {500, 900, 630.0, 1.00004}};
+  t.events = {{TimingEventKind::LostPiece, 0, 0, 2}, {TimingEventKind::Step, 500, 0.01, 4},
+              {TimingEventKind::Dropout, 700, 0.02, -3}, {TimingEventKind::Dropout, 800, 0.03, -3}};
+  f = TimingFactsOf(t, 1000, 0);
+  EXPECT_DOUBLE_EQ(f.start, 210.0 - 100 * 1.00004);
+  EXPECT_DOUBLE_EQ(f.end, 630.0 + 499 * 1.00004);
+  EXPECT_EQ(f.driftPpm, 40);
+  EXPECT_EQ(f.lostPieces, 1);
+  EXPECT_EQ(f.steps, 1);
+  EXPECT_EQ(f.dropouts, 2);
+  t.found = false;
+  EXPECT_FALSE(TimingFactsOf(t, 1000).found);
 }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <vector>
 
+#include "controls/UC_Buttons/UC_Buttons.h"
 #include "measurement/TestSignal.h"
 #include "support/Decibels.h"
 #include "support/Logging.h"
@@ -63,6 +64,15 @@ TEST_F(FrmMainResultsTest, ASweepShowsThePathDelayAndLogsIt) {
   EXPECT_EQ(w.TextDelay->text(), QStringLiteral("遅延 250.0 ms"));
   EXPECT_TRUE(w.TextDelay->toolTip().contains(QStringLiteral("12000 サンプル後に入力に届きました（再生の開始から）")))
       << w.TextDelay->toolTip().toStdString();
+  // The quality sits left of the delay, both under the start button.
+  EXPECT_EQ(w.TextVerdict->text(), QStringLiteral("良好"));
+  EXPECT_EQ(w.TextVerdict->toolTip(), QStringLiteral("問題は見つかりませんでした。"));
+  EXPECT_EQ(lines.filter(QStringLiteral("判定 ok")).size(), 1) << lines.join('\n').toStdString();
+  EXPECT_EQ(w.TextVerdict->geometry().right() + 1, w.TextDelay->x());
+  EXPECT_EQ(w.TextVerdict->x(), w.RecButton->x());
+  EXPECT_EQ(w.TextDelay->geometry().right(), w.RecButton->geometry().right());
+  EXPECT_GE(w.TextVerdict->y(), w.RecButton->geometry().bottom());
+  EXPECT_GE(w.TextVerdict->width(), w.TextVerdict->fontMetrics().horizontalAdvance(QStringLiteral("良好")));
   EXPECT_TRUE(lines.filter(QStringLiteral("スウィープの遅延 1200")).size() == 1) << lines.join('\n').toStdString();
   // The curve is the cable's: -6 dB in the middle of the band.
   const double played = measurement::SignalAmplitude(-30) / std::sqrt(2.0);
@@ -73,12 +83,16 @@ TEST_F(FrmMainResultsTest, ASweepShowsThePathDelayAndLogsIt) {
   w.LV->SetSelectedItem(0);
   w.LV_Clicked(0, 0);
   EXPECT_EQ(w.TextDelay->text(), QStringLiteral("遅延 250.0 ms"));
+  EXPECT_EQ(w.TextVerdict->text(), QStringLiteral("良好"));
+  EXPECT_EQ(w.TextVerdict->toolTip(), QStringLiteral("問題は見つかりませんでした。"));
   // The next run starts with a blank read-out.
   PickLoopbackAt(w, "48000", 2, measurement::SignalMode::Noise);
   w.RecButton_ButtonClicked(0);
   EXPECT_TRUE(w.TextDelay->text().isEmpty());
+  EXPECT_TRUE(w.TextVerdict->text().isEmpty());
   TickUntilIdle(w);
   EXPECT_TRUE(w.TextDelay->text().isEmpty());
+  EXPECT_FALSE(w.TextVerdict->text().isEmpty());  // a noise run has its quality too
 }
 
 TEST_F(FrmMainResultsTest, AHostWithoutStreamTimesGetsACaptureStartDelayThatSaysSo) {
@@ -112,6 +126,8 @@ TEST_F(FrmMainResultsTest, SilenceBackSaysSoAndStillStoresTheResult) {
   EXPECT_FALSE(w.m_Run.Current().pathDelay.found);
   EXPECT_EQ(w.m_Run.Current().pathDelay.frames, 0);
   EXPECT_EQ(w.TextDelay->text(), QStringLiteral("信号が戻りません"));
+  EXPECT_EQ(w.TextVerdict->text(), QStringLiteral("不良"));
+  EXPECT_TRUE(w.TextVerdict->toolTip().contains(QStringLiteral("再生した信号が入力に戻りませんでした"))) << w.TextVerdict->toolTip().toStdString();
   EXPECT_TRUE(QFile::exists(dir.filePath("01.dat")));
   EXPECT_EQ(Names(w), QStringList{"01"});
   EXPECT_TRUE(messages.isEmpty());

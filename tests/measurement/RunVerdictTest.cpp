@@ -1,0 +1,138 @@
+// The verdict of whole runs through the loopback simulator: clean, silent,
+// clipped and noisy paths, and the host's flags reaching it.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "audio/LoopbackSim.h"
+#include "audio/WaveMMIO.h"
+#include "measurement/MeasurementRun.h"
+#include "measurement/TestSignal.h"
+#include "measurement/VerdictText.h"
+
+using namespace measurement;
+
+namespace {
+
+constexpr int64_t kMs = 1'000'000;
+
+// A stream that reports what its host would have flagged, otherwise the simulator's.
+class FlaggingStream : public WaveMMIO::SoundStream {
+ public:
+  FlaggingStream(std::unique_ptr<WaveMMIO::SoundStream> inner, WaveMMIO::StreamFlags flags)
+      : m_Inner(std::move(inner)), m_Flags(flags) {}
+  int Queue(WaveMMIO::StereoSample* b, uint32_t n) override { return m_Inner->Queue(b, n); }
+  int Start() override { return m_Inner->Start(); }
+  int Position(int64_t& frames) override { return m_Inner->Position(frames); }
+  bool Done() override { return m_Inner->Done(); }
+  WaveMMIO::StreamFlags Flags() override { return m_Flags; }
+  int Reset() override { return m_Inner->Reset(); }
+  int Stop() override { return m_Inner->Stop(); }
+  int Unprepare() override { return m_Inner->Unprepare(); }
+  int Close() override { return m_Inner->Close(); }
+
+ private:
+  std::unique_ptr<WaveMMIO::SoundStream> m_Inner;
+  WaveMMIO::StreamFlags m_Flags;
+};
+
+class FlaggingBackend : public WaveMMIO::LoopbackBackend {
+ public:
+  using LoopbackBackend::LoopbackBackend;
+  WaveMMIO::StreamFlags flags[2];  // output, input
+  int Open(WaveMMIO::Direction d, int index, int rate, std::unique_ptr<WaveMMIO::SoundStream>& stream) override {
+    const int result = LoopbackBackend::Open(d, index, rate, stream);
+    if (result == WaveMMIO::MMSYSERR_NOERROR)
+      stream = std::make_unique<FlaggingStream>(std::move(stream), flags[static_cast<int>(d)]);
+    return result;
+  }
+};
+
+class RunVerdictTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto backend = std::make_unique<FlaggingBackend>([clock = now] { return *clock; });
+    sim = backend.get();
+    std::vector<std::unique_ptr<WaveMMIO::SoundBackend>> backends;
+    backends.push_back(std::move(backend));
+    WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends), [clock = now] { return *clock; });
+    MeasurementRun::Callbacks cb;
+    cb.SweepCompleted = [this] { run.AnalyseSweep(); };
+    run.SetCallbacks(cb);
+  }
+  void TearDown() override { WaveMMIO::SoundHost::Instance().SetBackends({}); }
+
+  const Verdict& Measure(int32_t rate, SignalMode mode = SignalMode::Sweep, int32_t levelTenthsDb = -30) {
+    RunRequest r;
+    r.deviceOut = r.deviceIn = WaveMMIO::LoopbackBackend::kDeviceName;
+    r.mode = mode;
+    r.sampleRate = rate;
+    r.seconds = 2;
+    r.levelTenthsDb = levelTenthsDb;
+    EXPECT_TRUE(run.Start(r));
+    for (int i = 0; i < 2000 && run.Running(); ++i) {
+      *now += 5 * kMs;
+      run.Tick();
+    }
+    EXPECT_FALSE(run.Running());
+    return run.Current().verdict;
+  }
+
+  static std::string Describe(const Verdict& v) {
+    std::string text = QualityKey(v.quality).toStdString();
+    for (const VerdictReason& r : v.reasons) text += "\n  " + ReasonSentence(r).toStdString();
+    return text;
+  }
+
+  std::shared_ptr<int64_t> now = std::make_shared<int64_t>(1'000'000'000);
+  FlaggingBackend* sim = nullptr;
+  MeasurementRun run;
+};
+
+TEST_F(RunVerdictTest, TheCleanPathIsGoodAtEveryRate) {
+  for (const int32_t rate : WaveMMIO::kSampleRates) {
+    const Verdict& v = Measure(rate);
+    EXPECT_EQ(v.quality, Quality::Good) << rate << " " << Describe(v);
+  }
+  EXPECT_EQ(Measure(48000, SignalMode::Noise).quality, Quality::Good) << Describe(run.Current().verdict);
+}
+
+TEST_F(RunVerdictTest, SilenceIsBad) {
+  sim->SetGainDb(-200);
+  for (const SignalMode mode : {SignalMode::Sweep, SignalMode::Noise}) {
+    const Verdict& v = Measure(48000, mode);
+    EXPECT_EQ(v.quality, Quality::Bad) << static_cast<int>(mode);
+    EXPECT_TRUE(v.Has(Reason::NoSignal)) << static_cast<int>(mode) << " " << Describe(v);
+  }
+}
+
+TEST_F(RunVerdictTest, TwelveDbIntoAFullScaleSweepIsClipped) {
+  sim->SetGainDb(12);
+  const Verdict& v = Measure(48000, SignalMode::Sweep, 0);
+  EXPECT_EQ(v.quality, Quality::Bad);
+  EXPECT_TRUE(v.Has(Reason::Clipped)) << Describe(v);
+}
+
+TEST_F(RunVerdictTest, NoiseThirtyDbUnderTheSignalIsNeverGood) {
+  // The sweep's RMS at the input: -3 dB level, -6 dB cable, a sine's -3 dB.
+  sim->SetNoiseDbfs(-12 - 30);
+  for (const SignalMode mode : {SignalMode::Sweep, SignalMode::Noise}) {
+    const Verdict& v = Measure(48000, mode);
+    EXPECT_NE(v.quality, Quality::Good) << static_cast<int>(mode);
+    EXPECT_TRUE(v.Has(Reason::LowSnr)) << static_cast<int>(mode) << " " << Describe(v);
+  }
+}
+
+TEST_F(RunVerdictTest, TheHostsFlagsReachTheVerdict) {
+  sim->flags[0] = {true, false, true};  // a gap in playback
+  sim->flags[1] = {true, true, false};  // captured data dropped
+  const Verdict& v = Measure(48000);
+  EXPECT_EQ(v.quality, Quality::Warning) << Describe(v);
+  EXPECT_TRUE(v.Has(Reason::PlaybackUnderflow));
+  EXPECT_TRUE(v.Has(Reason::CaptureOverflow));
+  EXPECT_FALSE(v.Has(Reason::PlaybackOverflow));
+  EXPECT_FALSE(v.Has(Reason::CaptureUnderflow));
+  EXPECT_TRUE(run.HostReport().reported);
+}
+
+}  // namespace
