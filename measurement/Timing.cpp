@@ -21,10 +21,14 @@ constexpr double kAgreeSeconds = 0.001;
 // Points the path's magnitude is read at, to know its group delay.
 constexpr int kMagnitudePoints = 512;
 // The clock's drift is read from the pieces whose delay is known best:
-// searched at no less than rate / kDriftStep, below 0.45 of the rate (where
-// the path's group delay is small and its estimate close).
-constexpr int64_t kDriftStep = 8;
+// searched at no less than rate / kDriftStep, below kDriftTop of the rate,
+// and within kDriftBelow of the strongest piece's gain. The path's group
+// delay, taken from its magnitude, is known to a fraction of a frame in its
+// pass band; in a stop band (on a low-pass skirt, near a capture's noise)
+// it is not, and an error of a frame there reads as ppm of drift.
+constexpr int64_t kDriftStep = 64;
 constexpr double kDriftTop = 0.45;
+constexpr double kDriftBelow = 2.3;  // 20 dB in ln |H|
 // A drift that moves the sweep's end by less than this many frames is not
 // told apart from the path's own group delay, and reads 0.
 constexpr double kLeastDriftFrames = 2.0;
@@ -37,6 +41,7 @@ struct Piece {
   TimingPiece out;
   timing::PieceFound found;
   double groupDelay = 0;  // the path's own, which the raw lag includes
+  double logMagnitude = 0;  // ln |H| over the piece
   double Delay() const { return found.lag - groupDelay; }
 };
 
@@ -142,6 +147,7 @@ RunTiming FollowTiming(std::span<const StereoSample> played, std::span<const Ste
     const timing::SliceView view = timing::ViewSlice(groupDelay, magnitude, rate, sweepFreq, piece.found.sliceFirst,
                                                      piece.found.sliceFrames);
     piece.groupDelay = view.groupDelay;
+    piece.logMagnitude = view.logMagnitude;
     piece.found.centre = view.centre;
     piece.out.centre = view.centre;
     piece.out.delay = piece.Delay();
@@ -175,13 +181,32 @@ RunTiming FollowTiming(std::span<const StereoSample> played, std::span<const Ste
     return t;
   }
 
+  // Where each change lies.
+  std::vector<timing::Change> changes;
+  for (size_t g = 0; g + 1 < groups.size(); ++g) {
+    const Piece& a = pieces[groups[g].back()];
+    const Piece& b = pieces[groups[g + 1].front()];
+    const auto from = static_cast<int64_t>(a.found.centre), to = static_cast<int64_t>(b.found.centre) + 1;
+    changes.push_back(timing::LocateChange(played, captured, rate, sweepFreq, from, to, a.found.lag, b.found.lag));
+  }
+  // A piece whose band reaches across a change read a blend of both sides,
+  // close to the side it mostly heard: it agrees, but it is not exact.
+  const auto straddles = [&](const Piece& piece) {
+    const int64_t from = piece.found.sliceFirst, to = from + piece.found.sliceFrames;
+    return std::any_of(changes.begin(), changes.end(),
+                       [&](const timing::Change& c) { return c.start2 > from && c.end1 < to; });
+  };
+
   // One clock for the whole run: a common slope, each run its own offset.
   const auto weight = [&](const Piece& piece) {
-    const double sigma = 0.1 * static_cast<double>(piece.found.step) + 0.2 * std::abs(piece.groupDelay) + 0.1;
+    const double sigma = 0.01 * static_cast<double>(piece.found.step) + 0.1 * std::abs(piece.groupDelay) + 0.2;
     return 1.0 / (sigma * sigma);
   };
+  double strongest = -1e300;
+  for (const Piece& piece : pieces)
+    if (piece.out.use == PieceUse::Used) strongest = std::max(strongest, piece.logMagnitude);
   const auto forDrift = [&](const Piece& piece) {
-    return piece.found.step <= kDriftStep &&
+    return piece.found.step <= kDriftStep && piece.logMagnitude >= strongest - kDriftBelow && !straddles(piece) &&
            FrequencyOf(sweepFreq, piece.found.sliceFirst + piece.found.sliceFrames - 1) <= kDriftTop * rate;
   };
   double sxy = 0, sxx = 0;
@@ -215,22 +240,16 @@ RunTiming FollowTiming(std::span<const StereoSample> played, std::span<const Ste
   // Each run's offset under that slope, from all its pieces.
   std::vector<double> offsets;
   for (const auto& group : groups) {
+    const bool whole = std::any_of(group.begin(), group.end(), [&](size_t i) { return !straddles(pieces[i]); });
     double w = 0, sum = 0;
     for (const size_t i : group) {
+      if (whole && straddles(pieces[i])) continue;
       w += weight(pieces[i]);
       sum += weight(pieces[i]) * (pieces[i].Delay() - slope * pieces[i].found.centre);
     }
     offsets.push_back(sum / w - doppler);
   }
 
-  // Where each change lies.
-  std::vector<timing::Change> changes;
-  for (size_t g = 0; g + 1 < groups.size(); ++g) {
-    const Piece& a = pieces[groups[g].back()];
-    const Piece& b = pieces[groups[g + 1].front()];
-    const auto from = static_cast<int64_t>(a.found.centre), to = static_cast<int64_t>(b.found.centre) + 1;
-    changes.push_back(timing::LocateChange(played, captured, rate, sweepFreq, from, to, a.found.lag, b.found.lag));
-  }
   const auto offsetOf = [&](size_t g) { return offsets[g]; };
 
   // The map: each run's line from where the previous change ends to where the next begins.

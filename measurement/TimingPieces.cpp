@@ -49,49 +49,133 @@ std::vector<double> Reduce(Value value, int64_t length, int64_t m) {
   return out;
 }
 
+// What Reduce(.., m) leaves of the power at bin k of n of its output (the
+// three moving averages' response squared). Both signals of a correlation
+// carry it; divided out, the piece's band is weighted as the sweep weights
+// it, and a coarse step does not tilt it (which would move the peak of a
+// piece low in the sweep).
+double ReducedPower(size_t k, size_t n, int64_t m) {
+  if (m <= 1 || k == 0) return 1.0;
+  const double x = std::numbers::pi * static_cast<double>(k) / static_cast<double>(n * static_cast<size_t>(m));
+  const double r = std::sin(x * static_cast<double>(m)) / (static_cast<double>(m) * std::sin(x));
+  return std::pow(r * r, 3);
+}
+
+// The envelope of the analytic correlation c (circular) at the fractional
+// point tau: c brought down by its band's middle (cycles per point), where
+// it is at least twice oversampled, and interpolated by a windowed sinc.
+double EnvelopeAt(const std::vector<std::complex<double>>& c, double middle, double tau) {
+  constexpr int64_t kHalf = 16;
+  const auto n = static_cast<int64_t>(c.size());
+  const auto base = static_cast<int64_t>(std::floor(tau));
+  std::complex<double> sum = 0;
+  for (int64_t i = base - kHalf + 1; i <= base + kHalf; ++i) {
+    const double d = tau - static_cast<double>(i);
+    const double x = std::numbers::pi * d;
+    const double sinc = std::abs(d) < 1e-12 ? 1.0 : std::sin(x) / x;
+    const double window = 0.42 + 0.5 * std::cos(x / kHalf) + 0.08 * std::cos(2 * x / kHalf);
+    const double turn = -2 * std::numbers::pi * middle * static_cast<double>(i);
+    sum += c[static_cast<size_t>(((i % n) + n) % n)] * std::polar(1.0, turn) * (sinc * window);
+  }
+  return std::abs(sum);
+}
+
+// The top of the envelope within a point of its largest sample.
+double EnvelopePeak(const std::vector<std::complex<double>>& c, double middle, double best) {
+  constexpr double kGolden = 0.6180339887498949;
+  double lo = best - 1, hi = best + 1;
+  double x1 = hi - kGolden * (hi - lo), x2 = lo + kGolden * (hi - lo);
+  double e1 = EnvelopeAt(c, middle, x1), e2 = EnvelopeAt(c, middle, x2);
+  for (int i = 0; i < 40; ++i) {
+    if (e1 < e2) {
+      lo = x1;
+      x1 = x2;
+      e1 = e2;
+      x2 = lo + kGolden * (hi - lo);
+      e2 = EnvelopeAt(c, middle, x2);
+    } else {
+      hi = x2;
+      x2 = x1;
+      e2 = e1;
+      x1 = hi - kGolden * (hi - lo);
+      e1 = EnvelopeAt(c, middle, x1);
+    }
+  }
+  return 0.5 * (lo + hi);
+}
+
 }  // namespace
 
 PieceFound FindPiece(std::span<const StereoSample> played, std::span<const StereoSample> captured, int32_t rate,
                      std::span<const float> sweepFreq, int64_t first, int64_t count, int64_t around, int64_t window) {
   PieceFound r;
-  if (rate <= 0 || count < 16 || window < 1 || first < 0 || first + count > static_cast<int64_t>(played.size()))
-    return r;
-  const double top = FreqAt(sweepFreq, first + count - 1);
+  const auto n = static_cast<int64_t>(played.size());
+  if (rate <= 0 || count < 16 || window < 1 || first < 0 || first + count > n) return r;
+  // The rate the piece is searched at carries what is played up to half a
+  // piece past its end.
+  const double top = FreqAt(sweepFreq, std::min(n - 1, first + count + count / 2));
   int64_t m = top > 0 ? std::max<int64_t>(1, static_cast<int64_t>(std::floor(rate / (4.0 * top)))) : 1;
   if (count / m < 16) m = std::max<int64_t>(1, count / 16);
-  const int64_t ls = std::min(count / m, kSliceFrames);
-  const int64_t span = ls * m;
-  const int64_t start = first + (count - span) / 2;
-  r.sliceFirst = start;
-  r.sliceFrames = span;
+  // The piece's band: its own samples, at most half the correlated frames
+  // about its middle.
+  const int64_t core = std::min(count, kSliceFrames / 2 * m);
+  const int64_t coreFirst = first + (count - core) / 2;
+  const double fLo = FreqAt(sweepFreq, coreFirst), fHi = FreqAt(sweepFreq, coreFirst + core - 1);
+  if (!(fLo > 0) || !(fHi > fLo)) return r;
+  r.sliceFirst = coreFirst;
+  r.sliceFrames = core;
   r.step = m;
-  r.centre = static_cast<double>(start) + static_cast<double>(span - 1) / 2.0;
+  r.centre = static_cast<double>(coreFirst) + static_cast<double>(core - 1) / 2.0;
 
+  // The played samples: the band's, and half as many again either side,
+  // whole except for a taper over the outer half of each margin. Where the
+  // band's frequencies were played the played slice is the sweep itself, so
+  // its spectrum there is the sweep's: weighted in frequency below, the
+  // correlation's envelope peaks at the path's delay for any tilt of its
+  // magnitude across the band.
+  const int64_t margin = core / 2;
+  const int64_t from = std::max<int64_t>(0, coreFirst - margin);
+  const int64_t to = std::min(n, coreFirst + core + margin);
+  const int64_t span = (to - from) / m * m;
+  const double rampLeft = static_cast<double>(std::max<int64_t>(0, coreFirst - margin / 2 - from));
+  const double rampRight = static_cast<double>(std::max<int64_t>(0, from + span - (coreFirst + core + margin / 2)));
   const std::vector<double> p = Reduce(
       [&](int64_t i) {
-        const double f = FreqAt(sweepFreq, start + i);
-        const double hann = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * (static_cast<double>(i) + 0.5) / span);
-        return Left(played, start + i) * (f > 0 ? f : 1.0) * hann;
+        const auto d = static_cast<double>(i) + 0.5;
+        double w = 1;
+        if (d < rampLeft) w = 0.5 - 0.5 * std::cos(std::numbers::pi * d / rampLeft);
+        const double fromEnd = static_cast<double>(span) - d;
+        if (fromEnd < rampRight) w = std::min(w, 0.5 - 0.5 * std::cos(std::numbers::pi * fromEnd / rampRight));
+        return Left(played, from + i) * w;
       },
       span, m);
-  const int64_t capStart = start + around - window;
+  const int64_t capStart = from + around - window;
   const std::vector<double> x = Reduce([&](int64_t i) { return Left(captured, capStart + i); }, span + 2 * window, m);
   const auto lags = static_cast<int64_t>(x.size()) - static_cast<int64_t>(p.size());  // lags 0 .. lags
   if (lags < 2) return r;
-  size_t n = 2;
-  while (n < x.size() + 1) n *= 2;
+  size_t nfft = 2;
+  while (nfft < x.size() + 1) nfft *= 2;
   ComplexFFT fft;
-  if (!fft.Init(n)) return r;
-  std::vector<std::complex<double>> z(n);
+  if (!fft.Init(nfft)) return r;
+  std::vector<std::complex<double>> z(nfft);
   for (size_t j = 0; j < x.size(); ++j) z[j] = {j < p.size() ? p[j] : 0.0, x[j]};
   fft.Forward(z);
   // Cross-spectrum X conj(P), kept on positive frequencies only: its inverse
-  // is the analytic correlation, whose magnitude is the envelope.
-  std::vector<std::complex<double>> c(n);
-  for (size_t k = 0; k <= n / 2; ++k) {
-    const std::complex<double> a = z[k], b = std::conj(z[(n - k) % n]);
+  // is the analytic correlation, whose magnitude is the envelope. It is
+  // weighted by frequency (the sweep's power falls as 1 / f), by a Hann
+  // window across the band in log frequency (a Hann window in time along
+  // the sweep), and freed of the decimation's own response.
+  std::vector<std::complex<double>> c(nfft);
+  const double binHz = static_cast<double>(rate) / static_cast<double>(m) / static_cast<double>(nfft);
+  const double bandLog = std::log(fHi / fLo);
+  for (size_t k = 1; k < nfft / 2; ++k) {
+    const double f = binHz * static_cast<double>(k);
+    if (f <= fLo || f >= fHi) continue;
+    const double u = std::log(f / fLo) / bandLog;
+    const double weight = f * (0.5 - 0.5 * std::cos(2 * std::numbers::pi * u)) / std::max(1e-3, ReducedPower(k, nfft, m));
+    const std::complex<double> a = z[k], b = std::conj(z[nfft - k]);
     const std::complex<double> pk = 0.5 * (a + b), xk = std::complex<double>(0, -0.5) * (a - b);
-    c[k] = xk * std::conj(pk) * ((k == 0 || k == n / 2) ? 1.0 : 2.0);
+    c[k] = xk * std::conj(pk) * (2.0 * weight);
   }
   fft.Inverse(c);
   std::vector<double> env(static_cast<size_t>(lags + 1));
@@ -102,7 +186,7 @@ PieceFound FindPiece(std::span<const StereoSample> played, std::span<const Stere
   }
   if (!(env[best] > 0)) return r;
   // The envelope's main lobe is about two over the slice's bandwidth wide.
-  const double bandwidth = std::max(1.0, FreqAt(sweepFreq, start + span - 1) - FreqAt(sweepFreq, start));
+  const double bandwidth = std::max(1.0, fHi - fLo);
   const auto lobe = static_cast<int64_t>(std::ceil(2.0 * rate / (static_cast<double>(m) * bandwidth))) + 1;
   double sum = 0;
   int64_t outside = 0;
@@ -114,12 +198,11 @@ PieceFound FindPiece(std::span<const StereoSample> played, std::span<const Stere
   if (outside < 8) return r;
   r.clarity = env[best] / std::sqrt(sum / static_cast<double>(outside));
   r.found = r.clarity >= kPieceClarity;
-  double at = static_cast<double>(best);
-  if (best > 0 && static_cast<int64_t>(best) < lags) {
-    const double a = env[best - 1], b = env[best], cc = env[best + 1];
-    const double curve = a - 2 * b + cc;
-    if (curve < 0) at += std::clamp(0.5 * (a - cc) / curve, -0.5, 0.5);
-  }
+  // The peak between the points: the envelope of a piece low in the sweep
+  // is skewed, and a parabola through a coarse step's points would miss its
+  // top by a share of the step squared.
+  const double middle = 0.5 * (fLo + fHi) * static_cast<double>(m) / rate;
+  const double at = EnvelopePeak(c, middle, static_cast<double>(best));
   r.lag = static_cast<double>(around - window) + at * static_cast<double>(m);
   return r;
 }
@@ -211,7 +294,7 @@ SliceView ViewSlice(const std::vector<double>& groupDelay, const std::vector<Mag
   if (groupDelay.size() < 2 || count <= 0 || rate <= 0) return view;
   const auto bins = static_cast<double>(groupDelay.size() - 1);
   constexpr int kSamples = 65;
-  double sum = 0, weights = 0, at = 0;
+  double sum = 0, weights = 0, at = 0, level = 0;
   for (int i = 0; i < kSamples; ++i) {
     const double u = (i + 0.5) / kSamples;
     const auto b = first + static_cast<int64_t>(u * static_cast<double>(count));
@@ -225,11 +308,13 @@ SliceView ViewSlice(const std::vector<double>& groupDelay, const std::vector<Mag
     const double w = hann * f * std::exp(LogMagnitudeAt(points, f));
     sum += w * gd;
     at += w * static_cast<double>(b);
+    level += w * LogMagnitudeAt(points, f);
     weights += w;
   }
   if (weights > 0) {
     view.groupDelay = sum / weights;
     view.centre = at / weights;
+    view.logMagnitude = level / weights;
   }
   return view;
 }

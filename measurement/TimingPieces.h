@@ -26,10 +26,13 @@ struct PieceFound {
 };
 
 // Searches sweep samples first .. first + count - 1 for their delay within
-// around +- window capture frames: the played piece (weighted by the sweep's
-// frequency, Hann-windowed, at most kSliceFrames of it about its middle, at a
-// rate that still carries its top frequency) correlated with the capture, and
-// the peak of the correlation's envelope taken.
+// around +- window capture frames: the played piece with half a piece more
+// either side (at most kSliceFrames in all about its middle, at a rate that
+// still carries its top frequency) correlated with the capture, the
+// correlation kept to the piece's band (weighted by frequency, a Hann window
+// across the band), and the top of its envelope found between the points.
+// The envelope peaks at the path's delay plus its group delay there,
+// whatever the path's gain does across the band.
 PieceFound FindPiece(std::span<const StereoSample> played, std::span<const StereoSample> captured, int32_t rate,
                      std::span<const float> sweepFreq, int64_t first, int64_t count, int64_t around, int64_t window);
 
@@ -56,6 +59,7 @@ std::vector<double> PathGroupDelay(const std::vector<MagnitudePoint>& points, in
 struct SliceView {
   double groupDelay = 0;
   double centre = 0;
+  double logMagnitude = 0;  // ln |H| over the slice, weighted alike
 };
 SliceView ViewSlice(const std::vector<double>& groupDelay, const std::vector<MagnitudePoint>& points,
                        int32_t rate, std::span<const float> sweepFreq, int64_t first, int64_t count);

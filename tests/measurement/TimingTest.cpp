@@ -9,6 +9,7 @@
 #include <string>
 
 #include "CableRun.h"
+#include "audio/WaveMMIO.h"
 #include "support/Decibels.h"
 
 using namespace measurement;
@@ -199,7 +200,7 @@ TEST(TimingTest, DropoutsAndALatencyStepAreReportedAndTheRestReadsTrue) {
     if (expected[i].kind == TimingEventKind::Dropout) lostMs += 20;
     else extraMs += 40;
   }
-  EXPECT_NEAR(t.driftPpm, 0, 3.0);
+  EXPECT_NEAR(t.driftPpm, 0, 3.0) << Describe(t);
   // Against the cable's gain directly (the exact pairing is piecewise here).
   const double played = r.amplitude / std::sqrt(2.0);
   std::fill(r.level.begin(), r.level.end(), int16_t{0});
@@ -222,6 +223,23 @@ TEST(TimingTest, AFixedMapPairsEverySampleWithOneDelay) {
   EXPECT_EQ(t.CaptureFrame(99), 87);
   EXPECT_FALSE(t.CapturePosition(100).has_value());
   EXPECT_FALSE(t.CapturePosition(-1).has_value());
+}
+
+}  // namespace
+
+namespace {
+
+// The simulator's cable, clean, at every rate: no piece, however low in the
+// sweep, reads a change of delay, and the delay is the cable's.
+TEST(TimingTest, TheCleanCableShowsNoEventAtAnyRate) {
+  for (const int32_t rate : WaveMMIO::kSampleRates) {
+    cable_run::Run r = cable_run::Through(rate, 2, {});
+    const RunTiming t = FollowTiming(r.play, r.rec, rate, r.table.freq, r.captureStart);
+    ASSERT_TRUE(t.found) << rate;
+    EXPECT_TRUE(t.events.empty()) << rate << " Hz\n" << Describe(t);
+    EXPECT_EQ(t.driftPpm, 0) << rate << " Hz\n" << Describe(t);
+    EXPECT_NEAR(t.delayFrames, rate / 100.0, 1.0) << rate << " Hz\n" << Describe(t);
+  }
 }
 
 }  // namespace
