@@ -230,7 +230,8 @@ void MeasurementRun::Judge() {
     timing.start = d.frames;
     timing.end = static_cast<double>(d.frames) + m_TotalFrames - 1;
   }
-  r.verdict = JudgeRun(m_PlayBuf, m_RecBuf, r.sampleRate, r.mode, timing, m_HostFlags);
+  r.verdict = JudgeRun(m_PlayBuf, m_RecBuf, r.sampleRate, r.mode, timing, m_HostFlags,
+                       r.mode == SignalMode::Sweep ? std::span<const int16_t>(r.envelope) : std::span<const int16_t>());
 }
 
 void MeasurementRun::StopRun() {

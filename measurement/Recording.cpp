@@ -148,7 +148,7 @@ RecordingAnalysis AnalyseRecording(std::span<const StereoSample> played, std::sp
       for (int32_t s = chunk; s + kFftPoints <= frames; s += chunk) NoiseStep(fft, aligned, frames, s, out.spectrum);
     }
   }
-  out.verdict = JudgeRun(played, captured, rate, out.mode, out.timing, HostFlags{});
+  out.verdict = JudgeRun(played, captured, rate, out.mode, out.timing, HostFlags{}, out.level);
   return out;
 }
 

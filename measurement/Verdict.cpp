@@ -218,8 +218,41 @@ Quality SeverityOf(const VerdictReason& reason) {
   }
 }
 
+int32_t CountGaps(std::span<const StereoSample> captured, int32_t rate, const TimingFacts& timing,
+                  std::span<const int16_t> envelope) {
+  if (!timing.found || rate <= 0) return 0;
+  // Runs of exact zeros in the capture, with signal before and after them.
+  const auto n = static_cast<int64_t>(captured.size());
+  const int64_t from = std::clamp<int64_t>(static_cast<int64_t>(std::ceil(timing.start)), 0, n);
+  const int64_t to = std::clamp<int64_t>(static_cast<int64_t>(std::floor(timing.end)) + 1, from, n);
+  const int64_t least = std::max<int64_t>(16, static_cast<int64_t>(std::ceil(kMinGapSeconds * rate)));
+  int32_t silent = 0;
+  int64_t run = 0;
+  bool heard = false;  // a non-zero sample came before the run
+  for (int64_t i = from; i < to; ++i) {
+    if (captured[static_cast<size_t>(i)].Left == 0) {
+      ++run;
+      continue;
+    }
+    if (heard && run >= least) ++silent;
+    heard = true;
+    run = 0;
+  }
+  // Stretches of the envelope without a level, inside its levels.
+  int32_t holes = 0;
+  const auto firstLevel = std::find_if(envelope.begin(), envelope.end(), [](int16_t v) { return v > 0; });
+  const auto lastLevel = std::find_if(envelope.rbegin(), envelope.rend(), [](int16_t v) { return v > 0; });
+  if (firstLevel != envelope.end()) {
+    const auto end = lastLevel.base();
+    for (auto it = firstLevel; it != end; ++it)
+      if (*it <= 0 && *(it - 1) > 0) ++holes;
+  }
+  const int32_t unexplained = std::max(0, holes - timing.dropouts - timing.lostPieces);
+  return std::max(silent, unexplained);
+}
+
 Verdict JudgeRun(std::span<const StereoSample> played, std::span<const StereoSample> captured, int32_t rate,
-                 SignalMode mode, const TimingFacts& timing, const HostFlags& flags) {
+                 SignalMode mode, const TimingFacts& timing, const HostFlags& flags, std::span<const int16_t> envelope) {
   Verdict v;
   if (!timing.found || rate <= 0 || played.empty() || captured.empty()) v.reasons.push_back({Reason::NoSignal});
   if (rate > 0) JudgeLevels(captured, SignalStretch(captured, rate, timing), v);
@@ -228,6 +261,8 @@ Verdict JudgeRun(std::span<const StereoSample> played, std::span<const StereoSam
     if (timing.dropouts > 0) v.reasons.push_back({Reason::Dropouts, static_cast<double>(timing.dropouts)});
     if (timing.steps > 0) v.reasons.push_back({Reason::TimingSteps, static_cast<double>(timing.steps)});
     if (timing.lostPieces > 0) v.reasons.push_back({Reason::LostPieces, static_cast<double>(timing.lostPieces)});
+    const int32_t gaps = CountGaps(captured, rate, timing, envelope);
+    if (gaps > 0) v.reasons.push_back({Reason::CaptureGaps, static_cast<double>(gaps)});
     if (std::abs(timing.driftPpm) > kMaxDriftPpm) v.reasons.push_back({Reason::Drift, timing.driftPpm});
   }
   if (flags.reported) {

@@ -27,6 +27,7 @@ enum class Reason {
   Dropouts,           // value: how many stretches of capture were lost
   TimingSteps,        // value: how many times the path's delay jumped
   LostPieces,         // value: how many pieces of the sweep did not come back
+  CaptureGaps,        // value: how many stretches inside the signal were silent or left the curve without points
   Drift,              // value: ppm the capture clock ran apart from playback's (corrected)
   CaptureOverflow,    // the host dropped captured data
   CaptureUnderflow,   // the host filled the capture with silence
@@ -87,9 +88,22 @@ inline constexpr double kBandLowHz = 10.0;
 
 // Judges a run from the left channels of what was played and captured at
 // rate (mode: the signal mode), with what the
-// timing and the host found.
+// timing and the host found, and for a sweep its envelope (one entry per
+// played frame, 0 where it has no level) when it has been computed.
 Verdict JudgeRun(std::span<const StereoSample> played, std::span<const StereoSample> captured, int32_t rate,
-                 SignalMode mode, const TimingFacts& timing, const HostFlags& flags);
+                 SignalMode mode, const TimingFacts& timing, const HostFlags& flags,
+                 std::span<const int16_t> envelope = {});
+
+// Gaps inside a run's signal that nothing else explains: stretches of the
+// capture between the signal's arrival and its end that are exact silence
+// (a host that filled what it lost with zeros) for at least
+// kMinGapSeconds, with signal on both sides; and stretches of a sweep's
+// envelope without a level between its first and last levels beyond the
+// dropouts and lost pieces the timing reported (each leaves one). The
+// larger of the two counts.
+int32_t CountGaps(std::span<const StereoSample> captured, int32_t rate, const TimingFacts& timing,
+                  std::span<const int16_t> envelope);
+inline constexpr double kMinGapSeconds = 0.001;
 
 // The severity each reason carries on its own (LowSnr: by its value).
 Quality SeverityOf(const VerdictReason& reason);

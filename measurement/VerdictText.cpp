@@ -43,6 +43,7 @@ QString ReasonKey(Reason reason) {
     case Reason::Dropouts: return QStringLiteral("dropouts");
     case Reason::TimingSteps: return QStringLiteral("timing_steps");
     case Reason::LostPieces: return QStringLiteral("lost_pieces");
+    case Reason::CaptureGaps: return QStringLiteral("capture_gaps");
     case Reason::Drift: return QStringLiteral("drift");
     case Reason::CaptureOverflow: return QStringLiteral("capture_overflow");
     case Reason::CaptureUnderflow: return QStringLiteral("capture_underflow");
@@ -78,6 +79,10 @@ QString ReasonSentence(const VerdictReason& r) {
           .arg(Number(r.value, 0));
     case Reason::LostPieces:
       return QStringLiteral("%1 pieces of the sweep did not come back; the curve has no points there")
+          .arg(Number(r.value, 0));
+    case Reason::CaptureGaps:
+      return QStringLiteral("%1 stretches inside the signal were silent or have no points on the curve: "
+                            "measure again with less load on the machine")
           .arg(Number(r.value, 0));
     case Reason::Drift:
       return QStringLiteral("the input's clock ran %1 ppm apart from the output's (corrected)").arg(Number(r.value, 1));
@@ -117,6 +122,9 @@ QString ReasonSentenceJa(const VerdictReason& r) {
       return QStringLiteral("経路の遅延が %1 回跳びました（追従済み）。").arg(Number(r.value, 0));
     case Reason::LostPieces:
       return QStringLiteral("スウィープの %1 区間が戻りませんでした。その周波数には点がありません。").arg(Number(r.value, 0));
+    case Reason::CaptureGaps:
+      return QStringLiteral("信号の途中で %1 か所、入力が無音になったか曲線に点がありません。負荷を減らして測り直してください。")
+          .arg(Number(r.value, 0));
     case Reason::Drift:
       return QStringLiteral("入力のクロックが出力と %1 ppm ずれていました（補正済み）。").arg(Number(r.value, 1));
     case Reason::CaptureOverflow:

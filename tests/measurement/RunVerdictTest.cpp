@@ -136,3 +136,19 @@ TEST_F(RunVerdictTest, TheHostsFlagsReachTheVerdict) {
 }
 
 }  // namespace
+
+namespace {
+
+// Frames lost by the input part-way, short and long: the curve has no
+// points there, and the run says so.
+TEST_F(RunVerdictTest, ALossInTheCaptureIsNeverGood) {
+  for (const double ms : {2.0, 20.0}) {
+    sim->ClearFaults();
+    sim->AddCaptureDropout(1.3, ms);
+    const Verdict& v = Measure(48000);
+    EXPECT_NE(v.quality, Quality::Good) << ms << " ms " << Describe(v);
+    EXPECT_TRUE(v.Has(Reason::Dropouts) || v.Has(Reason::CaptureGaps)) << ms << " ms " << Describe(v);
+  }
+}
+
+}  // namespace

@@ -241,3 +241,49 @@ TEST(Verdict, TheFactsOfAFollowedTiming) {
   t.found = false;
   EXPECT_FALSE(TimingFactsOf(t, 1000).found);
 }
+
+// A host that fills what it lost with zeros leaves silence inside the
+// signal; a hole in the envelope that no reported event explains is a gap
+// too. Neither run is ever good.
+TEST(Verdict, SilenceInsideTheSignalAndUnexplainedHolesAreGaps) {
+  HandRun r = MakeRun(48000, 2, -3, -6, kNoise80);
+  // 5 ms of zeros at 1.2 s into the sweep.
+  const auto at = static_cast<size_t>(r.timing.start) + 57600;
+  std::fill(r.captured.begin() + static_cast<std::ptrdiff_t>(at), r.captured.begin() + static_cast<std::ptrdiff_t>(at + 240),
+            StereoSample{});
+  Verdict v = Judge(r);
+  ASSERT_NE(Find(v, Reason::CaptureGaps), nullptr) << Describe(v);
+  EXPECT_EQ(Find(v, Reason::CaptureGaps)->value, 1);
+  EXPECT_EQ(v.quality, Quality::Warning);
+  // Shorter than a millisecond: a sine's crossing of zero at a low level, not a gap.
+  std::fill(r.captured.begin() + static_cast<std::ptrdiff_t>(at), r.captured.begin() + static_cast<std::ptrdiff_t>(at + 240),
+            StereoSample{100, 100});
+  std::fill(r.captured.begin() + static_cast<std::ptrdiff_t>(at), r.captured.begin() + static_cast<std::ptrdiff_t>(at + 40),
+            StereoSample{});
+  EXPECT_EQ(Find(Judge(r), Reason::CaptureGaps), nullptr);
+  // Silence from some point to the end (a path that stops short of the
+  // sweep's top) lies before no signal: no gap.
+  HandRun top = MakeRun(48000, 2, -3, -6, 0);
+  std::fill(top.captured.begin() + static_cast<std::ptrdiff_t>(top.timing.end) - 4800, top.captured.end(), StereoSample{});
+  EXPECT_EQ(Find(Judge(top), Reason::CaptureGaps), nullptr) << Describe(Judge(top));
+
+  // The envelope: two stretches without a level inside it, one of them a
+  // reported dropout's.
+  const HandRun clean = MakeRun(48000, 2, -3, -6, kNoise80);
+  std::vector<int16_t> envelope(clean.played.size(), 1000);
+  std::fill(envelope.begin(), envelope.begin() + 100, int16_t{0});  // before the first window's centre
+  std::fill(envelope.end() - 100, envelope.end(), int16_t{0});      // after the last
+  std::fill(envelope.begin() + 30000, envelope.begin() + 31000, int16_t{0});
+  std::fill(envelope.begin() + 60000, envelope.begin() + 61000, int16_t{0});
+  TimingFacts facts = clean.timing;
+  facts.dropouts = 1;
+  v = JudgeRun(clean.played, clean.captured, clean.rate, SignalMode::Sweep, facts, {}, envelope);
+  ASSERT_NE(Find(v, Reason::CaptureGaps), nullptr) << Describe(v);
+  EXPECT_EQ(Find(v, Reason::CaptureGaps)->value, 1);
+  facts.dropouts = 2;
+  EXPECT_EQ(Find(JudgeRun(clean.played, clean.captured, clean.rate, SignalMode::Sweep, facts, {}, envelope), Reason::CaptureGaps),
+            nullptr);
+  std::fill(envelope.begin() + 100, envelope.end() - 100, int16_t{1000});
+  EXPECT_EQ(JudgeRun(clean.played, clean.captured, clean.rate, SignalMode::Sweep, clean.timing, {}, envelope).quality,
+            Quality::Good);
+}
