@@ -114,12 +114,12 @@ int AnalyseCommand(const QCommandLineParser& parser) {
   result.verdict = analysis.verdict;
   measurement::MeasurementRun numbering;  // no device: it only numbers and stores the result
   numbering.SetDataFolder(basic::EnsureTrailingSeparator(QDir::toNativeSeparators(QFileInfo(folder).absoluteFilePath()), 0));
-  const measurement::StoredResult stored = numbering.StoreResult(result);
-  if (stored.path.isEmpty()) {
-    Complain(QStringLiteral("cannot write the result into %1: %2").arg(folder, stored.error));
+  const measurement::StoredResult saved = numbering.StoreResult(result);
+  if (saved.path.isEmpty()) {
+    Complain(QStringLiteral("cannot write the result into %1: %2").arg(folder, saved.error));
     return 1;
   }
-  const QString path = stored.path;
+  const QString path = saved.path;
   std::printf("result\t%s\n", QDir::toNativeSeparators(path).toLocal8Bit().constData());
   std::printf("mode\t%s\n", analysis.mode == measurement::SignalMode::Sweep ? "sweep" : "noise");
   if (analysis.timing.found) {
