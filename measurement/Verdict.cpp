@@ -246,6 +246,10 @@ int32_t CountGaps(std::span<const StereoSample> captured, int32_t rate, const Ti
     const auto end = lastLevel.base();
     for (auto it = firstLevel; it != end; ++it)
       if (*it <= 0 && *(it - 1) > 0) ++holes;
+    // The sweep's top without a level: the capture ended before it came
+    // back, or the path does not carry it. The last few entries (under half
+    // a window at the top) have none in any run.
+    if (envelope.end() - end > least) ++holes;
   }
   const int32_t unexplained = std::max(0, holes - timing.dropouts - timing.lostPieces);
   return std::max(silent, unexplained);

@@ -98,9 +98,9 @@ Verdict JudgeRun(std::span<const StereoSample> played, std::span<const StereoSam
 // capture between the signal's arrival and its end that are exact silence
 // (a host that filled what it lost with zeros) for at least
 // kMinGapSeconds, with signal on both sides; and stretches of a sweep's
-// envelope without a level between its first and last levels beyond the
-// dropouts and lost pieces the timing reported (each leaves one). The
-// larger of the two counts.
+// envelope without a level between its first and last levels, or over more
+// than kMinGapSeconds at its end, beyond the dropouts and lost pieces the
+// timing reported (each leaves one). The larger of the two counts.
 int32_t CountGaps(std::span<const StereoSample> captured, int32_t rate, const TimingFacts& timing,
                   std::span<const int16_t> envelope);
 inline constexpr double kMinGapSeconds = 0.001;

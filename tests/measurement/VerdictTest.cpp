@@ -272,7 +272,7 @@ TEST(Verdict, SilenceInsideTheSignalAndUnexplainedHolesAreGaps) {
   const HandRun clean = MakeRun(48000, 2, -3, -6, kNoise80);
   std::vector<int16_t> envelope(clean.played.size(), 1000);
   std::fill(envelope.begin(), envelope.begin() + 100, int16_t{0});  // before the first window's centre
-  std::fill(envelope.end() - 100, envelope.end(), int16_t{0});      // after the last
+  std::fill(envelope.end() - 4, envelope.end(), int16_t{0});        // after the last
   std::fill(envelope.begin() + 30000, envelope.begin() + 31000, int16_t{0});
   std::fill(envelope.begin() + 60000, envelope.begin() + 61000, int16_t{0});
   TimingFacts facts = clean.timing;
@@ -283,7 +283,14 @@ TEST(Verdict, SilenceInsideTheSignalAndUnexplainedHolesAreGaps) {
   facts.dropouts = 2;
   EXPECT_EQ(Find(JudgeRun(clean.played, clean.captured, clean.rate, SignalMode::Sweep, facts, {}, envelope), Reason::CaptureGaps),
             nullptr);
-  std::fill(envelope.begin() + 100, envelope.end() - 100, int16_t{1000});
+  // The top without a level (a capture that ended early).
+  std::fill(envelope.begin() + 30000, envelope.begin() + 31000, int16_t{1000});
+  std::fill(envelope.begin() + 60000, envelope.begin() + 61000, int16_t{1000});
+  std::fill(envelope.end() - 2000, envelope.end(), int16_t{0});
+  v = JudgeRun(clean.played, clean.captured, clean.rate, SignalMode::Sweep, clean.timing, {}, envelope);
+  ASSERT_NE(Find(v, Reason::CaptureGaps), nullptr) << Describe(v);
+  EXPECT_EQ(v.quality, Quality::Warning);
+  std::fill(envelope.begin() + 100, envelope.end() - 4, int16_t{1000});
   EXPECT_EQ(JudgeRun(clean.played, clean.captured, clean.rate, SignalMode::Sweep, clean.timing, {}, envelope).quality,
             Quality::Good);
 }
