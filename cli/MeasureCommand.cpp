@@ -3,9 +3,11 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -23,6 +25,7 @@
 #include "measurement/ResultNumbers.h"
 #include "measurement/RunSettings.h"
 #include "measurement/TestSignal.h"
+#include "support/CheckedFile.h"
 #include "support/Paths.h"
 
 namespace cli {
@@ -84,6 +87,14 @@ bool MakePlan(const QCommandLineParser& parser, Plan& plan) {
     // A name that is a number is a device id, as in the window.
     const int32_t id = WaveMMIO::FindAudioDevice(input, name, 0);
     const auto direction = input ? WaveMMIO::Direction::Input : WaveMMIO::Direction::Output;
+    // Ids count the devices of every host: with one host silent the list is
+    // short, and an id would name another device than the user meant.
+    bool numeric = false;
+    name.trimmed().toLongLong(&numeric);
+    if (numeric && !WaveMMIO::UnansweredHost().empty()) {
+      Complain(QString::fromStdString(WaveMMIO::WaveErrorText(WaveMMIO::SOUND_NOANSWER, direction)));
+      return false;
+    }
     if (id < 0 || id >= WaveMMIO::SoundHost::Instance().DeviceCount(direction)) {
       if (!WaveMMIO::UnansweredHost().empty()) {
         Complain(QString::fromStdString(WaveMMIO::WaveErrorText(WaveMMIO::SOUND_NOANSWER, direction)));
@@ -145,8 +156,8 @@ bool MakePlan(const QCommandLineParser& parser, Plan& plan) {
     Complain(QStringLiteral("no folder %1 for the result").arg(plan.folder));
     return false;
   }
-  if (!QFileInfo(plan.folder).isWritable()) {
-    Complain(QStringLiteral("cannot write the result into %1").arg(plan.folder));
+  if (::access(QFile::encodeName(plan.folder).constData(), W_OK | X_OK) != 0) {
+    Complain(QStringLiteral("cannot write the result into %1: %2").arg(plan.folder, basic::SystemReason(errno)));
     return false;
   }
   plan.folder = basic::EnsureTrailingSeparator(QDir::toNativeSeparators(QFileInfo(plan.folder).absoluteFilePath()), 0);

@@ -45,6 +45,16 @@ bool SameFile(const QString& a, const QString& b) {
          sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+// Whether path leads to the very file standard output writes to
+// (/dev/stdout, /proc/self/fd/1, or the file the shell sent it to): such a
+// destination is written as standard output, never replaced by a new file.
+bool IsStandardOutput(const QString& path) {
+  struct stat out {}, named {};
+  return !path.isEmpty() && ::fstat(STDOUT_FILENO, &out) == 0 &&
+         ::stat(QFile::encodeName(path).constData(), &named) == 0 && out.st_dev == named.st_dev &&
+         out.st_ino == named.st_ino;
+}
+
 // A file to be written needs a name that fits, a folder that is there and
 // takes new files, and nothing in its place but a regular file it may replace.
 bool CanWrite(const QString& option, const QString& path, const char* what) {
@@ -87,7 +97,8 @@ bool ReadOutputOptions(const QCommandLineParser& parser, OutputRequest& request)
                  .arg(parser.value(QStringLiteral("png-size"))));
     return false;
   }
-  request.csvToStdout = parser.isSet(QStringLiteral("csv")) && request.csvPath == QLatin1String("-");
+  request.csvToStdout = parser.isSet(QStringLiteral("csv")) &&
+                        (request.csvPath == QLatin1String("-") || IsStandardOutput(request.csvPath));
   if (request.csvToStdout) request.csvPath.clear();
   if (parser.isSet(QStringLiteral("csv")) && !request.csvToStdout &&
       !CanWrite(QStringLiteral("csv"), request.csvPath, "CSV"))
@@ -95,6 +106,10 @@ bool ReadOutputOptions(const QCommandLineParser& parser, OutputRequest& request)
   if (parser.isSet(QStringLiteral("png"))) {
     if (!request.pngPath.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)) {
       Complain(QStringLiteral("--png wants a file name ending in .png, not \"%1\"").arg(request.pngPath));
+      return false;
+    }
+    if (IsStandardOutput(request.pngPath)) {
+      Complain(QStringLiteral("--png %1 is standard output; the picture needs a file of its own").arg(request.pngPath));
       return false;
     }
     if (!CanWrite(QStringLiteral("png"), request.pngPath, "picture")) return false;

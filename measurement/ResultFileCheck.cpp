@@ -47,7 +47,11 @@ std::optional<ResultContents> ParseFftBytes(std::span<const uint8_t> bytes) {
 
 std::optional<ResultContents> ParseDatBytes(std::span<const uint8_t> bytes) {
   if (!Tag(bytes, 0, "RIFF") || !Tag(bytes, 8, "WAVE")) return std::nullopt;
-  const uint64_t size = bytes.size();
+  // The RIFF chunk is the whole file (a pad byte aside): a file that goes on
+  // past it holds something else too, such as a second result written after
+  // the first, and is no result.
+  const uint64_t size = uint64_t{Le32(bytes, 4)} + 8;
+  if (size != bytes.size() && size + 1 != bytes.size()) return std::nullopt;
   bool format = false;
   uint32_t rate = 0;
   for (uint64_t at = 12; at + 8 <= size;) {

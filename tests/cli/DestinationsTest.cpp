@@ -8,6 +8,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -118,6 +119,34 @@ TEST_F(Destinations, ADashSendsTheCsvToStandardOutput) {
   EXPECT_TRUE(o.out.startsWith("frequency_hz,")) << o.out.left(80).toStdString();
   EXPECT_FALSE(QFile::exists(F("-")));
   EXPECT_TRUE(QFile::exists(F("r.png")));
+}
+
+// Standard output sent to a file by the shell, and named as the CSV's
+// destination: the CSV is appended to it, never put in a new file in its
+// place (which would drop what was written there before).
+TEST_F(Destinations, StandardOutputByAnyNameIsWrittenToNotReplaced) {
+  Put(F("r.fft"), Fft(48000, 1.0f));
+  for (const QString& name : {QStringLiteral("/dev/stdout"), QStringLiteral("/proc/self/fd/1"), F("log.txt")}) {
+    Put(F("log.txt"), "kept line\n");
+    struct stat before {}, after {};
+    ASSERT_EQ(::stat(QFile::encodeName(F("log.txt")).constData(), &before), 0);
+    QProcess p;
+    p.setStandardOutputFile(F("log.txt"), QIODevice::Append);
+    p.start(QStringLiteral(ZARIN_EXE), {"export", F("r.fft"), "--csv", name});
+    ASSERT_TRUE(p.waitForFinished(120000));
+    EXPECT_EQ(p.exitCode(), 0) << name.toStdString() << p.readAllStandardError().toStdString();
+    ASSERT_EQ(::stat(QFile::encodeName(F("log.txt")).constData(), &after), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino) << name.toStdString();
+    const QByteArray text = Bytes(F("log.txt"));
+    EXPECT_TRUE(text.startsWith("kept line\nfrequency_hz,")) << name.toStdString() << text.left(60).toStdString();
+  }
+  // A picture is no text to mix into standard output.
+  QProcess p;
+  p.setStandardOutputFile(F("pic.png"));
+  p.start(QStringLiteral(ZARIN_EXE), {"export", F("r.fft"), "--png", F("pic.png")});
+  ASSERT_TRUE(p.waitForFinished(120000));
+  EXPECT_EQ(p.exitCode(), 1);
+  EXPECT_TRUE(p.readAllStandardError().contains("standard output"));
 }
 
 TEST_F(Destinations, NumericDeviceIdsAreExactIntegers) {

@@ -211,6 +211,10 @@ TEST(FileSafetyAlone, AStoppedSoundServerHoldsNothingUp) {
   EXPECT_EQ(pulse.status, 1);
   EXPECT_LT(pulse.ms, 10000);
   EXPECT_TRUE(pulse.err.contains("did not answer")) << pulse.err.toStdString();
+  // With a host silent, ids count a short list: a number names no device.
+  const zarin_test::Finished byId = measure("0");
+  EXPECT_EQ(byId.status, 1);
+  EXPECT_TRUE(byId.err.contains("did not answer")) << byId.err.toStdString();
   const zarin_test::Finished exported = RunZarin({"export", simulator.out.section('\n', 0, 0).section('\t', 1)},
                                                  30000, server.Clients());
   EXPECT_EQ(exported.status, 0);

@@ -112,9 +112,22 @@ TEST(ResultFileCheck, AnEnvelopeIsMonoSixteenBitPcmWhoseDataFitsTheFile) {
   auto extra = Dat(48000, 10);
   const uint8_t list[12] = {'L', 'I', 'S', 'T', 3, 0, 0, 0, 'a', 'b', 'c', 0};
   extra.insert(extra.begin() + 36, std::begin(list), std::end(list));
+  basic::PutLE32(extra.data() + 4, static_cast<uint32_t>(extra.size() - 8));
   EXPECT_TRUE(ParseDatBytes(extra));
   basic::PutLE32(extra.data() + 40, 100000);
   EXPECT_FALSE(ParseDatBytes(extra));
+  // Two results back to back in one file (what two writers sharing a name
+  // once made) are no result; a pad byte after the RIFF chunk is allowed.
+  auto twice = Dat(48000, 100);
+  const auto second = Dat(48000, 100);
+  twice.insert(twice.end(), second.begin(), second.end());
+  EXPECT_FALSE(ParseDatBytes(twice));
+  auto padded = Dat(48000, 100);
+  padded.push_back(0);
+  EXPECT_TRUE(ParseDatBytes(padded));
+  auto shortRiff = Dat(48000, 100);
+  basic::PutLE32(shortRiff.data() + 4, 100);
+  EXPECT_FALSE(ParseDatBytes(shortRiff));
 }
 
 class ResultReading : public ::testing::Test {
