@@ -7,6 +7,7 @@
 #include "cli/Outputs.h"
 #include "cli/ResponseOutputs.h"
 #include "measurement/ResultFiles.h"
+#include "measurement/SideFiles.h"
 #include "measurement/Calibration.h"
 
 namespace cli {
@@ -59,6 +60,8 @@ int ExportCommand(const QCommandLineParser& parser) {
   if (responses && !WriteResponses(parser, path)) return 1;
   const bool toStdout =
       request.csvToStdout || (request.csvPath.isEmpty() && request.pngPath.isEmpty() && !responses);
+  // A sweep's response beside it gives the CSV its phase.
+  if (!request.csvPath.isEmpty() || toStdout) measurement::ReadSideFilesInto(loaded.result, path);
   return WriteOutputs(loaded.result, calibration, kFirstTraceColor, request, toStdout) ? 0 : 1;
 }
 

@@ -176,6 +176,7 @@ int MeasureCommand(const QCommandLineParser& parser) {
   run.SetBufferDelayMs(plan.bufferDelayMs);
   QString saved;
   bool saveFailed = false;
+  bool sideFilesFailed = false;
   std::optional<ProgressLine> progress;  // on a terminal only
   if (isatty(STDERR_FILENO) != 0) progress.emplace();
   measurement::MeasurementRun::Callbacks cb;
@@ -187,6 +188,13 @@ int MeasureCommand(const QCommandLineParser& parser) {
     if (!stored.path.isEmpty()) {
       saved = stored.path;
       RecordCorrections(saved, plan.calibration, false);
+      if (!stored.sideFilesWritten) {
+        // The result stays; only its response is missing.
+        sideFilesFailed = true;
+        if (progress) progress->End();
+        Complain(QStringLiteral("cannot write the impulse response beside %1: %2")
+                     .arg(QDir::toNativeSeparators(saved), stored.error));
+      }
     } else {
       saveFailed = true;
       if (progress) progress->End();
@@ -242,6 +250,9 @@ int MeasureCommand(const QCommandLineParser& parser) {
   PrintVerdict(result.verdict);
   std::fflush(stdout);
   if (!WriteOutputs(result, plan.calibration, kFirstTraceColor, plan.outputs)) return 1;
+  // A result whose response could not be written beside it is still
+  // reported and exported, but the run did not leave all it should have.
+  if (sideFilesFailed) return 1;
   return VerdictStatus(result.verdict, parser.isSet(QStringLiteral("strict")));
 }
 

@@ -34,10 +34,15 @@ std::vector<CurveRow> ExportRows(const std::vector<GainPoint>& gain, double play
 
 QString RowsCsv(const std::vector<CurveRow>& rows) {
   const bool spl = !rows.empty() && rows.front().splDb.has_value();
-  QString text = spl ? QStringLiteral("frequency_hz,gain_db,spl_db\n") : QStringLiteral("frequency_hz,gain_db\n");
+  const bool phase = !rows.empty() && rows.front().phaseDeg.has_value();
+  QString text = QStringLiteral("frequency_hz,gain_db");
+  if (spl) text += QStringLiteral(",spl_db");
+  if (phase) text += QStringLiteral(",phase_deg");
+  text += QLatin1Char('\n');
   for (const CurveRow& r : rows) {
     text += QString::number(r.frequency, 'f', 3) + QLatin1Char(',') + QString::number(r.gainDb, 'f', 2);
     if (spl) text += QLatin1Char(',') + QString::number(r.splDb.value_or(0.0), 'f', 2);
+    if (phase) text += QLatin1Char(',') + QString::number(r.phaseDeg.value_or(0.0), 'f', 2);
     text += QLatin1Char('\n');
   }
   return text;

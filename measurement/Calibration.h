@@ -31,6 +31,7 @@ struct CurveRow {
   double frequency;
   double gainDb;
   std::optional<double> splDb;
+  std::optional<double> phaseDeg;  // a sweep's excess phase, where its response is known
 };
 
 // The rows of an export: the corrected gain and, with a sensitivity, the
@@ -39,8 +40,8 @@ struct CurveRow {
 std::vector<CurveRow> ExportRows(const std::vector<GainPoint>& gain, double playedLevelDb,
                                  const Calibration& calibration);
 
-// "frequency_hz,gain_db" (and ",spl_db" when the rows have it), one line a
-// row, C locale numbers.
+// "frequency_hz,gain_db" (and ",spl_db", then ",phase_deg", when the rows
+// have them), one line a row, C locale numbers.
 QString RowsCsv(const std::vector<CurveRow>& rows);
 
 }  // namespace measurement

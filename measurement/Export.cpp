@@ -8,6 +8,7 @@
 
 #include "measurement/Correction.h"
 #include "measurement/Graphs.h"
+#include "measurement/Responses.h"
 #include "measurement/TestSignal.h"
 #include "support/CheckedFile.h"
 #include "support/Decibels.h"
@@ -38,7 +39,17 @@ std::vector<CurvePoint> ResultCurve(const Result& result, float offsetDb) {
 }
 
 QString ResultCsv(const Result& result, const Calibration& calibration) {
-  return RowsCsv(ExportRows(ResultGain(result), PlayedLevelDb(result), calibration));
+  std::vector<CurveRow> rows = ExportRows(ResultGain(result), PlayedLevelDb(result), calibration);
+  if (result.mode == SignalMode::Sweep && !result.response.Empty() && !rows.empty()) {
+    // The phase at each of the curve's points, from the response.
+    std::vector<double> hz;
+    hz.reserve(rows.size());
+    for (const CurveRow& r : rows) hz.push_back(r.frequency);
+    const std::vector<ResponsePoint> points = FrequencyResponse(result.response, hz);
+    if (points.size() == rows.size())
+      for (size_t i = 0; i < rows.size(); ++i) rows[i].phaseDeg = points[i].phaseDeg;
+  }
+  return RowsCsv(rows);
 }
 
 bool WriteTextFile(const QString& path, const QString& text, QString* reason) {

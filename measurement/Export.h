@@ -1,10 +1,11 @@
 #pragma once
 // A result as text and as a picture, for other programs: the path's gain
 // curve as CSV ("frequency_hz,gain_db", with ",spl_db" when a sensitivity
-// is known; frequencies rising) and as a PNG picture whose dB grid reads the
-// same gain. Both say what the path does to the played signal (0 dB: it
-// passes unchanged) whatever the window's 0 dB marker, its level slider or
-// the screen; corrections (microphone, sound card) are applied to both.
+// is known and ",phase_deg" when the sweep's response is; frequencies
+// rising) and as a PNG picture whose dB grid reads the same gain. Both say
+// what the path does to the played signal (0 dB: it passes unchanged)
+// whatever the window's 0 dB marker, its level slider or the screen;
+// corrections (microphone, sound card) are applied to both.
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -40,7 +41,8 @@ double GridDb(double value, float offsetDb);
 // The points of ResultGain on the grid's scale.
 std::vector<CurvePoint> ResultCurve(const Result& result, float offsetDb);
 
-// The result's CSV with the calibration applied.
+// The result's CSV with the calibration applied; a sweep with its response
+// (Result::response) adds its excess phase at each point ("phase_deg").
 QString ResultCsv(const Result& result, const Calibration& calibration = {});
 
 // Writes text to path (replacing a file there only once it is complete and

@@ -7,6 +7,7 @@
 #include "measurement/Graphs.h"
 #include "measurement/PathDelay.h"
 #include "measurement/ResultFiles.h"
+#include "measurement/SideFiles.h"
 #include "measurement/TestSignal.h"
 #include "support/Paths.h"
 
@@ -41,9 +42,12 @@ QString MeasurementRun::NextResultPath() {
 }
 
 StoredResult MeasurementRun::StoreResult(const Result& result) {
-  const StoredResult stored = StoreNewResult(m_DataPath, result.mode == SignalMode::Sweep, ResultFileBytes(result),
-                                             std::max(m_ResultNo - 1, 0), m_Callbacks.PathTaken);
-  if (!stored.path.isEmpty()) m_ResultNo = stored.number;
+  StoredResult stored = StoreNewResult(m_DataPath, result.mode == SignalMode::Sweep, ResultFileBytes(result),
+                                       std::max(m_ResultNo - 1, 0), m_Callbacks.PathTaken);
+  if (stored.path.isEmpty()) return stored;
+  m_ResultNo = stored.number;
+  // The result is stored: whatever happens to its side files, it stays.
+  if (result.mode == SignalMode::Sweep) stored.sideFilesWritten = StoreSideFiles(stored.path, result, &stored.error);
   return stored;
 }
 
@@ -54,6 +58,7 @@ bool MeasurementRun::Start(const RunRequest& request) {
   CloseDevices();  // whatever a failed start left open
   m_Result.pathDelay = PathDelay{};
   m_Result.timing = RunTiming{};
+  m_Result.response = ImpulseResponse{};
   m_CaptureStart.reset();
   m_HostFlags = HostFlags{};
   m_Result.verdict = Verdict{};
@@ -215,6 +220,10 @@ void MeasurementRun::AnalyseSweep() {
   const RunTiming pairing =
       r.timing.found ? r.timing : RunTiming::Fixed(0, static_cast<int64_t>(r.envelope.size()));
   measurement::AnalyseSweep(m_RecBuf, r.sampleRate, r.sweepTable.freq, r.envelope, pairing);
+  r.response = r.timing.found ? Deconvolve(played, m_RecBuf, r.sampleRate,
+                                           SweepShapeFor(r.sampleRate, static_cast<int64_t>(played.size())),
+                                           CaptureTiming{r.timing.CaptureDelayFrames(), r.timing.driftPpm * 1e-6})
+                              : ImpulseResponse{};
 }
 
 void MeasurementRun::Judge() {

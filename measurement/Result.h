@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "measurement/Analysis.h"
+#include "measurement/ImpulseResponse.h"
 #include "measurement/PathDelay.h"
 #include "measurement/SignalMode.h"
 #include "measurement/Timing.h"
@@ -40,7 +41,10 @@ struct Result {
   // reasons for a loaded result or before a run ends).
   Verdict verdict;
 
-  // The names of side files are added here by the analyses that make them.
+  // A sweep run's impulse response at its full rate, deconvolved with the
+  // timing above; empty when the sweep did not come back, for a noise run
+  // and for a result read from its file alone (its side files hold it).
+  ImpulseResponse response;
 };
 
 }  // namespace measurement

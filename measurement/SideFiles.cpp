@@ -1,6 +1,7 @@
 #include "measurement/SideFiles.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -8,7 +9,9 @@
 #include <cstring>
 
 #include "measurement/ResultFileCheck.h"
+#include "measurement/VerdictText.h"
 #include "support/CheckedFile.h"
+#include "support/Paths.h"
 
 namespace measurement {
 
@@ -32,8 +35,13 @@ uint16_t Get16(const QByteArray& b, qsizetype at) {
   return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | (static_cast<uint8_t>(b[at + 1]) << 8));
 }
 
-bool WriteWhole(const QString& path, const QByteArray& bytes) {
-  return basic::WriteWholeFile(path, bytes);
+bool WriteWhole(const QString& path, const QByteArray& bytes, QString* reason = nullptr) {
+  return basic::WriteWholeFile(path, bytes, reason);
+}
+
+bool IsRegular(const QString& path) {
+  const QFileInfo info(path);
+  return info.exists() && info.isFile();
 }
 
 // The whole file, or nothing when it is not a regular file of at most maxBytes.
@@ -52,8 +60,11 @@ QString Base(const QString& datPath) {
 QString ImpulseWavPath(const QString& datPath) { return Base(datPath) + QStringLiteral(".ir.wav"); }
 QString SideJsonPath(const QString& datPath) { return Base(datPath) + QStringLiteral(".json"); }
 
-bool WriteFloatWav(const QString& path, std::span<const float> samples, int32_t rate) {
-  if (rate <= 0 || static_cast<int64_t>(samples.size()) > kMaxWavSamples) return false;
+bool WriteFloatWav(const QString& path, std::span<const float> samples, int32_t rate, QString* reason) {
+  if (rate <= 0 || static_cast<int64_t>(samples.size()) > kMaxWavSamples) {
+    if (reason) *reason = QStringLiteral("no response to write");
+    return false;
+  }
   const auto dataBytes = static_cast<uint32_t>(samples.size() * 4);
   QByteArray b;
   b.reserve(static_cast<qsizetype>(dataBytes) + 64);
@@ -79,7 +90,7 @@ bool WriteFloatWav(const QString& path, std::span<const float> samples, int32_t 
     std::memcpy(&bits, &v, 4);
     Put32(b, bits);
   }
-  return WriteWhole(path, b);
+  return WriteWhole(path, b, reason);
 }
 
 std::optional<FloatWav> ReadFloatWav(const QString& path) {
@@ -110,8 +121,11 @@ std::optional<FloatWav> ReadFloatWav(const QString& path) {
   return std::nullopt;
 }
 
-bool WriteSideFiles(const QString& datPath, const ImpulseResponse& ir, const SideInfo& info) {
-  if (ir.Empty()) return false;
+bool WriteSideFiles(const QString& datPath, const ImpulseResponse& ir, const SideInfo& info, QString* reason) {
+  if (ir.Empty()) {
+    if (reason) *reason = QStringLiteral("no response to write");
+    return false;
+  }
   QJsonObject o;
   o[QStringLiteral("program")] = QStringLiteral("zarin");
   o[QStringLiteral("rate")] = ir.rate;
@@ -119,6 +133,9 @@ bool WriteSideFiles(const QString& datPath, const ImpulseResponse& ir, const Sid
   o[QStringLiteral("drift")] = ir.timing.drift;
   o[QStringLiteral("verdict")] = info.verdict;
   o[QStringLiteral("level_tenths_db")] = info.levelTenthsDb;
+  o[QStringLiteral("delay_ms")] = info.delayMs;
+  o[QStringLiteral("delay_reference")] = info.delayReference;
+  o[QStringLiteral("drift_ppm")] = info.driftPpm;
   o[QStringLiteral("arrival_sample")] = static_cast<qint64>(ir.origin);
   o[QStringLiteral("sweep_f1_hz")] = ir.sweep.f1Hz;
   o[QStringLiteral("sweep_f2_hz")] = ir.sweep.f2Hz;
@@ -130,9 +147,10 @@ bool WriteSideFiles(const QString& datPath, const ImpulseResponse& ir, const Sid
   }
   o[QStringLiteral("noise_hz")] = hz;
   o[QStringLiteral("noise_density")] = density;
-  if (!WriteFloatWav(ImpulseWavPath(datPath), ir.samples, ir.rate)) return false;
-  if (!WriteWhole(SideJsonPath(datPath), QJsonDocument(o).toJson())) {
-    QFile::remove(ImpulseWavPath(datPath));
+  // Neither file stays without the other (nor one a former result left).
+  if (!WriteFloatWav(ImpulseWavPath(datPath), ir.samples, ir.rate, reason) ||
+      !WriteWhole(SideJsonPath(datPath), QJsonDocument(o).toJson(), reason)) {
+    RemoveSideFiles(datPath);
     return false;
   }
   return true;
@@ -159,7 +177,10 @@ std::optional<ImpulseResponse> ReadSideFiles(const QString& datPath, SideInfo* i
     ir.noise.hz.push_back(hz[i].toDouble());
     ir.noise.density.push_back(d[i].toDouble());
   }
-  if (info) *info = {o.value(QStringLiteral("verdict")).toString(), o.value(QStringLiteral("level_tenths_db")).toInt()};
+  if (info)
+    *info = {o.value(QStringLiteral("verdict")).toString(), o.value(QStringLiteral("level_tenths_db")).toInt(),
+             o.value(QStringLiteral("delay_ms")).toDouble(), o.value(QStringLiteral("delay_reference")).toString(),
+             o.value(QStringLiteral("drift_ppm")).toDouble()};
   return ir;
 }
 
@@ -185,6 +206,64 @@ AppliedCorrections ReadAppliedCorrections(const QString& datPath) {
                             .value(QStringLiteral("corrections"))
                             .toObject();
   return {c.value(QStringLiteral("mic")).toString(), c.value(QStringLiteral("device")).toString()};
+}
+
+SideInfo SideInfoOf(const Result& result) {
+  SideInfo info;
+  info.verdict = QualityKey(result.verdict.quality);
+  info.levelTenthsDb = result.levelTenthsDb;
+  if (result.timing.found) {
+    info.delayMs = result.timing.DelayMs(result.sampleRate);
+    info.delayReference = QString::fromLatin1(DelayReferenceName(result.timing.reference));
+    info.driftPpm = result.timing.driftPpm;
+  }
+  return info;
+}
+
+bool StoreSideFiles(const QString& datPath, const Result& result, QString* reason) {
+  if (result.response.Empty()) {
+    RemoveSideFiles(datPath);
+    return true;
+  }
+  return WriteSideFiles(datPath, result.response, SideInfoOf(result), reason);
+}
+
+bool HasSideFiles(const QString& datPath) {
+  return IsRegular(ImpulseWavPath(datPath)) && IsRegular(SideJsonPath(datPath));
+}
+
+void RemoveSideFiles(const QString& datPath) {
+  for (const QString& path : {ImpulseWavPath(datPath), SideJsonPath(datPath)})
+    if (IsRegular(path)) QFile::remove(path);
+}
+
+bool CopySideFiles(const QString& fromDat, const QString& toDat, QString* reason) {
+  for (const auto& name : {&ImpulseWavPath, &SideJsonPath}) {
+    if (!IsRegular(name(fromDat))) {
+      if (IsRegular(name(toDat))) QFile::remove(name(toDat));
+      continue;
+    }
+    const QByteArray bytes = ReadSmallFile(name(fromDat), 4 * kMaxWavSamples + 1024);
+    if (bytes.isEmpty() || !WriteWhole(name(toDat), bytes, reason)) {
+      if (bytes.isEmpty() && reason) *reason = QStringLiteral("cannot read %1").arg(name(fromDat));
+      RemoveSideFiles(toDat);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool IsSweepResultPath(const QString& path) { return path.endsWith(QStringLiteral(".dat"), Qt::CaseInsensitive); }
+
+void DeleteResultFiles(const QString& path) {
+  basic::DeleteFileIfAny(path);
+  if (IsSweepResultPath(path)) RemoveSideFiles(path);
+}
+
+void ReadSideFilesInto(Result& result, const QString& datPath) {
+  std::optional<ImpulseResponse> ir;
+  if (result.mode == SignalMode::Sweep) ir = ReadSideFiles(datPath);
+  result.response = ir ? std::move(*ir) : ImpulseResponse{};
 }
 
 }  // namespace measurement

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "measurement/ImpulseResponse.h"
+#include "measurement/Result.h"
 
 namespace measurement {
 
@@ -23,10 +24,15 @@ QString SideJsonPath(const QString& datPath);
 struct SideInfo {
   QString verdict;            // the run's verdict, as the program words it
   int32_t levelTenthsDb = 0;  // the played level
+  // The run's delay as it reported it (from playback start where the devices
+  // told their start times, else from the capture's start) and its drift.
+  double delayMs = 0;
+  QString delayReference;  // "playback start" / "capture start"; empty: not known
+  double driftPpm = 0;
 };
 
 // A 32-bit float mono WAV of samples at rate; false when it cannot be written.
-bool WriteFloatWav(const QString& path, std::span<const float> samples, int32_t rate);
+bool WriteFloatWav(const QString& path, std::span<const float> samples, int32_t rate, QString* reason = nullptr);
 // Reads a file WriteFloatWav wrote (any mono 32-bit float WAV); nullopt otherwise.
 struct FloatWav {
   int32_t rate = 0;
@@ -34,8 +40,10 @@ struct FloatWav {
 };
 std::optional<FloatWav> ReadFloatWav(const QString& path);
 
-// Writes both side files of datPath; false (and neither left behind) on failure.
-bool WriteSideFiles(const QString& datPath, const ImpulseResponse& ir, const SideInfo& info);
+// Writes both side files of datPath; false (and neither left behind, with
+// the system's reason) on failure.
+bool WriteSideFiles(const QString& datPath, const ImpulseResponse& ir, const SideInfo& info,
+                    QString* reason = nullptr);
 // Reads them back; nullopt when either is missing or not what WriteSideFiles writes.
 std::optional<ImpulseResponse> ReadSideFiles(const QString& datPath, SideInfo* info = nullptr);
 
@@ -51,5 +59,32 @@ struct AppliedCorrections {
 bool RecordAppliedCorrections(const QString& datPath, const AppliedCorrections& applied);
 // What NN.json records as applied (both empty when nothing is recorded).
 AppliedCorrections ReadAppliedCorrections(const QString& datPath);
+
+// What NN.json says of a run's result.
+SideInfo SideInfoOf(const Result& result);
+
+// The side files of a sweep result just stored at datPath: its response
+// with SideInfoOf(result), or, for a result without one, nothing there (side
+// files a former result of that name left are removed). False, with the
+// reason, when the response could not be written.
+bool StoreSideFiles(const QString& datPath, const Result& result, QString* reason = nullptr);
+
+// Whether datPath has both side files beside it (regular files).
+bool HasSideFiles(const QString& datPath);
+// Removes datPath's side files (the regular files there only).
+void RemoveSideFiles(const QString& datPath);
+// Gives toDat the side files of fromDat: a copy of each one fromDat has, and
+// none of those it lacks (a copy of a result without a response must not
+// take another's). False, with the reason, when a copy failed; neither is
+// then left at toDat.
+bool CopySideFiles(const QString& fromDat, const QString& toDat, QString* reason = nullptr);
+
+// Whether path names a sweep result (NN.dat: one that may have side files).
+bool IsSweepResultPath(const QString& path);
+// Deletes a result file and, for a sweep result, its side files.
+void DeleteResultFiles(const QString& path);
+
+// Reads datPath's side files into result.response (left empty without them).
+void ReadSideFilesInto(Result& result, const QString& datPath);
 
 }  // namespace measurement

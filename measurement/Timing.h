@@ -94,6 +94,11 @@ struct RunTiming {
   std::optional<double> CapturePosition(int64_t b) const;
   // The nearest capture frame for sweep sample b, or -1 where there is none.
   int64_t CaptureFrame(int64_t b) const;
+  // Where the sweep's first sample lies in the capture, in capture frames
+  // (delayFrames counted from the capture's first frame).
+  double CaptureDelayFrames() const {
+    return delayFrames - (reference == DelayReference::PlaybackStart ? captureStartFrames.value_or(0.0) : 0.0);
+  }
   // The delay in milliseconds (delayFrames at rate).
   double DelayMs(int32_t rate) const { return rate > 0 ? 1000.0 * delayFrames / rate : 0.0; }
   // A plain map for a capture aligned by one fixed delay over count sweep

@@ -21,6 +21,7 @@
 #include "measurement/Graphs.h"
 #include "measurement/ResultFiles.h"
 #include "measurement/RunSettings.h"
+#include "measurement/SideFiles.h"
 #include "support/Decibels.h"
 #include "support/Dialogs.h"
 #include "support/Drawing.h"
@@ -244,7 +245,7 @@ bool FrmMain::Form_Unload() {
   // Results made by this run of the program go; dropped files stay.
   basic::Trap([&] {
     for (int32_t i = 0; i < LV->ItemCount(); ++i)
-      if (LV->AuxID(i, 1).toInt() != 0) basic::DeleteFileIfAny(LV->AuxID(i, 0).toString());
+      if (LV->AuxID(i, 1).toInt() != 0) measurement::DeleteResultFiles(LV->AuxID(i, 0).toString());
   });
   basic::Trap([&] { basic::SaveWindowPlacement(this, QString(), 0, 0); });
   basic::Trap([&] {

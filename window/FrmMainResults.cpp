@@ -38,6 +38,11 @@ QString FrmMain::SaveResult(const QString& proposed, const measurement::Result& 
   basic::Trap([&] { stored = m_Run.StoreResult(result); });
   if (!stored.path.isEmpty()) {
     RecordCorrectionsOf(stored.path);
+    // The result is kept; only its response (for 詳細 and the exports) is missing.
+    if (!stored.sideFilesWritten)
+      basic::CenteredMessageBox(QStringLiteral("インパルス応答を保存できませんでした。\r\n") +
+                                    measurement::ImpulseWavPath(stored.path) + QStringLiteral("\r\n") + stored.error,
+                                basic::vbOKOnly | basic::vbExclamation, QString(), this);
     return stored.path;
   }
   basic::CenteredMessageBox(QStringLiteral("測定結果を保存できませんでした。\r\n") + proposed,
@@ -204,7 +209,7 @@ void FrmMain::MenuDelete_Click() {
     for (int32_t i = LV->ItemCount() - 1; i >= 0; --i) {
       if (!LV->IsSelected(i)) continue;
       const QString path = LV->AuxID(i, 0).toString();
-      if (LV->AuxID(i, 1).toInt() != 0) basic::DeleteFileIfAny(path);
+      if (LV->AuxID(i, 1).toInt() != 0) measurement::DeleteResultFiles(path);
       if (path == m_DelayReadout.result) m_DelayReadout.result.clear();
       LV->DeleteItem(i);
     }
@@ -252,10 +257,19 @@ void FrmMain::MenuSave_Click() {
       // replacement to ask about).
       const QString target = AskSaveTarget(QStringLiteral("測定結果|*"), extension, QString(), source);
       if (target.isEmpty()) continue;
-      if (basic::CopyFileTo(source, target, 0))
-        RememberSaveFolder(target);
-      else
+      if (!basic::CopyFileTo(source, target, 0)) {
         CannotSave(target);
+        continue;
+      }
+      // A sweep's response goes along (and a replaced result's goes).
+      if (measurement::IsSweepResultPath(source) || measurement::IsSweepResultPath(target)) {
+        QString why;
+        if (!measurement::CopySideFiles(source, target, &why)) {
+          CannotSave(measurement::ImpulseWavPath(target) + QStringLiteral("\r\n") + why);
+          continue;
+        }
+      }
+      RememberSaveFolder(target);
     }
     basic::SetMousePointer(basic::vbDefault);
   });
@@ -293,6 +307,7 @@ void FrmMain::ExportSelected(bool picture) {
       // A result made here knows the level it was played at; the file alone does not.
       const QVariant level = LV->AuxID(i, kAuxPlayedLevel);
       if (level.isValid()) loaded.result.levelTenthsDb = level.toInt();
+      if (!picture) measurement::ReadSideFilesInto(loaded.result, source);
       const bool written =
           picture ? measurement::WriteImageFile(target, measurement::SpectrumPicture(loaded.result, {}, LV->DispColor(i),
                                                                                       measurement::kDefaultPictureSize))

@@ -37,9 +37,10 @@ struct Row {
 std::map<double, Row> Rows(const QString& csv) {
   std::map<double, Row> rows;
   const QStringList lines = csv.split('\n', Qt::SkipEmptyParts);
+  const qsizetype spl = lines.isEmpty() ? -1 : lines[0].split(',').indexOf(QStringLiteral("spl_db"));
   for (qsizetype i = 1; i < lines.size(); ++i) {
     const QStringList cells = lines[i].split(',');
-    rows[cells[0].toDouble()] = {cells.value(1).toDouble(), cells.size() > 2 ? cells[2].toDouble() : NAN};
+    rows[cells[0].toDouble()] = {cells.value(1).toDouble(), spl > 0 ? cells.value(spl).toDouble() : NAN};
   }
   return rows;
 }
@@ -73,7 +74,8 @@ TEST_F(CalibrationCommand, TheCsvGivesTheGainOfThePathAtAnyPlayedLevel) {
     const Outcome o = Zarin(Measure({"--level", level, "--csv", F("sweep.csv")}));
     ASSERT_EQ(o.status, 0) << o.err.toStdString();
     const QString csv = Read(F("sweep.csv"));
-    ASSERT_TRUE(csv.startsWith("frequency_hz,gain_db\n")) << csv.left(40).toStdString();
+    // A sweep run leaves its response beside the result: the CSV has its phase.
+    ASSERT_TRUE(csv.startsWith("frequency_hz,gain_db,phase_deg\n")) << csv.left(40).toStdString();
     // The simulator's cable is -6.0 dB between its corners.
     for (const auto& [f, row] : Rows(csv))
       if (f > 700 && f < 1500) EXPECT_NEAR(row.gain, -6.0, 0.03) << level.toStdString() << " dB, " << f << " Hz";

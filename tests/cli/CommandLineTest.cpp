@@ -56,7 +56,7 @@ double LevelNear(const QString& csv, double frequency) {
   const QStringList lines = csv.split('\n', Qt::SkipEmptyParts);
   for (qsizetype i = 1; i < lines.size(); ++i) {
     const QStringList cells = lines[i].split(',');
-    if (cells.size() != 2) continue;
+    if (cells.size() < 2) continue;
     const double f = cells[0].toDouble(), d = std::abs(std::log(f / frequency));
     if (d < best) {
       best = d;
@@ -110,7 +110,9 @@ TEST_F(CommandLineTest, ASweepIsMeasuredStoredAlignedAndExported) {
   EXPECT_EQ(lines[4], "drift_ppm\t0.0");
   EXPECT_EQ(QFile(F("01.dat")).size(), 44 + 2 * 96000);
   const QString csv = Read(F("sweep.csv"));
-  ASSERT_TRUE(csv.startsWith("frequency_hz,gain_db\n"));
+  // The run left its response beside the result: the CSV has its phase.
+  ASSERT_TRUE(csv.startsWith("frequency_hz,gain_db,phase_deg\n"));
+  EXPECT_TRUE(measurement::HasSideFiles(F("01.dat")));
   // The cable's gain is -6 dB.
   EXPECT_NEAR(LevelNear(csv, 1000), -6.0, 0.3);
   EXPECT_EQ(QImage(F("sweep.png")).size(), QSize(1200, 600));
@@ -138,6 +140,8 @@ TEST_F(CommandLineTest, ASweepIsMeasuredStoredAlignedAndExported) {
 TEST_F(CommandLineTest, ASweepWithSideFilesExportsItsResponses) {
   ASSERT_EQ(Zarin(Measure({})).status, 0);
   // Without side files there is nothing to read the responses from.
+  ASSERT_TRUE(QFile::remove(F("01.ir.wav")));
+  ASSERT_TRUE(QFile::remove(F("01.json")));
   const Outcome none = Zarin({"export", F("01.dat"), "--frd", F("a.frd")});
   EXPECT_EQ(none.status, 1);
   EXPECT_TRUE(none.err.contains("01.ir.wav")) << none.err.toStdString();
@@ -179,6 +183,34 @@ TEST_F(CommandLineTest, ASweepWithSideFilesExportsItsResponses) {
   EXPECT_TRUE(Read(F("d.csv")).startsWith("frequency_hz,thd_percent,h2_db,h3_db,h4_db,h5_db\n"));
   EXPECT_EQ(Zarin({"export", F("01.dat"), "--frd", F("b.frd"), "--smooth", "1/5"}).status, 1);
   EXPECT_EQ(Zarin({"export", F("01.dat"), "--frd", F("b.frd"), "--points", "0"}).status, 1);
+}
+
+TEST_F(CommandLineTest, AMeasuredSweepLeavesTheCablesResponseBesideItsResult) {
+  const Outcome o = Zarin(Measure({"--level", "-3"}));
+  ASSERT_EQ(o.status, 0) << o.err.toStdString();
+  measurement::SideInfo info;
+  const auto ir = measurement::ReadSideFiles(F("01.dat"), &info);
+  ASSERT_TRUE(ir.has_value());
+  EXPECT_NEAR(info.delayMs, 10.0, 0.05);
+  EXPECT_EQ(info.levelTenthsDb, -30);
+  // The cable: a 2nd-order Butterworth high-pass at 100 Hz, -6 dB.
+  for (const auto& p : measurement::FrequencyResponse(*ir, measurement::LogFrequencies(30, 0.9 * 24000, 6))) {
+    const double w = p.hz / 100, truth = 20 * std::log10(0.5 * w * w / std::sqrt(1 + std::pow(w, 4)));
+    EXPECT_NEAR(p.gainDb, truth, 0.15) << p.hz;
+  }
+}
+
+TEST_F(CommandLineTest, AResponseThatCannotBeWrittenKeepsTheResultAndSaysSo) {
+  // Something that is no file stands where the response would go.
+  ASSERT_TRUE(QDir(dir.path()).mkdir("01.ir.wav"));
+  const Outcome o = Zarin(Measure({"--csv", F("sweep.csv")}));
+  EXPECT_EQ(o.status, 1);
+  EXPECT_TRUE(o.out.startsWith("result\t" + F("01.dat") + "\n")) << o.out.toStdString();
+  EXPECT_TRUE(o.err.contains("cannot write the impulse response beside")) << o.err.toStdString();
+  EXPECT_EQ(QFile(F("01.dat")).size(), 44 + 2 * 96000);
+  EXPECT_FALSE(QFile::exists(F("01.json")));
+  // The CSV is still written.
+  EXPECT_TRUE(Read(F("sweep.csv")).startsWith("frequency_hz,gain_db"));
 }
 
 TEST_F(CommandLineTest, ANoiseRunGivesASpectrumFileAndItsCsv) {

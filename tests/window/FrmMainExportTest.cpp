@@ -7,6 +7,7 @@
 #include "measurement/Export.h"
 #include "measurement/GraphScale.h"
 #include "measurement/ResultFiles.h"
+#include "measurement/SideFiles.h"
 #include "measurement/TestSignal.h"
 #include "support/Colors.h"
 #include "support/Surface.h"
@@ -62,6 +63,8 @@ TEST_F(ExportMenuTest, TheClickedResultIsWrittenAsCsvAndAsAPicture) {
   ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
   measurement::Result played = stored.result;
   played.levelTenthsDb = w.SliderValue[1]->Value();  // the level it was played at
+  measurement::ReadSideFilesInto(played, dir.filePath("02.dat"));  // and its phase
+  ASSERT_FALSE(played.response.Empty());
   EXPECT_EQ(QString::fromUtf8(csv.readAll()), measurement::ResultCsv(played));
 
   w.LV->UnSelectAll();
@@ -102,7 +105,7 @@ TEST_F(ExportMenuTest, TheMarkerTheLevelSliderAndTheScreenChangeNoExportedNumber
     return QString::fromUtf8(csv.readAll());
   };
   const QString first = exportBoth("first");
-  ASSERT_TRUE(first.startsWith("frequency_hz,gain_db\n"));
+  ASSERT_TRUE(first.startsWith("frequency_hz,gain_db,phase_deg\n"));
   // The simulator's cable is -6.0 dB in its passband, whatever was played.
   int middle = 0;
   for (const QString& line : first.split('\n', Qt::SkipEmptyParts).mid(1)) {
