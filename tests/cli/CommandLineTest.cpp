@@ -193,10 +193,12 @@ TEST_F(CommandLineTest, AMeasuredSweepLeavesTheCablesResponseBesideItsResult) {
   ASSERT_TRUE(ir.has_value());
   EXPECT_NEAR(info.delayMs, 10.0, 0.05);
   EXPECT_EQ(info.levelTenthsDb, -30);
-  // The cable: a 2nd-order Butterworth high-pass at 100 Hz, -6 dB.
-  for (const auto& p : measurement::FrequencyResponse(*ir, measurement::LogFrequencies(30, 0.9 * 24000, 6))) {
+  // The cable: a 2nd-order Butterworth high-pass at 100 Hz, -6 dB. (Run on
+  // the wall clock, the simulator's capture wanders by a fraction of a frame
+  // along the run, which blurs the response above a few kHz.)
+  for (const auto& p : measurement::FrequencyResponse(*ir, measurement::LogFrequencies(30, 3000, 6))) {
     const double w = p.hz / 100, truth = 20 * std::log10(0.5 * w * w / std::sqrt(1 + std::pow(w, 4)));
-    EXPECT_NEAR(p.gainDb, truth, 0.15) << p.hz;
+    EXPECT_NEAR(p.gainDb, truth, 0.1) << p.hz;
   }
 }
 
