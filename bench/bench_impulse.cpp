@@ -7,8 +7,11 @@
 #include <vector>
 
 #include "audio/Biquad.h"
+#include <QTemporaryDir>
+
 #include "measurement/ImpulseResponse.h"
 #include "measurement/Responses.h"
+#include "measurement/SideFiles.h"
 #include "measurement/TestSignal.h"
 
 using namespace measurement;
@@ -60,5 +63,18 @@ void BM_Deconvolve30s192k(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_Deconvolve30s192k)->Unit(benchmark::kMillisecond);
+
+// What storing a run's result adds: its response and readings written
+// beside it (NN.ir.wav, NN.json), each synced to disk.
+void BM_WriteSideFiles30s192k(benchmark::State& state) {
+  static const LongRun run;
+  const SweepShape shape = SweepShapeFor(LongRun::kRate, static_cast<int64_t>(run.play.size()));
+  const ImpulseResponse ir = Deconvolve(run.play, run.capture, LongRun::kRate, shape, {57600.0, 0});
+  QTemporaryDir dir;
+  const QString dat = dir.filePath(QStringLiteral("01.dat"));
+  for (auto _ : state)
+    if (!WriteSideFiles(dat, ir, {})) state.SkipWithError("not written");
+}
+BENCHMARK(BM_WriteSideFiles30s192k)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -231,7 +231,10 @@ TEST_F(ReentryTest, ClosingWhileARunCompletesKeepsWhatWasSaved) {
   EXPECT_TRUE(QFile::exists(dropped));
   EXPECT_TRUE(QFile::exists(kept));
   EXPECT_FALSE(QFile::exists(dir.filePath("01.dat")));  // the run's own file goes at close, as always
-  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);  // nothing else left behind
+  // The copy kept its response beside it; nothing else is left behind.
+  EXPECT_TRUE(QFile::exists(dir.filePath("kept.ir.wav")));
+  EXPECT_TRUE(QFile::exists(dir.filePath("kept.json")));
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 4);
 }
 
 TEST_F(ReentryTest, ClosingWhileARunStartsClosesItsDevices) {
