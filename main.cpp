@@ -1,8 +1,8 @@
 #include <QApplication>
 
 #include "cli/CommandLine.h"
-#include "support/MessageBox.h"
-#include "support/Translations.h"
+#include "widgets/MessageBox.h"
+#include "widgets/Translations.h"
 #include "window/FrmMain.h"
 
 int main(int argc, char** argv) {

@@ -2,7 +2,7 @@
 // The sound devices as the program names them: the sample-rate list, device
 // lookup by (leniently matched) name and the texts of failed device calls;
 // and the WAV files. (The window's device and rate combo boxes are filled by
-// DeviceCombos.h.)
+// widgets/DeviceCombos.h.)
 #include <QString>
 #include <array>
 #include <cstdint>

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "dsp/C_FFT.h"
-#include "dsp/C_VU.h"
+#include "widgets/C_VU.h"
 #include "measurement/Graphs.h"
 #include "measurement/TestSignal.h"
 #include "support/Decibels.h"
-#include "support/PictureBox.h"
+#include "widgets/PictureBox.h"
 
 using namespace measurement;
 

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "controls/UC_ListView/UC_ListView.h"
-#include "support/PictureBox.h"
+#include "widgets/PictureBox.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 
 #include "controls/UC_Buttons/UC_Buttons.h"
 #include "controls/UC_Check/UC_Check.h"
-#include "support/Drawing.h"
+#include "widgets/Drawing.h"
 #include "support/ErrorTrap.h"
-#include "support/PictureBox.h"
+#include "widgets/PictureBox.h"
 #include "support/Rounding.h"
 
 using basic::PictureBox;

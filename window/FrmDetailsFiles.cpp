@@ -7,8 +7,8 @@
 #include <cmath>
 
 #include "measurement/Correction.h"
-#include "support/Dialogs.h"
-#include "support/Drawing.h"
+#include "widgets/Dialogs.h"
+#include "widgets/Drawing.h"
 #include "support/ErrorTrap.h"
 #include "support/Settings.h"
 #include "support/Surface.h"

@@ -10,8 +10,8 @@
 #include <cmath>
 
 #include "measurement/Calibrator.h"
-#include "support/Dialogs.h"
-#include "support/Drawing.h"
+#include "widgets/Dialogs.h"
+#include "widgets/Drawing.h"
 #include "support/ErrorTrap.h"
 #include "support/Settings.h"
 #include "support/Surface.h"

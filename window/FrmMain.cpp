@@ -18,7 +18,7 @@
 #include "measurement/Graphs.h"
 #include "measurement/GraphScale.h"
 #include "support/ErrorTrap.h"
-#include "support/PictureBox.h"
+#include "widgets/PictureBox.h"
 #include "window/FrmDetails.h"
 
 using basic::PictureBox;

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "dsp/C_FFT.h"
-#include "dsp/C_VU.h"
+#include "widgets/C_VU.h"
 #include "measurement/MeasurementRun.h"
-#include "support/DeferredActions.h"
-#include "support/SingleInstance.h"
+#include "widgets/DeferredActions.h"
+#include "widgets/SingleInstance.h"
 
 class QAction;
 class QComboBox;

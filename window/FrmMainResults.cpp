@@ -23,10 +23,10 @@
 #include "measurement/TestSignal.h"
 #include "window/CorrectionChoice.h"
 #include "window/FrmDetails.h"
-#include "support/Dialogs.h"
+#include "widgets/Dialogs.h"
 #include "support/ErrorTrap.h"
 #include "support/Paths.h"
-#include "support/PictureBox.h"
+#include "widgets/PictureBox.h"
 #include "support/Settings.h"
 
 using basic::ReadSetting;

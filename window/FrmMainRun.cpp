@@ -20,10 +20,10 @@
 #include "measurement/TestSignal.h"
 #include "measurement/VerdictText.h"
 #include "support/Decibels.h"
-#include "support/Drawing.h"
+#include "widgets/Drawing.h"
 #include "support/ErrorTrap.h"
 #include "support/Logging.h"
-#include "support/PictureBox.h"
+#include "widgets/PictureBox.h"
 
 using basic::PictureBox;
 

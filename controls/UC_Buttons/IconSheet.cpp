@@ -5,7 +5,7 @@
 #include <QPolygonF>
 
 #include "support/Colors.h"
-#include "support/PictureBox.h"
+#include "widgets/PictureBox.h"
 
 bool IconKeepsColour(int icon) {
   switch (icon) {

@@ -6,9 +6,9 @@
 
 #include "controls/UC_Buttons/IconSheet.h"
 #include "support/Colors.h"
-#include "support/Drawing.h"
-#include "support/Fonts.h"
-#include "support/PictureBox.h"
+#include "widgets/Drawing.h"
+#include "widgets/Fonts.h"
+#include "widgets/PictureBox.h"
 #include "support/Rounding.h"
 
 using basic::PictureBox;

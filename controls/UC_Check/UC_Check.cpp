@@ -5,9 +5,9 @@
 #include <cmath>
 
 #include "support/Colors.h"
-#include "support/Drawing.h"
-#include "support/Fonts.h"
-#include "support/PictureBox.h"
+#include "widgets/Drawing.h"
+#include "widgets/Fonts.h"
+#include "widgets/PictureBox.h"
 
 using basic::PictureBox;
 using basic::TwipsPerPixel;

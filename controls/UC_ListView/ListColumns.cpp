@@ -6,11 +6,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "audio/DeviceCombos.h"
+#include "widgets/DeviceCombos.h"
 #include "controls/UC_ListView/UC_ListView.h"
 #include "support/Colors.h"
-#include "support/Fonts.h"
-#include "support/PictureBox.h"
+#include "widgets/Fonts.h"
+#include "widgets/PictureBox.h"
 #include "support/Rounding.h"
 
 using basic::TwipsPerPixel;

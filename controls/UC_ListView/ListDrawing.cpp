@@ -13,9 +13,9 @@
 #include "controls/UC_ListView/UC_ListView.h"
 #include "controls/UC_Slider/UC_Slider.h"
 #include "support/Colors.h"
-#include "support/Drawing.h"
-#include "support/Fonts.h"
-#include "support/PictureBox.h"
+#include "widgets/Drawing.h"
+#include "widgets/Fonts.h"
+#include "widgets/PictureBox.h"
 #include "support/Rounding.h"
 
 using basic::PictureBox;

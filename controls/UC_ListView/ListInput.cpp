@@ -12,7 +12,7 @@
 #include <cmath>
 
 #include "controls/UC_ListView/UC_ListView.h"
-#include "support/PictureBox.h"
+#include "widgets/PictureBox.h"
 #include "support/Rounding.h"
 
 using basic::TwipsPerPixel;

@@ -6,8 +6,8 @@
 #include <cmath>
 
 #include "support/Colors.h"
-#include "support/Drawing.h"
-#include "support/PictureBox.h"
+#include "widgets/Drawing.h"
+#include "widgets/PictureBox.h"
 #include "support/Rounding.h"
 
 using basic::PictureBox;

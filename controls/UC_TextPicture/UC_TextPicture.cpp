@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "support/Drawing.h"
-#include "support/Fonts.h"
-#include "support/PictureBox.h"
+#include "widgets/Drawing.h"
+#include "widgets/Fonts.h"
+#include "widgets/PictureBox.h"
 #include "support/Rounding.h"
 
 using basic::PictureBox;

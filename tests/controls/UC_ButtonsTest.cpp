@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "support/Colors.h"
-#include "support/Drawing.h"
-#include "support/PictureBox.h"
+#include "widgets/Drawing.h"
+#include "widgets/PictureBox.h"
 #include "tests/controls/ControlTestUtil.h"
 
 using namespace zarin_test;

@@ -3,7 +3,7 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
-#include "support/PictureBox.h"
+#include "widgets/PictureBox.h"
 #include "tests/controls/ControlTestUtil.h"
 
 using namespace zarin_test;

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "support/Colors.h"
-#include "support/PictureBox.h"
+#include "widgets/PictureBox.h"
 #include "tests/controls/ControlTestUtil.h"
 
 using namespace zarin_test;

@@ -7,7 +7,7 @@
 
 #include <cstdlib>
 
-#include "support/PictureBox.h"
+#include "widgets/PictureBox.h"
 #include "tests/controls/ControlTestUtil.h"
 
 using namespace zarin_test;

@@ -13,7 +13,7 @@
 #include "measurement/MeasurementRun.h"
 #include "measurement/GraphScale.h"
 #include "measurement/TestSignal.h"
-#include "support/PictureBox.h"
+#include "widgets/PictureBox.h"
 
 using namespace measurement;
 using WaveMMIO::Biquad;

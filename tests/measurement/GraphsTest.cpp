@@ -10,7 +10,7 @@
 #include "measurement/TestSignal.h"
 #include "support/Surface.h"
 #include "support/Decibels.h"
-#include "support/PictureBox.h"
+#include "widgets/PictureBox.h"
 
 using namespace measurement;
 using basic::PictureBox;

@@ -12,7 +12,7 @@
 #include "audio/LoopbackSim.h"
 #include "support/Decibels.h"
 #include "measurement/TestSignal.h"
-#include "support/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 using namespace measurement;
 using WaveMMIO::LoopbackBackend;

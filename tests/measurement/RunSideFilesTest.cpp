@@ -25,7 +25,7 @@
 #include "measurement/Responses.h"
 #include "measurement/SideFiles.h"
 #include "support/CheckedFile.h"
-#include "support/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 using namespace measurement;
 using WaveMMIO::Biquad;

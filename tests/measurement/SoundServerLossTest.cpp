@@ -22,7 +22,7 @@
 #include "measurement/Analysis.h"
 #include "measurement/MeasurementRun.h"
 #include "measurement/TestSignal.h"
-#include "support/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "support/PictureBox.h"
+#include "widgets/PictureBox.h"
 
 #include <QCoreApplication>
 #include <QDropEvent>

@@ -15,8 +15,8 @@
 #include "controls/UC_ListView/UC_ListView.h"
 #include "controls/UC_Slider/UC_Slider.h"
 #include "window/FrmMain.h"
-#include "support/Dialogs.h"
-#include "support/MessageBox.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageBox.h"
 #include "support/Settings.h"
 
 namespace zarin_test {

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "controls/UC_Buttons/UC_Buttons.h"
-#include "support/PictureBox.h"
+#include "widgets/PictureBox.h"
 #include "tests/window/FrmMainFixture.h"
 
 using zarin_test::FrmMainTest;

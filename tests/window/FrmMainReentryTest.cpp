@@ -11,7 +11,7 @@
 #include "controls/UC_Buttons/UC_Buttons.h"
 #include "measurement/ResultFiles.h"
 #include "measurement/TestSignal.h"
-#include "support/PictureBox.h"
+#include "widgets/PictureBox.h"
 #include "tests/window/FrmMainFixture.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "controls/UC_Buttons/UC_Buttons.h"
 #include "measurement/TestSignal.h"
 #include "support/Paths.h"
-#include "support/PictureBox.h"
+#include "widgets/PictureBox.h"
 #include "tests/window/FrmMainFixture.h"
 #include "tests/window/SilentBackend.h"
 

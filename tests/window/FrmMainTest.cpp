@@ -12,11 +12,11 @@
 #include "controls/UC_Buttons/UC_Buttons.h"
 #include "controls/UC_Slider/UC_Slider.h"
 #include "controls/UC_TextPicture/UC_TextPicture.h"
-#include "support/Dialogs.h"
-#include "support/MessageBox.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageBox.h"
 #include "support/Paths.h"
 #include "support/Settings.h"
-#include "support/PictureBox.h"
+#include "widgets/PictureBox.h"
 #include "tests/window/FrmMainFixture.h"
 
 using WaveMMIO::LoopbackBackend;

@@ -1,4 +1,4 @@
-#include "support/Drawing.h"
+#include "widgets/Drawing.h"
 
 #include <QLinearGradient>
 #include <QPainter>
@@ -9,7 +9,7 @@
 #include <cmath>
 
 #include "support/Colors.h"
-#include "support/PictureBox.h"
+#include "widgets/PictureBox.h"
 #include "support/Rounding.h"
 
 namespace basic {

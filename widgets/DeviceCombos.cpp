@@ -1,4 +1,4 @@
-#include "audio/DeviceCombos.h"
+#include "widgets/DeviceCombos.h"
 
 #include <QComboBox>
 

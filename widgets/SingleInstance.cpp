@@ -1,4 +1,4 @@
-#include "support/SingleInstance.h"
+#include "widgets/SingleInstance.h"
 
 #include <QDir>
 #include <QFileInfo>

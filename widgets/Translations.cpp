@@ -1,4 +1,4 @@
-#include "support/Translations.h"
+#include "widgets/Translations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,4 +1,4 @@
-#include "support/Dialogs.h"
+#include "widgets/Dialogs.h"
 
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -6,12 +6,12 @@
 #include <QWidget>
 #include <utility>
 
-#include "support/MessageBox.h"
+#include "widgets/MessageBox.h"
 #include "support/Paths.h"
 #include "support/Settings.h"
-#include "support/WindowPlacement.h"
-#include "support/PictureBox.h"
-#include "support/Translations.h"
+#include "widgets/WindowPlacement.h"
+#include "widgets/PictureBox.h"
+#include "widgets/Translations.h"
 
 namespace basic {
 

@@ -1,4 +1,4 @@
-#include "support/DeferredActions.h"
+#include "widgets/DeferredActions.h"
 
 #include <QCoreApplication>
 #include <QObject>

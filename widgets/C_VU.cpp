@@ -1,12 +1,12 @@
-#include "dsp/C_VU.h"
+#include "widgets/C_VU.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "dsp/MeterScale.h"
-#include "support/Drawing.h"
-#include "support/Fonts.h"
-#include "support/PictureBox.h"
+#include "widgets/Drawing.h"
+#include "widgets/Fonts.h"
+#include "widgets/PictureBox.h"
 #include "support/Rounding.h"
 
 using basic::LineKind;

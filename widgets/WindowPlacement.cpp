@@ -1,4 +1,4 @@
-#include "support/WindowPlacement.h"
+#include "widgets/WindowPlacement.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -10,7 +10,7 @@
 
 #include "support/Logging.h"
 #include "support/Settings.h"
-#include "support/PictureBox.h"
+#include "widgets/PictureBox.h"
 
 namespace basic {
 

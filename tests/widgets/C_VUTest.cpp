@@ -1,12 +1,12 @@
-#include "dsp/C_VU.h"
+#include "widgets/C_VU.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "dsp/MeterScale.h"
-#include "support/Drawing.h"
-#include "support/PictureBox.h"
+#include "widgets/Drawing.h"
+#include "widgets/PictureBox.h"
 
 using basic::PictureBox;
 

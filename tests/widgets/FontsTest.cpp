@@ -1,4 +1,4 @@
-#include "support/Fonts.h"
+#include "widgets/Fonts.h"
 
 #include <QComboBox>
 #include <QFontInfo>
@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "support/Settings.h"
-#include "support/PictureBox.h"
+#include "widgets/PictureBox.h"
 
 using namespace basic;
 

@@ -1,4 +1,4 @@
-#include "support/Dialogs.h"
+#include "widgets/Dialogs.h"
 
 #include <QApplication>
 #include <QAbstractButton>
@@ -9,7 +9,7 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
-#include "support/PictureBox.h"
+#include "widgets/PictureBox.h"
 
 using namespace basic;
 

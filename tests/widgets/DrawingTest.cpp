@@ -1,11 +1,11 @@
-#include "support/Drawing.h"
+#include "widgets/Drawing.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "support/Colors.h"
-#include "support/PictureBox.h"
+#include "widgets/PictureBox.h"
 
 using namespace basic;
 

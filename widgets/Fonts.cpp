@@ -1,4 +1,4 @@
-#include "support/Fonts.h"
+#include "widgets/Fonts.h"
 
 #include <QComboBox>
 #include <QFontDatabase>
@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "support/Settings.h"
-#include "support/PictureBox.h"
+#include "widgets/PictureBox.h"
 
 namespace basic {
 

@@ -1,0 +1,81 @@
+#include "widgets/DeviceCombos.h"
+
+#include <QComboBox>
+#include <gtest/gtest.h>
+
+#include "audio/LoopbackSim.h"
+#include "audio/WaveDevice.h"
+#include "audio/WaveMMIO.h"
+#include "tests/audio/FakeBackend.h"
+
+using namespace WaveMMIO;
+using zarin_test::FakeBackend;
+using zarin_test::UseBackends;
+
+namespace {
+
+class DeviceCombosTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    UseBackends(std::make_unique<FakeBackend>(
+                    std::vector<std::string>{"Speakers (2- USB Audio CODEC)", "Realtek Digital Output", "2- Line Out"},
+                    std::vector<std::string>{"Mic (1- X)", "2- USB Audio CODEC", "Line In"}),
+                std::make_unique<LoopbackBackend>([] { return int64_t{0}; }));
+  }
+  static QStringList Items(const QComboBox& c) {
+    QStringList l;
+    for (int i = 0; i < c.count(); ++i) l << c.itemText(i);
+    return l;
+  }
+};
+
+TEST_F(DeviceCombosTest, RateComboOffersTheRatesWithinTheLimits) {
+  QComboBox combo;
+  FillRateCombo(&combo, 48000, 44100, 96000);
+  EXPECT_EQ(Items(combo), (QStringList{"96000", "88200", "48000", "44100"}));
+  EXPECT_EQ(combo.currentText(), QStringLiteral("48000"));
+
+  FillRateCombo(&combo, 8000, 0, 0);
+  EXPECT_EQ(combo.count(), 12);
+  EXPECT_EQ(combo.itemText(0), QStringLiteral("192000"));
+  EXPECT_EQ(combo.currentIndex(), 11);
+
+  FillRateCombo(&combo, 44000, 0, 0);  // not offered: no selection
+  EXPECT_EQ(combo.currentIndex(), -1);
+  FillRateCombo(&combo, 192000, 0, 22050);
+  EXPECT_EQ(Items(combo).first(), QStringLiteral("22050"));
+  EXPECT_EQ(combo.currentIndex(), -1);
+}
+
+TEST_F(DeviceCombosTest, ListAudioDevicesSelectsTheStoredDevice) {
+  QComboBox combo;
+  ListAudioDevices(&combo, 1, "usb audio codec", 0);
+  EXPECT_EQ(Items(combo), (QStringList{"Mic (1- X)", "2- USB Audio CODEC", "Line In", LoopbackBackend::kDeviceName}));
+  EXPECT_EQ(combo.currentIndex(), 1);  // lenient pass
+
+  ListAudioDevices(&combo, 1, "  LINE IN ", 0);
+  EXPECT_EQ(combo.currentIndex(), 2);  // exact pass
+
+  ListAudioDevices(&combo, 1, "Gone Device", 0);
+  EXPECT_EQ(combo.currentIndex(), -1);
+  ListAudioDevices(&combo, 1, "Gone Device", 1);
+  EXPECT_EQ(combo.currentIndex(), 0);
+  ListAudioDevices(&combo, 0, "", 0);
+  EXPECT_EQ(combo.currentIndex(), -1);
+  ListAudioDevices(&combo, 0, "", 1);
+  EXPECT_EQ(combo.currentIndex(), 0);
+}
+
+TEST_F(DeviceCombosTest, NoDevicesLeavesTheComboEmpty) {
+  UseBackends(std::make_unique<FakeBackend>(std::vector<std::string>{}, std::vector<std::string>{}));
+  QComboBox combo;
+  combo.addItem("stale");
+  ListAudioDevices(&combo, 0, "anything", 1);
+  EXPECT_EQ(combo.count(), 0);
+  EXPECT_EQ(FindAudioDevice(0, "anything", 0), 0);
+  WaveDevice dev(Direction::Output);
+  EXPECT_EQ(dev.Open(0, 48000), MMSYSERR_BADDEVICEID);
+  EXPECT_EQ(dev.Open(-1, 48000), MMSYSERR_BADDEVICEID);  // no default either
+}
+
+}  // namespace
