@@ -1,0 +1,80 @@
+# Checks that the engine's folders hold engine code only: no file of the
+# window library sits in them, and none of their files includes a Qt Widgets
+# header or a header of the window's folders.
+#
+#   cmake -DSOURCE_DIR=<tree> -DENGINE_FOLDERS=<a;b> -DWINDOW_FOLDERS=<c;d>
+#         -DWINDOW_SOURCES_FILE=<file listing the window library's sources>
+#         -DWIDGETS_INCLUDE_DIR=<.../QtWidgets> -P check-folders.cmake
+cmake_minimum_required(VERSION 3.25)
+
+foreach(var SOURCE_DIR ENGINE_FOLDERS WINDOW_FOLDERS WINDOW_SOURCES_FILE WIDGETS_INCLUDE_DIR)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "check-folders: ${var} not given")
+  endif()
+endforeach()
+if(NOT IS_DIRECTORY "${WIDGETS_INCLUDE_DIR}")
+  message(FATAL_ERROR "check-folders: no Qt Widgets headers at ${WIDGETS_INCLUDE_DIR}")
+endif()
+
+set(faults)
+
+# The window library's own files, wherever they sit.
+file(STRINGS "${WINDOW_SOURCES_FILE}" window_sources)
+foreach(source IN LISTS window_sources)
+  if(NOT IS_ABSOLUTE "${source}")
+    set(source "${SOURCE_DIR}/${source}")
+  endif()
+  file(RELATIVE_PATH rel "${SOURCE_DIR}" "${source}")
+  foreach(folder IN LISTS ENGINE_FOLDERS)
+    if(rel MATCHES "^${folder}/")
+      list(APPEND faults "${rel}: a file of the window library in the engine folder ${folder}/")
+    endif()
+  endforeach()
+endforeach()
+
+# Every header name Qt Widgets installs (QWidget, qwidget.h, ...).
+file(GLOB widget_headers RELATIVE "${WIDGETS_INCLUDE_DIR}" "${WIDGETS_INCLUDE_DIR}/*")
+list(APPEND widget_headers QtWidgets)
+list(LENGTH widget_headers count)
+if(count LESS 50)
+  message(FATAL_ERROR "check-folders: only ${count} Qt Widgets headers found in ${WIDGETS_INCLUDE_DIR}")
+endif()
+
+set(globs)
+foreach(folder IN LISTS ENGINE_FOLDERS)
+  list(APPEND globs "${SOURCE_DIR}/${folder}/*")
+endforeach()
+file(GLOB_RECURSE engine_files ${globs})
+list(LENGTH engine_files engine_count)
+if(engine_count EQUAL 0)
+  message(FATAL_ERROR "check-folders: no files in the engine folders ${ENGINE_FOLDERS}")
+endif()
+foreach(path IN LISTS engine_files)
+  if(NOT path MATCHES "\\.(h|hpp|cpp|cc)$")
+    continue()
+  endif()
+  file(RELATIVE_PATH rel "${SOURCE_DIR}" "${path}")
+  file(STRINGS "${path}" includes REGEX "^[ \t]*#[ \t]*include")
+  foreach(line IN LISTS includes)
+    if(line MATCHES "#[ \t]*include[ \t]*<([^>]+)>")
+      set(name "${CMAKE_MATCH_1}")
+      string(REGEX REPLACE "^QtWidgets/" "" base "${name}")
+      if(name MATCHES "^QtWidgets/" OR base IN_LIST widget_headers)
+        list(APPEND faults "${rel}: includes the Qt Widgets header <${name}>")
+      endif()
+    elseif(line MATCHES "#[ \t]*include[ \t]*\"([^\"]+)\"")
+      set(name "${CMAKE_MATCH_1}")
+      foreach(folder IN LISTS WINDOW_FOLDERS)
+        if(name MATCHES "^${folder}/")
+          list(APPEND faults "${rel}: includes \"${name}\" of the window library")
+        endif()
+      endforeach()
+    endif()
+  endforeach()
+endforeach()
+
+if(faults)
+  list(JOIN faults "\n  " text)
+  message(FATAL_ERROR "The engine's folders hold window code:\n  ${text}")
+endif()
+message(STATUS "${engine_count} files in ${ENGINE_FOLDERS}: engine code only")
