@@ -1,7 +1,9 @@
 #pragma once
 // Runs an event handler's body under the program's error convention: with
-// ErrorCatch off a fault ends the handler quietly where it was; with it on
-// the fault goes on to the caller.
+// ErrorCatch off a fault ends the handler quietly where it was (its text goes
+// to the error log when the log is on); with it on the fault goes on to the
+// caller.
+#include <QString>
 #include <exception>
 
 #include "support/Logging.h"
@@ -16,8 +18,9 @@ void Trap(Body&& body) {
   }
   try {
     body();
-  } catch (const std::exception&) {
-    // Left quietly, as the convention says.
+  } catch (const std::exception& fault) {
+    // Left quietly, as the convention says; only the log hears of it.
+    WriteLogLine(QString::fromUtf8(fault.what()), 1);
   }
 }
 
