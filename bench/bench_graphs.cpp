@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "dsp/C_FFT.h"
-#include "widgets/C_VU.h"
 #include "measurement/Graphs.h"
 #include "measurement/TestSignal.h"
 #include "support/Decibels.h"
+#include "widgets/C_VU.h"
 #include "widgets/PictureBox.h"
 
 using namespace measurement;

@@ -4,10 +4,10 @@
 #include <cmath>
 
 #include "dsp/MeterScale.h"
+#include "support/Rounding.h"
 #include "widgets/Drawing.h"
 #include "widgets/Fonts.h"
 #include "widgets/PictureBox.h"
-#include "support/Rounding.h"
 
 using basic::LineKind;
 using basic::TwipsPerPixel;

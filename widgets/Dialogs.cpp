@@ -6,12 +6,12 @@
 #include <QWidget>
 #include <utility>
 
-#include "widgets/MessageBox.h"
 #include "support/Paths.h"
 #include "support/Settings.h"
-#include "widgets/WindowPlacement.h"
+#include "widgets/MessageBox.h"
 #include "widgets/PictureBox.h"
 #include "widgets/Translations.h"
+#include "widgets/WindowPlacement.h"
 
 namespace basic {
 

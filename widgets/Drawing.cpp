@@ -9,8 +9,8 @@
 #include <cmath>
 
 #include "support/Colors.h"
-#include "widgets/PictureBox.h"
 #include "support/Rounding.h"
+#include "widgets/PictureBox.h"
 
 namespace basic {
 

@@ -7,10 +7,10 @@
 
 #include "controls/UC_Buttons/UC_Buttons.h"
 #include "controls/UC_Check/UC_Check.h"
-#include "widgets/Drawing.h"
 #include "support/ErrorTrap.h"
-#include "widgets/PictureBox.h"
 #include "support/Rounding.h"
+#include "widgets/Drawing.h"
+#include "widgets/PictureBox.h"
 
 using basic::PictureBox;
 using measurement::DetailTab;

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "dsp/C_FFT.h"
-#include "widgets/C_VU.h"
 #include "measurement/MeasurementRun.h"
+#include "widgets/C_VU.h"
 #include "widgets/DeferredActions.h"
 #include "widgets/SingleInstance.h"
 

@@ -21,13 +21,13 @@
 #include "measurement/ResultNumbers.h"
 #include "measurement/SideFiles.h"
 #include "measurement/TestSignal.h"
-#include "window/CorrectionChoice.h"
-#include "window/FrmDetails.h"
-#include "widgets/Dialogs.h"
 #include "support/ErrorTrap.h"
 #include "support/Paths.h"
-#include "widgets/PictureBox.h"
 #include "support/Settings.h"
+#include "widgets/Dialogs.h"
+#include "widgets/PictureBox.h"
+#include "window/CorrectionChoice.h"
+#include "window/FrmDetails.h"
 
 using basic::ReadSetting;
 

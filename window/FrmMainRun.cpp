@@ -20,9 +20,9 @@
 #include "measurement/TestSignal.h"
 #include "measurement/VerdictText.h"
 #include "support/Decibels.h"
-#include "widgets/Drawing.h"
 #include "support/ErrorTrap.h"
 #include "support/Logging.h"
+#include "widgets/Drawing.h"
 #include "widgets/PictureBox.h"
 
 using basic::PictureBox;

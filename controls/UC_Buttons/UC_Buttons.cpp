@@ -6,10 +6,10 @@
 
 #include "controls/UC_Buttons/IconSheet.h"
 #include "support/Colors.h"
+#include "support/Rounding.h"
 #include "widgets/Drawing.h"
 #include "widgets/Fonts.h"
 #include "widgets/PictureBox.h"
-#include "support/Rounding.h"
 
 using basic::PictureBox;
 using basic::TwipsPerPixel;

@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "widgets/DeviceCombos.h"
 #include "controls/UC_ListView/UC_ListView.h"
 #include "support/Colors.h"
+#include "support/Rounding.h"
+#include "widgets/DeviceCombos.h"
 #include "widgets/Fonts.h"
 #include "widgets/PictureBox.h"
-#include "support/Rounding.h"
 
 using basic::TwipsPerPixel;
 

@@ -13,10 +13,10 @@
 #include "controls/UC_ListView/UC_ListView.h"
 #include "controls/UC_Slider/UC_Slider.h"
 #include "support/Colors.h"
+#include "support/Rounding.h"
 #include "widgets/Drawing.h"
 #include "widgets/Fonts.h"
 #include "widgets/PictureBox.h"
-#include "support/Rounding.h"
 
 using basic::PictureBox;
 using basic::TwipsPerPixel;

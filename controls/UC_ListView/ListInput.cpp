@@ -12,8 +12,8 @@
 #include <cmath>
 
 #include "controls/UC_ListView/UC_ListView.h"
-#include "widgets/PictureBox.h"
 #include "support/Rounding.h"
+#include "widgets/PictureBox.h"
 
 using basic::TwipsPerPixel;
 

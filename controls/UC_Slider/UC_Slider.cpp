@@ -6,9 +6,9 @@
 #include <cmath>
 
 #include "support/Colors.h"
+#include "support/Rounding.h"
 #include "widgets/Drawing.h"
 #include "widgets/PictureBox.h"
-#include "support/Rounding.h"
 
 using basic::PictureBox;
 using basic::TwipsPerPixel;

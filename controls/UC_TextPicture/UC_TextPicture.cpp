@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "support/Rounding.h"
 #include "widgets/Drawing.h"
 #include "widgets/Fonts.h"
 #include "widgets/PictureBox.h"
-#include "support/Rounding.h"
 
 using basic::PictureBox;
 using basic::TwipsPerPixel;

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "support/Colors.h"
+#include "tests/controls/ControlTestUtil.h"
 #include "widgets/Drawing.h"
 #include "widgets/PictureBox.h"
-#include "tests/controls/ControlTestUtil.h"
 
 using namespace zarin_test;
 

@@ -3,8 +3,8 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
-#include "widgets/PictureBox.h"
 #include "tests/controls/ControlTestUtil.h"
+#include "widgets/PictureBox.h"
 
 using namespace zarin_test;
 

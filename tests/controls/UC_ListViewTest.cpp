@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "support/Colors.h"
-#include "widgets/PictureBox.h"
 #include "tests/controls/ControlTestUtil.h"
+#include "widgets/PictureBox.h"
 
 using namespace zarin_test;
 

@@ -7,8 +7,8 @@
 
 #include <cstdlib>
 
-#include "widgets/PictureBox.h"
 #include "tests/controls/ControlTestUtil.h"
+#include "widgets/PictureBox.h"
 
 using namespace zarin_test;
 

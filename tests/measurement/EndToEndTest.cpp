@@ -9,9 +9,9 @@
 #include "audio/Biquad.h"
 #include "audio/LoopbackSim.h"
 #include "dsp/C_FFT.h"
+#include "measurement/GraphScale.h"
 #include "measurement/Graphs.h"
 #include "measurement/MeasurementRun.h"
-#include "measurement/GraphScale.h"
 #include "measurement/TestSignal.h"
 #include "widgets/PictureBox.h"
 

@@ -8,8 +8,8 @@
 #include "measurement/GraphScale.h"
 #include "measurement/Result.h"
 #include "measurement/TestSignal.h"
-#include "support/Surface.h"
 #include "support/Decibels.h"
+#include "support/Surface.h"
 #include "widgets/PictureBox.h"
 
 using namespace measurement;

@@ -10,8 +10,8 @@
 
 #include "audio/Biquad.h"
 #include "audio/LoopbackSim.h"
-#include "support/Decibels.h"
 #include "measurement/TestSignal.h"
+#include "support/Decibels.h"
 #include "widgets/MessageBox.h"
 
 using namespace measurement;

@@ -14,10 +14,10 @@
 #include "controls/UC_Check/UC_Check.h"
 #include "measurement/ResultFiles.h"
 #include "measurement/TestSignal.h"
-#include "widgets/PictureBox.h"
 #include "tests/controls/ControlTestUtil.h"
 #include "tests/measurement/SimulatedSweep.h"
 #include "tests/window/FrmMainFixture.h"
+#include "widgets/PictureBox.h"
 
 namespace {
 

@@ -14,10 +14,10 @@
 #include "audio/LoopbackSim.h"
 #include "controls/UC_ListView/UC_ListView.h"
 #include "controls/UC_Slider/UC_Slider.h"
-#include "window/FrmMain.h"
+#include "support/Settings.h"
 #include "widgets/Dialogs.h"
 #include "widgets/MessageBox.h"
-#include "support/Settings.h"
+#include "window/FrmMain.h"
 
 namespace zarin_test {
 

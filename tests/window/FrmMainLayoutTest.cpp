@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "controls/UC_Buttons/UC_Buttons.h"
-#include "widgets/PictureBox.h"
 #include "tests/window/FrmMainFixture.h"
+#include "widgets/PictureBox.h"
 
 using zarin_test::FrmMainTest;
 

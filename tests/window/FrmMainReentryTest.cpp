@@ -11,8 +11,8 @@
 #include "controls/UC_Buttons/UC_Buttons.h"
 #include "measurement/ResultFiles.h"
 #include "measurement/TestSignal.h"
-#include "widgets/PictureBox.h"
 #include "tests/window/FrmMainFixture.h"
+#include "widgets/PictureBox.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include "controls/UC_Buttons/UC_Buttons.h"
 #include "measurement/TestSignal.h"
 #include "support/Paths.h"
-#include "widgets/PictureBox.h"
 #include "tests/window/FrmMainFixture.h"
 #include "tests/window/SilentBackend.h"
+#include "widgets/PictureBox.h"
 
 namespace {
 

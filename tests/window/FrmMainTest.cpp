@@ -12,12 +12,12 @@
 #include "controls/UC_Buttons/UC_Buttons.h"
 #include "controls/UC_Slider/UC_Slider.h"
 #include "controls/UC_TextPicture/UC_TextPicture.h"
-#include "widgets/Dialogs.h"
-#include "widgets/MessageBox.h"
 #include "support/Paths.h"
 #include "support/Settings.h"
-#include "widgets/PictureBox.h"
 #include "tests/window/FrmMainFixture.h"
+#include "widgets/Dialogs.h"
+#include "widgets/MessageBox.h"
+#include "widgets/PictureBox.h"
 
 using WaveMMIO::LoopbackBackend;
 using zarin_test::FrmMainTest;
