@@ -10,8 +10,6 @@ namespace WaveMMIO {
 
 namespace {
 
-Direction DirectionOf(int input) { return input ? Direction::Input : Direction::Output; }
-
 QString DisplayName(Direction direction, int id) {
   return QString::fromStdString(SoundHost::Instance().DeviceName(direction, id)).trimmed();
 }
@@ -47,15 +45,14 @@ bool ReadsAsId(const QString& s, int64_t& value) {
 
 }  // namespace
 
-int32_t FindAudioDevice(int input, const QString& name, int show) {
+int32_t FindAudioDevice(Direction direction, const QString& name, bool showMessage) {
   const QString s = name.trimmed().toLower();
   if (s.isEmpty()) return 0;
-  const Direction direction = DirectionOf(input);
   int64_t number = 0;
   if (ReadsAsId(s, number)) {
     // An id names a device only when there is one with that number.
     if (number >= 0 && number < SoundHost::Instance().DeviceCount(direction)) return static_cast<int32_t>(number);
-    basic::WriteLogLine(QStringLiteral("この番号のデバイスはありません ") + name, 0);
+    basic::WriteLogLine(QStringLiteral("この番号のデバイスはありません ") + name, false);
     return kNoSuchDeviceId;
   }
   const int count = SoundHost::Instance().DeviceCount(direction);
@@ -68,29 +65,28 @@ int32_t FindAudioDevice(int input, const QString& name, int show) {
     if (DeviceNamesMatch(names[id], s)) return id;
 
   const QString text = QStringLiteral("この名前のデバイスを検出できませんでした");
-  if (show == 1) basic::PlainMessage(basic::AppTitle(), text + QStringLiteral("\r\n") + name, basic::MsgIcon::Critical);
-  basic::WriteLogLine(text + QLatin1Char(' ') + name, 0);
+  if (showMessage) basic::PlainMessage(basic::AppTitle(), text + QStringLiteral("\r\n") + name, basic::MsgIcon::Critical);
+  basic::WriteLogLine(text + QLatin1Char(' ') + name, false);
   return -1;
 }
 
-int DeviceNamesMatch(const QString& a, const QString& b) {
+bool DeviceNamesMatch(const QString& a, const QString& b) {
   QString x = a.toLower();
   QString y = b.toLower();
   DropBracketedPrefixes(x);
   DropBracketedPrefixes(y);
-  if (x == y) return 1;
+  if (x == y) return true;
   DropLeadingPrefixes(x);
   DropLeadingPrefixes(y);
-  return x == y ? 1 : 0;
+  return x == y;
 }
 
-int CheckWaveResult(int32_t code, int output, int logOnly) {
-  if (code == 0) return 0;
-  const QString text = QString::fromStdString(WaveErrorText(code, output == 1 ? Direction::Output : Direction::Input))
-                           .left(kErrorTextChars);
-  if (logOnly) basic::WriteLogLine(text, 1);
+bool CheckWaveResult(DeviceError code, Direction direction, bool logOnly) {
+  if (code == DeviceError::None) return false;
+  const QString text = QString::fromStdString(WaveErrorText(code, direction)).left(kErrorTextChars);
+  if (logOnly) basic::WriteLogLine(text, true);
   else basic::PlainMessage(basic::AppTitle(), text, basic::MsgIcon::None);
-  return 1;
+  return true;
 }
 
 }  // namespace WaveMMIO

@@ -319,41 +319,41 @@ class LoopbackStream : public SoundStream {
       : m_Wire(std::move(wire)), m_Direction(direction) {}
   ~LoopbackStream() override { Close(); }
 
-  int Queue(StereoSample* buffer, uint32_t frames) override {
+  DeviceError Queue(StereoSample* buffer, uint32_t frames) override {
     std::lock_guard lock(m_Wire->m_Mutex);
-    if (!m_Open) return MMSYSERR_INVALHANDLE;
-    if (m_Wire->m_Unplugged) return MMSYSERR_NODRIVER;
+    if (!m_Open) return DeviceError::NotOpen;
+    if (m_Wire->m_Unplugged) return DeviceError::NoDriver;
     if (IsOutput()) {
-      if (m_Wire->out.playing) return WAVERR_STILLPLAYING;
+      if (m_Wire->out.playing) return DeviceError::StillPlaying;
       m_Wire->StartOutput(buffer, frames);
     } else {
-      if (m_Wire->in.capturing) return WAVERR_STILLPLAYING;
+      if (m_Wire->in.capturing) return DeviceError::StillPlaying;
       m_Wire->in.buffer = buffer;
       m_Wire->in.frames = frames;
       m_Wire->in.pos = 0;
       m_Wire->in.done = false;
     }
-    return MMSYSERR_NOERROR;
+    return DeviceError::None;
   }
 
-  int Start() override {
+  DeviceError Start() override {
     std::lock_guard lock(m_Wire->m_Mutex);
-    if (!m_Open) return MMSYSERR_INVALHANDLE;
-    if (m_Wire->m_Unplugged) return MMSYSERR_NODRIVER;
-    if (IsOutput()) return MMSYSERR_NOERROR;  // playback started when the buffer was queued
-    if (!m_Wire->in.buffer) return WAVERR_UNPREPARED;
+    if (!m_Open) return DeviceError::NotOpen;
+    if (m_Wire->m_Unplugged) return DeviceError::NoDriver;
+    if (IsOutput()) return DeviceError::None;  // playback started when the buffer was queued
+    if (!m_Wire->in.buffer) return DeviceError::Unprepared;
     if (!m_Wire->in.capturing && !m_Wire->in.done) m_Wire->StartInput();
-    return MMSYSERR_NOERROR;
+    return DeviceError::None;
   }
 
-  int Position(int64_t& frames) override {
+  DeviceError Position(int64_t& frames) override {
     std::lock_guard lock(m_Wire->m_Mutex);
     frames = 0;
-    if (!m_Open) return MMSYSERR_INVALHANDLE;
-    if (m_Wire->m_Unplugged) return MMSYSERR_NODRIVER;
+    if (!m_Open) return DeviceError::NotOpen;
+    if (m_Wire->m_Unplugged) return DeviceError::NoDriver;
     m_Wire->Advance();
     frames = IsOutput() ? m_Wire->OutputPosition() : m_Wire->in.pos;
-    return MMSYSERR_NOERROR;
+    return DeviceError::None;
   }
 
   bool Done() override {
@@ -363,30 +363,30 @@ class LoopbackStream : public SoundStream {
     return IsOutput() ? m_Wire->out.done : m_Wire->in.done;
   }
 
-  int Reset() override {
+  DeviceError Reset() override {
     std::lock_guard lock(m_Wire->m_Mutex);
-    if (!m_Open) return MMSYSERR_INVALHANDLE;
+    if (!m_Open) return DeviceError::NotOpen;
     if (IsOutput()) m_Wire->StopOutput();
     else m_Wire->StopInput();
-    return MMSYSERR_NOERROR;
+    return DeviceError::None;
   }
 
-  int Stop() override { return Reset(); }
+  DeviceError Stop() override { return Reset(); }
 
-  int Unprepare() override {
+  DeviceError Unprepare() override {
     std::lock_guard lock(m_Wire->m_Mutex);
-    if (!m_Open) return MMSYSERR_INVALHANDLE;
+    if (!m_Open) return DeviceError::NotOpen;
     if (IsOutput()) {
       if (m_Wire->out.playing) {
         m_Wire->Advance();
-        if (!m_Wire->out.done) return WAVERR_STILLPLAYING;
+        if (!m_Wire->out.done) return DeviceError::StillPlaying;
       }
       m_Wire->DetachOutputBuffer();
     } else {
-      if (m_Wire->in.capturing) return WAVERR_STILLPLAYING;
+      if (m_Wire->in.capturing) return DeviceError::StillPlaying;
       m_Wire->DetachInputBuffer();
     }
-    return MMSYSERR_NOERROR;
+    return DeviceError::None;
   }
 
   StreamStartTime FirstFrameTime() override {
@@ -401,10 +401,10 @@ class LoopbackStream : public SoundStream {
     return t;
   }
 
-  int Close() override {
-    if (!m_Wire) return MMSYSERR_INVALHANDLE;
+  DeviceError Close() override {
+    if (!m_Wire) return DeviceError::NotOpen;
     std::lock_guard lock(m_Wire->m_Mutex);
-    if (!m_Open) return MMSYSERR_INVALHANDLE;
+    if (!m_Open) return DeviceError::NotOpen;
     m_Open = false;
     if (IsOutput()) {
       m_Wire->DetachOutputBuffer();
@@ -414,7 +414,7 @@ class LoopbackStream : public SoundStream {
       m_Wire->in.open = false;
       m_Wire->in.done = false;
     }
-    return MMSYSERR_NOERROR;
+    return DeviceError::None;
   }
 
  private:
@@ -437,25 +437,25 @@ std::string LoopbackBackend::DeviceName(Direction, int index) { return index == 
 
 int LoopbackBackend::DefaultDevice(Direction) { return 0; }
 
-int LoopbackBackend::Open(Direction direction, int index, int sampleRate, std::unique_ptr<SoundStream>& stream) {
+DeviceError LoopbackBackend::Open(Direction direction, int index, int sampleRate, std::unique_ptr<SoundStream>& stream) {
   stream.reset();
   std::lock_guard lock(m_Wire->m_Mutex);
-  if (m_Wire->m_Unplugged) return MMSYSERR_NODRIVER;
-  if (index != 0) return MMSYSERR_BADDEVICEID;
-  if (sampleRate < LoopbackPath::kMinRate || sampleRate > LoopbackPath::kMaxRate) return WAVERR_BADFORMAT;
+  if (m_Wire->m_Unplugged) return DeviceError::NoDriver;
+  if (index != 0) return DeviceError::BadDeviceId;
+  if (sampleRate < LoopbackPath::kMinRate || sampleRate > LoopbackPath::kMaxRate) return DeviceError::BadFormat;
   if (direction == Direction::Output) {
-    if (m_Wire->out.open) return MMSYSERR_ALLOCATED;
+    if (m_Wire->out.open) return DeviceError::Allocated;
     m_Wire->out = LoopbackWire::Output{};
     m_Wire->out.open = true;
     m_Wire->out.rate = sampleRate;
   } else {
-    if (m_Wire->in.open) return MMSYSERR_ALLOCATED;
+    if (m_Wire->in.open) return DeviceError::Allocated;
     m_Wire->in = LoopbackWire::Input{};
     m_Wire->in.open = true;
     m_Wire->in.rate = sampleRate;
   }
   stream = std::make_unique<LoopbackStream>(m_Wire, direction);
-  return MMSYSERR_NOERROR;
+  return DeviceError::None;
 }
 
 void LoopbackBackend::SetDelayMs(int32_t ms) {

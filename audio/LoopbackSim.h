@@ -52,7 +52,7 @@ class LoopbackBackend : public SoundBackend {
   int DeviceCount(Direction direction) override;
   std::string DeviceName(Direction direction, int index) override;
   int DefaultDevice(Direction direction) override;
-  int Open(Direction direction, int index, int sampleRate, std::unique_ptr<SoundStream>& stream) override;
+  DeviceError Open(Direction direction, int index, int sampleRate, std::unique_ptr<SoundStream>& stream) override;
 
   // The cable's delay, clamped to 0 .. kMaxDelayMs; applies from the next playback.
   void SetDelayMs(int32_t ms);
@@ -84,7 +84,7 @@ class LoopbackBackend : public SoundBackend {
   void SetNoiseDbfs(double dbfs);
 
   // Simulates the device being unplugged: open streams let go of their
-  // buffers and answer MMSYSERR_NODRIVER from then on; new opens fail.
+  // buffers and answer DeviceError::NoDriver from then on; new opens fail.
   void Unplug();
 
  private:

@@ -20,6 +20,11 @@ namespace WaveMMIO {
 
 namespace {
 
+// PortAudio's own (negative) error codes pass on unchanged as device errors.
+DeviceError PortAudioError(PaError err) {
+  return err == paNoError ? DeviceError::None : static_cast<DeviceError>(err);
+}
+
 // ALSA reports every probe of a missing card on stderr; the program's stderr
 // stays clean, so those reports are dropped.
 void QuietAlsaError(const char*, int, const char*, int, const char*, ...) {}
@@ -140,10 +145,10 @@ class PortAudioStream : public SoundStream {
   }
   ~PortAudioStream() override { Close(); }
 
-  int OpenDevice(PaDeviceIndex device, int sampleRate) {
+  DeviceError OpenDevice(PaDeviceIndex device, int sampleRate) {
     const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
-    if (!info) return MMSYSERR_BADDEVICEID;
-    if (!m_Library->Answering()) return SOUND_NOANSWER;
+    if (!info) return DeviceError::BadDeviceId;
+    if (!m_Library->Answering()) return DeviceError::NoAnswer;
     PaStreamParameters params{};
     params.device = device;
     params.channelCount = 2;
@@ -155,6 +160,7 @@ class PortAudioStream : public SoundStream {
     // runs before a start, so the shared state is not needed by then.
     struct Opened {
       PaError err = paNoError;
+      bool unsupported = false;  // the format check said no
       PaStream* stream = nullptr;
     } opened;
     m_Library->SetBusy(true);
@@ -165,7 +171,7 @@ class PortAudioStream : public SoundStream {
           const PaStreamParameters* in = output ? nullptr : &params;
           const PaStreamParameters* out = output ? &params : nullptr;
           if (Pa_IsFormatSupported(in, out, sampleRate) != paFormatIsSupported) {
-            o.err = WAVERR_BADFORMAT;
+            o.unsupported = true;
             return o;
           }
           o.err = Pa_OpenStream(&o.stream, in, out, sampleRate, paFramesPerBufferUnspecified, paNoFlag,
@@ -180,14 +186,15 @@ class PortAudioStream : public SoundStream {
         });
     if (!answered) {
       NoteUnanswered(info);
-      return SOUND_NOANSWER;
+      return DeviceError::NoAnswer;
     }
     m_Library->SetBusy(false);
-    if (opened.err != paNoError) return opened.err;
+    if (opened.unsupported) return DeviceError::BadFormat;
+    if (opened.err != paNoError) return PortAudioError(opened.err);
     m_Stream = opened.stream;
     m_DeviceInfo = info;
     Pa_SetStreamFinishedCallback(m_Stream, &PortAudioStream::Finished);
-    return MMSYSERR_NOERROR;
+    return DeviceError::None;
   }
 
   // No FirstFrameTime: the callbacks' DAC and ADC times through PortAudio's
@@ -195,41 +202,41 @@ class PortAudioStream : public SoundStream {
   // about 10 ms of the truth from run to run (and far off when the server
   // changes its latency), so a run reads its delay from the capture's start.
 
-  int Queue(StereoSample* buffer, uint32_t frames) override {
-    if (!m_Stream) return MMSYSERR_INVALHANDLE;
-    if (m_Started && !m_Shared->done.load()) return WAVERR_STILLPLAYING;
+  DeviceError Queue(StereoSample* buffer, uint32_t frames) override {
+    if (!m_Stream) return DeviceError::NotOpen;
+    if (m_Started && !m_Shared->done.load()) return DeviceError::StillPlaying;
     if (m_Started) StopStream();
-    if (m_Abandoned) return MMSYSERR_NODRIVER;
+    if (m_Abandoned) return DeviceError::NoDriver;
     m_Shared->buffer = buffer;
     m_Shared->frames = frames;
     m_Shared->pos.store(0);
     m_Shared->done.store(false);
     m_Shared->overflow.store(false);
     m_Shared->underflow.store(false);
-    if (!IsOutput()) return MMSYSERR_NOERROR;
+    if (!IsOutput()) return DeviceError::None;
     return StartStream();
   }
 
-  int Start() override {
-    if (!m_Stream) return MMSYSERR_INVALHANDLE;
-    if (IsOutput()) return MMSYSERR_NOERROR;
-    if (!m_Shared->buffer) return WAVERR_UNPREPARED;
-    if (m_Started) return MMSYSERR_NOERROR;
+  DeviceError Start() override {
+    if (!m_Stream) return DeviceError::NotOpen;
+    if (IsOutput()) return DeviceError::None;
+    if (!m_Shared->buffer) return DeviceError::Unprepared;
+    if (m_Started) return DeviceError::None;
     return StartStream();
   }
 
-  int Position(int64_t& frames) override {
+  DeviceError Position(int64_t& frames) override {
     frames = m_Shared->pos.load(std::memory_order_acquire);
-    if (!m_Stream) return MMSYSERR_INVALHANDLE;
-    if (m_Abandoned) return MMSYSERR_NODRIVER;
+    if (!m_Stream) return DeviceError::NotOpen;
+    if (m_Abandoned) return DeviceError::NoDriver;
     if (m_Started && !m_Shared->done.load()) {
       // A stream that stopped on its own before its buffer was done has lost
       // its device.
       const PaError active = Pa_IsStreamActive(m_Stream);
-      if (active < 0) return active;
-      if (active == 0 && frames < m_Shared->frames) return MMSYSERR_NODRIVER;
+      if (active < 0) return PortAudioError(active);
+      if (active == 0 && frames < m_Shared->frames) return DeviceError::NoDriver;
     }
-    return MMSYSERR_NOERROR;
+    return DeviceError::None;
   }
 
   bool Done() override { return m_Stream && m_Shared->done.load(std::memory_order_acquire); }
@@ -238,47 +245,47 @@ class PortAudioStream : public SoundStream {
     return {true, m_Shared->overflow.load(std::memory_order_relaxed), m_Shared->underflow.load(std::memory_order_relaxed)};
   }
 
-  int Reset() override {
-    if (!m_Stream) return MMSYSERR_INVALHANDLE;
+  DeviceError Reset() override {
+    if (!m_Stream) return DeviceError::NotOpen;
     StopStream();
     if (m_Shared->buffer) m_Shared->done.store(true);
-    return MMSYSERR_NOERROR;
+    return DeviceError::None;
   }
 
-  int Stop() override { return Reset(); }
+  DeviceError Stop() override { return Reset(); }
 
-  int Unprepare() override {
-    if (!m_Stream) return MMSYSERR_INVALHANDLE;
-    if (m_Started && !m_Shared->done.load()) return WAVERR_STILLPLAYING;
+  DeviceError Unprepare() override {
+    if (!m_Stream) return DeviceError::NotOpen;
+    if (m_Started && !m_Shared->done.load()) return DeviceError::StillPlaying;
     StopStream();
     m_Shared->buffer = nullptr;
     m_Shared->frames = 0;
-    return MMSYSERR_NOERROR;
+    return DeviceError::None;
   }
 
-  int Close() override {
-    if (!m_Stream) return MMSYSERR_INVALHANDLE;
+  DeviceError Close() override {
+    if (!m_Stream) return DeviceError::NotOpen;
     StopStream();
     if (m_Abandoned) {
       // Its thread never stopped: closing would wait for it forever, and the
       // shared state stays for that thread.
       m_Stream = nullptr;
       (void)m_Shared.release();
-      return MMSYSERR_NODRIVER;
+      return DeviceError::NoDriver;
     }
     // After Pa_CloseStream returns the callback can no longer run.
     const PaError err = Pa_CloseStream(m_Stream);
     m_Stream = nullptr;
     m_Shared->buffer = nullptr;
     m_Shared->frames = 0;
-    return err == paNoError ? MMSYSERR_NOERROR : err;
+    return PortAudioError(err);
   }
 
  private:
   bool IsOutput() const { return m_Shared->output; }
 
-  int StartStream() {
-    if (!m_Library->Answering()) return SOUND_NOANSWER;
+  DeviceError StartStream() {
+    if (!m_Library->Answering()) return DeviceError::NoAnswer;
     PaError err = paNoError;
     m_Library->SetBusy(true);
     const bool answered = CallWithin<PaError>(
@@ -292,12 +299,12 @@ class PortAudioStream : public SoundStream {
       m_Shared->detached.store(true);
       m_Shared->done.store(true);
       NoteUnanswered(m_DeviceInfo);
-      return SOUND_NOANSWER;
+      return DeviceError::NoAnswer;
     }
     m_Library->SetBusy(false);
-    if (err != paNoError) return err;
+    if (err != paNoError) return PortAudioError(err);
     m_Started = true;
-    return MMSYSERR_NOERROR;
+    return DeviceError::None;
   }
 
   static void NoteUnanswered(const PaDeviceInfo* info) {
@@ -461,16 +468,16 @@ int PortAudioBackend::DefaultDevice(Direction direction) {
   return it == devices.end() ? -1 : static_cast<int>(it - devices.begin());
 }
 
-int PortAudioBackend::Open(Direction direction, int index, int sampleRate, std::unique_ptr<SoundStream>& stream) {
+DeviceError PortAudioBackend::Open(Direction direction, int index, int sampleRate, std::unique_ptr<SoundStream>& stream) {
   stream.reset();
-  if (!EnsureListed()) return m_Library->Unanswered() ? SOUND_NOANSWER : MMSYSERR_NODRIVER;
+  if (!EnsureListed()) return m_Library->Unanswered() ? DeviceError::NoAnswer : DeviceError::NoDriver;
   const auto& devices = m_Devices[static_cast<int>(direction)];
-  if (index < 0 || index >= static_cast<int>(devices.size())) return MMSYSERR_BADDEVICEID;
+  if (index < 0 || index >= static_cast<int>(devices.size())) return DeviceError::BadDeviceId;
   auto s = std::make_unique<PortAudioStream>(m_Library, direction);
-  const int result = s->OpenDevice(devices[static_cast<size_t>(index)], sampleRate);
-  if (result != MMSYSERR_NOERROR) return result;
+  const DeviceError result = s->OpenDevice(devices[static_cast<size_t>(index)], sampleRate);
+  if (result != DeviceError::None) return result;
   stream = std::move(s);
-  return MMSYSERR_NOERROR;
+  return DeviceError::None;
 }
 
 std::string PortAudioErrorText(int code) {

@@ -25,7 +25,7 @@ class PortAudioBackend : public SoundBackend {
   int DeviceCount(Direction direction) override;
   std::string DeviceName(Direction direction, int index) override;
   int DefaultDevice(Direction direction) override;
-  int Open(Direction direction, int index, int sampleRate, std::unique_ptr<SoundStream>& stream) override;
+  DeviceError Open(Direction direction, int index, int sampleRate, std::unique_ptr<SoundStream>& stream) override;
   bool NeedsServer() const override { return true; }
 
  private:

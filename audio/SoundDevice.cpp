@@ -14,22 +14,22 @@
 
 namespace WaveMMIO {
 
-std::string WaveErrorText(int code, Direction direction) {
+std::string WaveErrorText(DeviceError code, Direction direction) {
   const bool out = direction == Direction::Output;
   switch (code) {
-    case MMSYSERR_NOERROR: return {};
-    case MMSYSERR_ERROR: return "Unspecified error.";
-    case MMSYSERR_BADDEVICEID: return "The device identifier is out of range.";
-    case MMSYSERR_ALLOCATED: return "The specified resource is already allocated.";
-    case MMSYSERR_INVALHANDLE: return "The device is not open.";
-    case MMSYSERR_NODRIVER: return "The device was removed or has stopped working.";
-    case MMSYSERR_NOMEM: return "Unable to allocate or lock memory.";
-    case MMSYSERR_INVALPARAM: return "An invalid parameter was passed.";
-    case WAVERR_BADFORMAT: return out ? "The output device does not support 16-bit stereo PCM at this sample rate."
+    case DeviceError::None: return {};
+    case DeviceError::Unspecified: return "Unspecified error.";
+    case DeviceError::BadDeviceId: return "The device identifier is out of range.";
+    case DeviceError::Allocated: return "The specified resource is already allocated.";
+    case DeviceError::NotOpen: return "The device is not open.";
+    case DeviceError::NoDriver: return "The device was removed or has stopped working.";
+    case DeviceError::NoMemory: return "Unable to allocate or lock memory.";
+    case DeviceError::InvalidParameter: return "An invalid parameter was passed.";
+    case DeviceError::BadFormat: return out ? "The output device does not support 16-bit stereo PCM at this sample rate."
                                       : "The input device does not support 16-bit stereo PCM at this sample rate.";
-    case WAVERR_STILLPLAYING: return out ? "The buffer is still playing." : "The buffer is still being recorded.";
-    case WAVERR_UNPREPARED: return "No buffer has been queued.";
-    case SOUND_NOANSWER: {
+    case DeviceError::StillPlaying: return out ? "The buffer is still playing." : "The buffer is still being recorded.";
+    case DeviceError::Unprepared: return "No buffer has been queued.";
+    case DeviceError::NoAnswer: {
       const std::string host = UnansweredHost();
       const auto ms = SoundSystemAnswerLimit().count();
       return "The sound system did not answer within " +
@@ -38,8 +38,9 @@ std::string WaveErrorText(int code, Direction direction) {
     }
     default: break;
   }
-  if (code < 0) return PortAudioErrorText(code);
-  return "Unknown error " + std::to_string(code) + ".";
+  const int number = static_cast<int>(code);
+  if (number < 0) return PortAudioErrorText(number);
+  return "Unknown error " + std::to_string(number) + ".";
 }
 
 namespace {
@@ -115,7 +116,7 @@ std::string SoundHost::DeviceName(Direction direction, int id) {
   return {};
 }
 
-int SoundHost::Open(Direction direction, int id, int sampleRate, std::unique_ptr<SoundStream>& stream) {
+DeviceError SoundHost::Open(Direction direction, int id, int sampleRate, std::unique_ptr<SoundStream>& stream) {
   EnsureBackends();
   stream.reset();
   if (id == -1) {
@@ -124,15 +125,15 @@ int SoundHost::Open(Direction direction, int id, int sampleRate, std::unique_ptr
       const int def = backend->DefaultDevice(direction);
       if (def >= 0) return backend->Open(direction, def, sampleRate, stream);
     }
-    return MMSYSERR_BADDEVICEID;
+    return DeviceError::BadDeviceId;
   }
-  if (id < 0) return MMSYSERR_BADDEVICEID;
+  if (id < 0) return DeviceError::BadDeviceId;
   for (auto& backend : m_Backends) {
     const int n = backend->DeviceCount(direction);
     if (id < n) return backend->Open(direction, id, sampleRate, stream);
     id -= n;
   }
-  return MMSYSERR_BADDEVICEID;
+  return DeviceError::BadDeviceId;
 }
 
 }  // namespace WaveMMIO

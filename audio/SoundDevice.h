@@ -24,30 +24,32 @@ enum class Direction : int { Output = 0, Input = 1 };
 using NanoClock = std::function<int64_t()>;
 NanoClock SteadyNanoClock();
 
-// Result codes of the device calls: 0 is success. PortAudio's own error codes
-// (negative) pass through unchanged; WaveErrorText has a text for all of them.
-enum WaveResult : int {
-  MMSYSERR_NOERROR = 0,
-  MMSYSERR_ERROR = 1,
-  MMSYSERR_BADDEVICEID = 2,
-  MMSYSERR_ALLOCATED = 4,
-  MMSYSERR_INVALHANDLE = 5,
-  MMSYSERR_NODRIVER = 6,
-  MMSYSERR_NOMEM = 7,
-  MMSYSERR_INVALPARAM = 11,
-  WAVERR_BADFORMAT = 32,
-  WAVERR_STILLPLAYING = 33,
-  WAVERR_UNPREPARED = 34,
-  SOUND_NOANSWER = 64,  // the sound system did not answer within its time limit
+// What a device call answers: None is success. PortAudio's own error codes
+// (negative) pass through unchanged as values of their own; WaveErrorText has
+// a text for all of them.
+enum class DeviceError : int {
+  None = 0,
+  Unspecified = 1,
+  BadDeviceId = 2,
+  Allocated = 4,
+  NotOpen = 5,
+  NoDriver = 6,
+  NoMemory = 7,
+  InvalidParameter = 11,
+  BadFormat = 32,
+  StillPlaying = 33,
+  Unprepared = 34,
+  NoAnswer = 64,  // the sound system did not answer within its time limit
 };
 
+
 // The host that last did not answer in time ("ALSA device \"pulse\", PulseAudio
-// server ..."), for the text of SOUND_NOANSWER; empty while all answered.
+// server ..."), for the text of DeviceError::NoAnswer; empty while all answered.
 std::string UnansweredHost();
 void SetUnansweredHost(const std::string& host);
 
-// The text for a result code (empty for 0).
-std::string WaveErrorText(int code, Direction direction);
+// The text for a device call's answer (empty for None).
+std::string WaveErrorText(DeviceError code, Direction direction);
 
 // When a stream's first frame was played (output) or captured (input), in
 // seconds on a clock that all streams of one backend share; clock names that
@@ -71,22 +73,22 @@ class SoundStream {
  public:
   virtual ~SoundStream() = default;  // closes; the buffer is no longer touched
   // Hands over the one buffer. Playback starts at once; capture waits for Start.
-  virtual int Queue(StereoSample* buffer, uint32_t frames) = 0;
+  virtual DeviceError Queue(StereoSample* buffer, uint32_t frames) = 0;
   // Starts capture (input only).
-  virtual int Start() = 0;
+  virtual DeviceError Start() = 0;
   // Frames played or captured since the start.
-  virtual int Position(int64_t& frames) = 0;
+  virtual DeviceError Position(int64_t& frames) = 0;
   // True once the whole buffer has been played or filled, or after Reset.
   virtual bool Done() = 0;
   // What the host reported since the buffer was queued.
   virtual StreamFlags Flags() { return {}; }
   // Stops at once and marks the buffer done.
-  virtual int Reset() = 0;
+  virtual DeviceError Reset() = 0;
   // Stops capture (input) with the buffer as far as it got.
-  virtual int Stop() = 0;
-  // Forgets the buffer; fails with WAVERR_STILLPLAYING while it is in use.
-  virtual int Unprepare() = 0;
-  virtual int Close() = 0;
+  virtual DeviceError Stop() = 0;
+  // Forgets the buffer; fails with DeviceError::StillPlaying while it is in use.
+  virtual DeviceError Unprepare() = 0;
+  virtual DeviceError Close() = 0;
   // The time of the buffer's first frame, once the host has told it.
   virtual StreamStartTime FirstFrameTime() { return {}; }
 };
@@ -98,7 +100,7 @@ class SoundBackend {
   virtual std::string DeviceName(Direction direction, int index) = 0;
   // The backend's default device of a direction, or -1 when it has none.
   virtual int DefaultDevice(Direction direction) = 0;
-  virtual int Open(Direction direction, int index, int sampleRate, std::unique_ptr<SoundStream>& stream) = 0;
+  virtual DeviceError Open(Direction direction, int index, int sampleRate, std::unique_ptr<SoundStream>& stream) = 0;
   // True when listing or opening may wait for a sound server.
   virtual bool NeedsServer() const { return false; }
 };
@@ -120,7 +122,7 @@ class SoundHost {
   // Display name of a device id; empty when out of range.
   std::string DeviceName(Direction direction, int id);
   // Opens device id (-1: the default device) at a rate.
-  int Open(Direction direction, int id, int sampleRate, std::unique_ptr<SoundStream>& stream);
+  DeviceError Open(Direction direction, int id, int sampleRate, std::unique_ptr<SoundStream>& stream);
 
   // When every name given names (exactly, or as DeviceNamesMatch allows) a
   // device of a backend that needs no sound server, the backends that do are

@@ -121,7 +121,7 @@ int64_t FindChunk(const QString& path, int64_t handle, const char identifier[4],
   }
 }
 
-int FinishWav(const QString& path, int64_t handle, int32_t trailing, int riffOnly) {
+int FinishWav(const QString& path, int64_t handle, int32_t trailing, bool riffOnly) {
   Using file(path, handle, basic::kOpenReadWrite);
   if (file.Get() == 0) return 0;
   const int64_t size = basic::FileSizeOfHandle(file.Get());

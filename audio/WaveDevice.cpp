@@ -4,29 +4,29 @@
 
 namespace WaveMMIO {
 
-int WaveDevice::Open(int deviceId, int sampleRate) {
+DeviceError WaveDevice::Open(int deviceId, int sampleRate) {
   Close();
   return SoundHost::Instance().Open(m_Direction, deviceId, sampleRate, m_Stream);
 }
 
-int WaveDevice::Queue(StereoSample* buffer, uint32_t frames) {
-  if (!m_Stream) return MMSYSERR_INVALHANDLE;
-  if (!buffer || frames == 0) return MMSYSERR_INVALPARAM;
+DeviceError WaveDevice::Queue(StereoSample* buffer, uint32_t frames) {
+  if (!m_Stream) return DeviceError::NotOpen;
+  if (!buffer || frames == 0) return DeviceError::InvalidParameter;
   return m_Stream->Queue(buffer, frames);
 }
 
-int WaveDevice::Start() { return m_Stream ? m_Stream->Start() : MMSYSERR_INVALHANDLE; }
+DeviceError WaveDevice::Start() { return m_Stream ? m_Stream->Start() : DeviceError::NotOpen; }
 
-int WaveDevice::Position(int64_t& frames) const {
+DeviceError WaveDevice::Position(int64_t& frames) const {
   frames = 0;
-  return m_Stream ? m_Stream->Position(frames) : MMSYSERR_INVALHANDLE;
+  return m_Stream ? m_Stream->Position(frames) : DeviceError::NotOpen;
 }
 
 bool WaveDevice::Done() const { return m_Stream && m_Stream->Done(); }
 StreamFlags WaveDevice::Flags() const { return m_Stream ? m_Stream->Flags() : StreamFlags{}; }
-int WaveDevice::Reset() { return m_Stream ? m_Stream->Reset() : MMSYSERR_INVALHANDLE; }
-int WaveDevice::Stop() { return m_Stream ? m_Stream->Stop() : MMSYSERR_INVALHANDLE; }
-int WaveDevice::Unprepare() { return m_Stream ? m_Stream->Unprepare() : MMSYSERR_INVALHANDLE; }
+DeviceError WaveDevice::Reset() { return m_Stream ? m_Stream->Reset() : DeviceError::NotOpen; }
+DeviceError WaveDevice::Stop() { return m_Stream ? m_Stream->Stop() : DeviceError::NotOpen; }
+DeviceError WaveDevice::Unprepare() { return m_Stream ? m_Stream->Unprepare() : DeviceError::NotOpen; }
 
 StreamStartTime WaveDevice::FirstFrameTime() const { return m_Stream ? m_Stream->FirstFrameTime() : StreamStartTime{}; }
 
@@ -37,9 +37,9 @@ std::optional<double> CaptureStartFrames(const StreamStartTime& capture, const S
   return frames;
 }
 
-int WaveDevice::Close() {
-  if (!m_Stream) return MMSYSERR_INVALHANDLE;
-  const int result = m_Stream->Close();
+DeviceError WaveDevice::Close() {
+  if (!m_Stream) return DeviceError::NotOpen;
+  const DeviceError result = m_Stream->Close();
   m_Stream.reset();
   return result;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // A handle on one open playback or capture device, as the measurement run
 // holds it. Every call is safe on a handle that was never opened (it answers
-// MMSYSERR_INVALHANDLE), so a close sequence can run whatever state a failed
+// DeviceError::NotOpen), so a close sequence can run whatever state a failed
 // start left behind.
 #include <cstdint>
 #include <memory>
@@ -23,21 +23,21 @@ class WaveDevice {
 
   // Opens device id (-1: the default device) for 16-bit stereo PCM at a rate.
   // A handle that is still open is closed first.
-  int Open(int deviceId, int sampleRate);
+  DeviceError Open(int deviceId, int sampleRate);
   // Queues the one buffer (prepare and add or write); playback starts here.
-  int Queue(StereoSample* buffer, uint32_t frames);
+  DeviceError Queue(StereoSample* buffer, uint32_t frames);
   // Starts capture.
-  int Start();
+  DeviceError Start();
   // Frames since the start of capture (or of playback).
-  int Position(int64_t& frames) const;
+  DeviceError Position(int64_t& frames) const;
   // The buffer's "done" flag.
   bool Done() const;
   // The host's overflow and underflow reports since the buffer was queued.
   StreamFlags Flags() const;
-  int Reset();
-  int Stop();
-  int Unprepare();
-  int Close();
+  DeviceError Reset();
+  DeviceError Stop();
+  DeviceError Unprepare();
+  DeviceError Close();
   // When the buffer's first frame was played or captured (see StreamStartTime).
   StreamStartTime FirstFrameTime() const;
 

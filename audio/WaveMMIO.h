@@ -25,17 +25,17 @@ inline constexpr int32_t kNoSuchDeviceId = -2;
 
 // The device id for a name: 0 for an empty name; for a whole number, that
 // id when such a device exists (else kNoSuchDeviceId); else the first exact
-// then lenient match; -1 (and a log line, and a message box when show is 1)
+// then lenient match; -1 (and a log line, and with showMessage a message box)
 // when nothing matches.
-int32_t FindAudioDevice(int input, const QString& name, int show);
+int32_t FindAudioDevice(Direction direction, const QString& name, bool showMessage);
 
-// 1 when the two names name the same device, allowing for a numbering
+// True when the two names name the same device, allowing for a numbering
 // prefix such as "2- " that the system adds or drops.
-int DeviceNamesMatch(const QString& a, const QString& b);
+bool DeviceNamesMatch(const QString& a, const QString& b);
 
-// 1 when code reports an error; the error text is then logged (logOnly) or
+// True when code reports an error; the error text is then logged (logOnly) or
 // shown in a message box.
-int CheckWaveResult(int32_t code, int output, int logOnly);
+bool CheckWaveResult(DeviceError code, Direction direction, bool logOnly);
 
 // ---- RIFF/WAVE files, through the file-handle layer. Each operation works
 // on handle when it is not 0, else opens path itself and closes it again. ----
@@ -64,7 +64,7 @@ QString WavFormatName(int32_t code);
 // Writes the header (extensible for 6 or 8 channels) at the end of the file.
 int WriteWavHeader(const QString& path, int64_t handle, int32_t rate, int32_t bits, int32_t channels, int32_t dataSize);
 // Sets the RIFF size (and unless riffOnly the data size, less trailing bytes) from the file length.
-int FinishWav(const QString& path, int64_t handle, int32_t trailing, int riffOnly);
+int FinishWav(const QString& path, int64_t handle, int32_t trailing, bool riffOnly);
 // Offset of the occurrence-th chunk with that identifier ("data" etc.), or -1.
 int64_t FindChunk(const QString& path, int64_t handle, const char identifier[4], int32_t occurrence);
 WavInfo ReadWavInfo(const QString& path, int64_t handle);

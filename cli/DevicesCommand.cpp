@@ -25,7 +25,7 @@ int DevicesCommand(const QCommandLineParser& parser) {
   }
   std::fflush(stdout);
   if (!WaveMMIO::UnansweredHost().empty()) {
-    Complain(QString::fromStdString(WaveMMIO::WaveErrorText(WaveMMIO::SOUND_NOANSWER, WaveMMIO::Direction::Output)));
+    Complain(QString::fromStdString(WaveMMIO::WaveErrorText(WaveMMIO::DeviceError::NoAnswer, WaveMMIO::Direction::Output)));
     return 1;
   }
   return 0;

@@ -78,35 +78,33 @@ bool MakePlan(const QCommandLineParser& parser, Plan& plan) {
                                                              : stored.deviceIn;
   // A run on devices that need no sound server never waits for one.
   WaveMMIO::SoundHost::Instance().KeepServerlessFor({r.deviceOut.toStdString(), r.deviceIn.toStdString()});
-  for (const auto& [name, input] : {std::pair{r.deviceOut, 0}, std::pair{r.deviceIn, 1}}) {
-    const char* side = input ? "input" : "output";
+  using WaveMMIO::Direction;
+  for (const auto& [name, direction] : {std::pair{r.deviceOut, Direction::Output}, std::pair{r.deviceIn, Direction::Input}}) {
+    const char* side = direction == Direction::Input ? "input" : "output";
     if (name.trimmed().isEmpty()) {
       Complain(QStringLiteral("no %1 device given (--%1-device) and none stored").arg(QLatin1String(side)));
       return false;
     }
     // A name that is a number is a device id, as in the window.
-    const int32_t id = WaveMMIO::FindAudioDevice(input, name, 0);
-    const auto direction = input ? WaveMMIO::Direction::Input : WaveMMIO::Direction::Output;
+    const int32_t id = WaveMMIO::FindAudioDevice(direction, name, false);
     // Ids count the devices of every host: with one host silent the list is
     // short, and an id would name another device than the user meant.
     bool numeric = false;
     name.trimmed().toLongLong(&numeric);
     if (numeric && !WaveMMIO::UnansweredHost().empty()) {
-      Complain(QString::fromStdString(WaveMMIO::WaveErrorText(WaveMMIO::SOUND_NOANSWER, direction)));
+      Complain(QString::fromStdString(WaveMMIO::WaveErrorText(WaveMMIO::DeviceError::NoAnswer, direction)));
       return false;
     }
     if (id < 0 || id >= WaveMMIO::SoundHost::Instance().DeviceCount(direction)) {
       if (!WaveMMIO::UnansweredHost().empty()) {
-        Complain(QString::fromStdString(WaveMMIO::WaveErrorText(WaveMMIO::SOUND_NOANSWER, direction)));
+        Complain(QString::fromStdString(WaveMMIO::WaveErrorText(WaveMMIO::DeviceError::NoAnswer, direction)));
         return false;
       }
       Complain(QStringLiteral("no %1 device named \"%2\" (zarin devices lists them)").arg(QLatin1String(side), name));
       return false;
     }
   }
-  // A stored mode that is neither sweep nor noise gives a sweep.
-  r.mode = stored.mode == static_cast<int32_t>(measurement::SignalMode::Noise) ? measurement::SignalMode::Noise
-                                                                               : measurement::SignalMode::Sweep;
+  r.mode = stored.mode;
   if (parser.isSet(QStringLiteral("mode"))) {
     const QString mode = parser.value(QStringLiteral("mode")).trimmed().toLower();
     if (mode == QLatin1String("sweep")) r.mode = measurement::SignalMode::Sweep;

@@ -47,9 +47,7 @@ int SignalCommand(const QCommandLineParser& parser) {
     return 1;
   }
   const measurement::RunSettings stored = measurement::ReadRunSettings();
-  measurement::SignalMode mode = stored.mode == static_cast<int32_t>(measurement::SignalMode::Noise)
-                                     ? measurement::SignalMode::Noise
-                                     : measurement::SignalMode::Sweep;
+  measurement::SignalMode mode = stored.mode;
   if (parser.isSet(QStringLiteral("mode"))) {
     const QString text = parser.value(QStringLiteral("mode")).trimmed().toLower();
     if (text == QLatin1String("sweep")) mode = measurement::SignalMode::Sweep;

@@ -27,12 +27,13 @@ bool InputRecorder::Start(const QString& device, int32_t rate, double seconds) {
     m_Error = "no such length or rate";
     return false;
   }
-  const int32_t id = WaveMMIO::FindAudioDevice(1, device, 0);
+  const int32_t id = WaveMMIO::FindAudioDevice(WaveMMIO::Direction::Input, device, false);
   m_Buffer.assign(static_cast<size_t>(frames), {});
-  int code = m_In.Open(id, rate);
-  if (code == WaveMMIO::MMSYSERR_NOERROR) code = m_In.Queue(m_Buffer.data(), static_cast<uint32_t>(m_Buffer.size()));
-  if (code == WaveMMIO::MMSYSERR_NOERROR) code = m_In.Start();
-  if (code != WaveMMIO::MMSYSERR_NOERROR) {
+  constexpr auto kNoError = WaveMMIO::DeviceError::None;
+  WaveMMIO::DeviceError code = m_In.Open(id, rate);
+  if (code == kNoError) code = m_In.Queue(m_Buffer.data(), static_cast<uint32_t>(m_Buffer.size()));
+  if (code == kNoError) code = m_In.Start();
+  if (code != kNoError) {
     m_Error = WaveMMIO::WaveErrorText(code, WaveMMIO::Direction::Input);
     if (m_Error.empty()) m_Error = "the input could not be opened";
     Close();
@@ -45,7 +46,7 @@ bool InputRecorder::Start(const QString& device, int32_t rate, double seconds) {
 InputRecorder::State InputRecorder::Poll() {
   if (m_State != State::Recording) return m_State;
   int64_t position = 0;
-  if (m_In.Position(position) == WaveMMIO::MMSYSERR_NOERROR)
+  if (m_In.Position(position) == WaveMMIO::DeviceError::None)
     m_Frames = std::clamp<int64_t>(position, 0, static_cast<int64_t>(m_Buffer.size()));
   if (m_In.Done()) {
     m_Frames = static_cast<int64_t>(m_Buffer.size());

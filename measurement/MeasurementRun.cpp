@@ -52,8 +52,8 @@ StoredResult MeasurementRun::StoreResult(const Result& result) {
 }
 
 bool MeasurementRun::Start(const RunRequest& request) {
-  m_DevOut = FindAudioDevice(0, request.deviceOut, 0);
-  m_DevIn = FindAudioDevice(1, request.deviceIn, 0);
+  m_DevOut = FindAudioDevice(WaveMMIO::Direction::Output, request.deviceOut, false);
+  m_DevIn = FindAudioDevice(WaveMMIO::Direction::Input, request.deviceIn, false);
   m_Result.mode = request.mode;
   CloseDevices();  // whatever a failed start left open
   m_Result.pathDelay = PathDelay{};
@@ -101,22 +101,25 @@ bool MeasurementRun::OpenDevices() {
   // (an input already open stays so until the next close). A failure once
   // sound has been handed over also closes both devices, so that nothing
   // plays on behind the error.
-  const auto failed = [&](int result, int output, bool close) {
-    if (result == WaveMMIO::MMSYSERR_NOERROR) return false;
+  using WaveMMIO::Direction;
+  const auto failed = [&](WaveMMIO::DeviceError result, Direction direction, bool close) {
+    if (result == WaveMMIO::DeviceError::None) return false;
     if (close) CloseDevices();
-    CheckWaveResult(result, output, 0);
+    CheckWaveResult(result, direction, false);
     return true;
   };
-  if (failed(m_hWaveIn.Open(m_DevIn, m_Result.sampleRate), 0, false)) return false;
-  if (failed(m_hWaveIn.Queue(m_RecBuf.data(), static_cast<uint32_t>(m_RecBuf.size())), 0, true)) return false;
-  if (failed(m_hWaveOut.Open(m_DevOut, m_Result.sampleRate), 1, false)) return false;
-  if (failed(m_hWaveOut.Queue(m_PlayBuf.data(), static_cast<uint32_t>(n)), 1, true)) return false;  // playback starts
+  if (failed(m_hWaveIn.Open(m_DevIn, m_Result.sampleRate), Direction::Input, false)) return false;
+  if (failed(m_hWaveIn.Queue(m_RecBuf.data(), static_cast<uint32_t>(m_RecBuf.size())), Direction::Input, true))
+    return false;
+  if (failed(m_hWaveOut.Open(m_DevOut, m_Result.sampleRate), Direction::Output, false)) return false;
+  if (failed(m_hWaveOut.Queue(m_PlayBuf.data(), static_cast<uint32_t>(n)), Direction::Output, true))
+    return false;  // playback starts
 
   if (m_Result.mode == SignalMode::Sweep) {
     if (m_Callbacks.Wait) m_Callbacks.Wait(m_BufferDelayMs);
     else basic::WaitMs(m_BufferDelayMs, 0);
   }
-  if (failed(m_hWaveIn.Start(), 0, true)) return false;
+  if (failed(m_hWaveIn.Start(), Direction::Input, true)) return false;
   const int64_t now = Now();
   m_LastPos = -1;
   m_ProgressNs = now;
@@ -126,16 +129,16 @@ bool MeasurementRun::OpenDevices() {
 
 int64_t MeasurementRun::Now() const { return m_Clock ? m_Clock() : WaveMMIO::SoundHost::Instance().Now(); }
 
-void MeasurementRun::Fail(int code, int output) {
+void MeasurementRun::Fail(WaveMMIO::DeviceError code, WaveMMIO::Direction direction) {
   StopRun();
-  CheckWaveResult(code, output, 0);
+  CheckWaveResult(code, direction, false);
 }
 
 bool MeasurementRun::CheckDevices(int64_t capturePos) {
   int64_t outPos = 0;
-  const int outResult = m_hWaveOut.Position(outPos);
-  if (outResult != WaveMMIO::MMSYSERR_NOERROR) {
-    Fail(outResult, 1);
+  const WaveMMIO::DeviceError outResult = m_hWaveOut.Position(outPos);
+  if (outResult != WaveMMIO::DeviceError::None) {
+    Fail(outResult, WaveMMIO::Direction::Output);
     return true;
   }
   const int64_t now = Now();
@@ -147,7 +150,7 @@ bool MeasurementRun::CheckDevices(int64_t capturePos) {
   // A capture that stopped moving, or a buffer that never comes back.
   if ((!inDone && capturePos < m_CaptureFrames && now - m_ProgressNs >= kStallNs) ||
       (now - m_EndNs >= kStallNs && !(inDone && outDone))) {
-    Fail(WaveMMIO::MMSYSERR_NODRIVER, inDone ? 1 : 0);
+    Fail(WaveMMIO::DeviceError::NoDriver, inDone ? WaveMMIO::Direction::Output : WaveMMIO::Direction::Input);
     return true;
   }
   return false;
@@ -178,9 +181,9 @@ void MeasurementRun::Tick() {
     return;
   }
   int64_t pos = 0;
-  const int inResult = m_hWaveIn.Position(pos);
-  if (inResult != WaveMMIO::MMSYSERR_NOERROR) {
-    Fail(inResult, 0);
+  const WaveMMIO::DeviceError inResult = m_hWaveIn.Position(pos);
+  if (inResult != WaveMMIO::DeviceError::None) {
+    Fail(inResult, WaveMMIO::Direction::Input);
     return;
   }
   if (CheckDevices(pos)) return;

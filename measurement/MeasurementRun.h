@@ -157,7 +157,7 @@ class MeasurementRun {
   // Judges the completed run (after a sweep's analysis) into Current().verdict.
   void Judge();
   // Ends the run because a device failed: closes both, shows the error.
-  void Fail(int code, int output);
+  void Fail(WaveMMIO::DeviceError code, WaveMMIO::Direction direction);
   // The device error or stall this tick found, if any (returns false then).
   bool CheckDevices(int64_t capturePos);
   int64_t Now() const;

@@ -32,7 +32,9 @@ RunSettings ReadRunSettings() {
   s.deviceOut = basic::ReadSetting(QStringLiteral("DeviceOut"), QString());
   s.deviceIn = basic::ReadSetting(QStringLiteral("DeviceIn"), QString());
   s.sampleRate = Whole(Stored(QStringLiteral("nFreq"), int32_t{44100}, 44100));
-  s.mode = Whole(Stored(QStringLiteral("CheckMode"), int32_t{0}, 0));
+  s.mode = Whole(Stored(QStringLiteral("CheckMode"), int32_t{0}, 0)) == static_cast<int32_t>(SignalMode::Noise)
+               ? SignalMode::Noise
+               : SignalMode::Sweep;
   s.seconds = Whole(Stored(QStringLiteral("PlaySec"), int16_t{10}, 10));
   s.levelTenthsDb = Whole(Stored(QStringLiteral("PlayLevel"), -3.0f, -3.0) * 10);
   s.offsetDb = static_cast<float>(Stored(QStringLiteral("Offsetdb"), -6.0f, -6.0));

@@ -6,13 +6,15 @@
 #include <QString>
 #include <cstdint>
 
+#include "measurement/SignalMode.h"
+
 namespace measurement {
 
 struct RunSettings {
   QString deviceOut;  // "DeviceOut"
   QString deviceIn;   // "DeviceIn"
   int32_t sampleRate = 44100;       // "nFreq"
-  int32_t mode = 0;                 // "CheckMode"
+  SignalMode mode = SignalMode::Sweep;  // "CheckMode": 1 noise, any other value a sweep
   int32_t seconds = 10;             // "PlaySec"
   int32_t levelTenthsDb = -30;      // "PlayLevel" (dB) x 10
   float offsetDb = -6.0f;           // "Offsetdb"

@@ -20,7 +20,7 @@ void Trap(Body&& body) {
     body();
   } catch (const std::exception& fault) {
     // Left quietly, as the convention says; only the log hears of it.
-    WriteLogLine(QString::fromUtf8(fault.what()), 1);
+    WriteLogLine(QString::fromUtf8(fault.what()), true);
   }
 }
 

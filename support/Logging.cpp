@@ -56,7 +56,7 @@ QString LogFolder() {
 
 void SetLogFolder(const QString& folder) { LogFolderOverride() = folder; }
 
-void WriteLogLine(const QString& text, int isError, int force) {
+void WriteLogLine(const QString& text, bool isError, bool force) {
   if (!force && !g_LogError) return;
   const QString ext = isError ? QStringLiteral(".err") : QStringLiteral(".log");
   const QString name = QStringLiteral("zarin - ") + ComputerName();

@@ -25,7 +25,7 @@ void InitDiagnosticSwitches();
 inline constexpr int64_t kLogSizeLimit = 1'024'000;
 
 // Appends "<timestamp> <text>" as one line when logging is on or force is set.
-void WriteLogLine(const QString& text, int isError, int force = 0);
+void WriteLogLine(const QString& text, bool isError, bool force = false);
 
 // The log folder: "log" in OwnFilesFolder (beside the program, or in the
 // per-user data folder for an installed program). Tests may point it elsewhere
@@ -48,7 +48,7 @@ QString FormatTimestampAt(const QDateTime& now, int32_t seconds = 0, int32_t day
 QString ComputerName();
 
 // Sees every line that is written (tests, diagnostics). Returns the old observer.
-using LogObserver = std::function<void(const QString& text, int isError)>;
+using LogObserver = std::function<void(const QString& text, bool isError)>;
 LogObserver SetLogObserver(LogObserver observer);
 
 }  // namespace basic

@@ -14,10 +14,9 @@ void FillRateCombo(QComboBox* combo, int32_t rateToSelect, int32_t lowest, int32
   combo->setCurrentIndex(combo->findText(QString::number(rateToSelect), Qt::MatchExactly));
 }
 
-void ListAudioDevices(QComboBox* combo, int input, const QString& storedName, int fallBackToFirst) {
+void ListAudioDevices(QComboBox* combo, Direction direction, const QString& storedName, bool fallBackToFirst) {
   if (!combo) return;
   combo->clear();
-  const Direction direction = input ? Direction::Input : Direction::Output;
   const int count = SoundHost::Instance().DeviceCount(direction);
   if (count <= 0) return;
   for (int id = 0; id < count; ++id) combo->addItem(QString::fromStdString(SoundHost::Instance().DeviceName(direction, id)).trimmed());

@@ -3,6 +3,8 @@
 #include <QString>
 #include <cstdint>
 
+#include "audio/SoundDevice.h"
+
 class QComboBox;
 
 namespace WaveMMIO {
@@ -11,9 +13,9 @@ namespace WaveMMIO {
 // and selects the item equal to rateToSelect (none when it is not offered).
 void FillRateCombo(QComboBox* combo, int32_t rateToSelect, int32_t lowest, int32_t highest);
 
-// Fills combo with the device names of a direction (input 1, output 0) and
-// selects the stored one: exactly, else leniently, else item 0 when
-// fallBackToFirst is set, else nothing.
-void ListAudioDevices(QComboBox* combo, int input, const QString& storedName, int fallBackToFirst);
+// Fills combo with the device names of a direction and selects the stored
+// one: exactly, else leniently, else item 0 when fallBackToFirst is set, else
+// nothing.
+void ListAudioDevices(QComboBox* combo, Direction direction, const QString& storedName, bool fallBackToFirst);
 
 }  // namespace WaveMMIO

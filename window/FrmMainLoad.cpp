@@ -167,8 +167,14 @@ void FrmMain::Form_Load() {
     m_LoadedResult.sampleRate = Nearest32(Number(ReadSetting(QStringLiteral("nFreq"), int32_t{44100})));
     WaveMMIO::FillRateCombo(ComboFreq, m_LoadedResult.sampleRate, 0, 0);
   });
-  Step([&] { WaveMMIO::ListAudioDevices(ComboDev[0], 0, ReadSetting(QStringLiteral("DeviceOut"), QString()), 0); });
-  Step([&] { WaveMMIO::ListAudioDevices(ComboDev[1], 1, ReadSetting(QStringLiteral("DeviceIn"), QString()), 0); });
+  Step([&] {
+    WaveMMIO::ListAudioDevices(ComboDev[0], WaveMMIO::Direction::Output,
+                               ReadSetting(QStringLiteral("DeviceOut"), QString()), false);
+  });
+  Step([&] {
+    WaveMMIO::ListAudioDevices(ComboDev[1], WaveMMIO::Direction::Input,
+                               ReadSetting(QStringLiteral("DeviceIn"), QString()), false);
+  });
   Step([&] {
     ComboMode->addItem(QStringLiteral("スウィープ"));
     ComboMode->addItem(QStringLiteral("ホワイトノイズ"));

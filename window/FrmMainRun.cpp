@@ -182,7 +182,7 @@ void FrmMain::ShowVerdict(const measurement::Verdict& v) {
     TextVerdict->setPalette(palette);
     QStringList keys;
     for (const measurement::VerdictReason& r : v.reasons) keys << measurement::ReasonKey(r.reason);
-    basic::WriteLogLine(QStringLiteral("判定 %1 %2").arg(measurement::QualityKey(v.quality), keys.join(QLatin1Char(' '))), 0);
+    basic::WriteLogLine(QStringLiteral("判定 %1 %2").arg(measurement::QualityKey(v.quality), keys.join(QLatin1Char(' '))), false);
   });
 }
 
@@ -219,7 +219,7 @@ void FrmMain::ShowPathDelay() {
                               .arg(d.clarity, 0, 'f', 1)
                               .arg(t.driftPpm, 0, 'f', 1)
                               .arg(t.events.size()),
-                          0);
+                          false);
     } else {
       TextDelay->setText(QStringLiteral("信号が戻りません"));
       const double searchMs =
@@ -228,7 +228,7 @@ void FrmMain::ShowPathDelay() {
                                            "接続と入力を確かめてください。曲線は時間を揃えずに求めました。")
                                 .arg(searchMs, 0, 'f', 0));
       palette.setColor(QPalette::WindowText, QColor(0x80, 0, 0));
-      basic::WriteLogLine(QStringLiteral("スウィープの信号が入力に検出されませんでした (ピーク比 %1)").arg(d.clarity, 0, 'f', 1), 0);
+      basic::WriteLogLine(QStringLiteral("スウィープの信号が入力に検出されませんでした (ピーク比 %1)").arg(d.clarity, 0, 'f', 1), false);
     }
     TextDelay->setPalette(palette);
   });

@@ -188,7 +188,7 @@ void UC_ListView::LoadDevToLVCombo(int32_t c, int32_t isIn) {
   if (!ValidColumn(c)) return;
   const TabInfo& t = m_Tabs[static_cast<size_t>(c)];
   QComboBox scratch;
-  WaveMMIO::ListAudioDevices(&scratch, isIn ? 1 : 0, QString(), 0);
+  WaveMMIO::ListAudioDevices(&scratch, isIn ? WaveMMIO::Direction::Input : WaveMMIO::Direction::Output, QString(), false);
   if (t.UseTextCombo & 2) {
     ClearComboItem(c);
     for (int i = 0; i < scratch.count(); ++i) AddComboItem(c, scratch.itemText(i));

@@ -43,7 +43,7 @@ TEST(AnswerLimit, ACallThatDoesNotAnswerIsLeftAndCleansUpAfterItself) {
 
 TEST(AnswerLimit, TheMessageNamesTheHostThatDidNotAnswer) {
   SetUnansweredHost("ALSA device \"pulse\", PulseAudio server /run/x/native");
-  EXPECT_EQ(WaveErrorText(SOUND_NOANSWER, Direction::Output),
+  EXPECT_EQ(WaveErrorText(DeviceError::NoAnswer, Direction::Output),
             "The sound system did not answer within 5 s: ALSA device \"pulse\", PulseAudio server /run/x/native.");
   SetUnansweredHost({});
 }

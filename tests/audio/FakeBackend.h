@@ -17,8 +17,8 @@ class FakeBackend : public WaveMMIO::SoundBackend {
     return i >= 0 && i < DeviceCount(d) ? Names(d)[static_cast<size_t>(i)] : std::string();
   }
   int DefaultDevice(WaveMMIO::Direction) override { return m_Default; }
-  int Open(WaveMMIO::Direction, int, int, std::unique_ptr<WaveMMIO::SoundStream>&) override {
-    return WaveMMIO::MMSYSERR_NODRIVER;
+  WaveMMIO::DeviceError Open(WaveMMIO::Direction, int, int, std::unique_ptr<WaveMMIO::SoundStream>&) override {
+    return WaveMMIO::DeviceError::NoDriver;
   }
 
  private:

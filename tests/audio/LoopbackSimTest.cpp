@@ -20,20 +20,20 @@ struct Rig {
   explicit Rig(uint64_t seed = 1) : backend([clock = now] { return *clock; }, seed) {}
 
   void Open(int rate) {
-    ASSERT_EQ(backend.Open(Direction::Input, 0, rate, in), MMSYSERR_NOERROR);
-    ASSERT_EQ(backend.Open(Direction::Output, 0, rate, out), MMSYSERR_NOERROR);
+    ASSERT_EQ(backend.Open(Direction::Input, 0, rate, in), DeviceError::None);
+    ASSERT_EQ(backend.Open(Direction::Output, 0, rate, out), DeviceError::None);
   }
   // Queues both buffers; playback starts now, capture after startDelay.
   void Run(int64_t startDelayNs = 0) {
-    ASSERT_EQ(in->Queue(rec.data(), static_cast<uint32_t>(rec.size())), MMSYSERR_NOERROR);
-    ASSERT_EQ(out->Queue(play.data(), static_cast<uint32_t>(play.size())), MMSYSERR_NOERROR);
+    ASSERT_EQ(in->Queue(rec.data(), static_cast<uint32_t>(rec.size())), DeviceError::None);
+    ASSERT_EQ(out->Queue(play.data(), static_cast<uint32_t>(play.size())), DeviceError::None);
     Step(startDelayNs);
-    ASSERT_EQ(in->Start(), MMSYSERR_NOERROR);
+    ASSERT_EQ(in->Start(), DeviceError::None);
   }
   void Step(int64_t ns) { *now += ns; }
   int64_t InPos() {
     int64_t p = -1;
-    EXPECT_EQ(in->Position(p), MMSYSERR_NOERROR);
+    EXPECT_EQ(in->Position(p), DeviceError::None);
     return p;
   }
 
@@ -194,7 +194,7 @@ TEST(LoopbackSim, PositionFollowsTheClockAndStopsAtTheEnd) {
   rig.Step(kSecond / 4);
   EXPECT_EQ(rig.InPos(), 12000);
   int64_t outPos = -1;
-  EXPECT_EQ(rig.out->Position(outPos), MMSYSERR_NOERROR);
+  EXPECT_EQ(rig.out->Position(outPos), DeviceError::None);
   EXPECT_EQ(outPos, 12000);
   EXPECT_FALSE(rig.in->Done());
   EXPECT_FALSE(rig.out->Done());
@@ -234,7 +234,7 @@ TEST(LoopbackSim, PollingInSmallStepsGivesTheSameCapture) {
 TEST(LoopbackSim, SilenceGivesOnlyTheNoiseFloorOnEachChannel) {
   Rig rig;
   std::unique_ptr<SoundStream> in;
-  ASSERT_EQ(rig.backend.Open(Direction::Input, 0, 48000, in), MMSYSERR_NOERROR);
+  ASSERT_EQ(rig.backend.Open(Direction::Input, 0, 48000, in), DeviceError::None);
   std::vector<StereoSample> rec(96000);
   in->Queue(rec.data(), 96000);
   in->Start();  // nothing is played at all
@@ -257,15 +257,15 @@ TEST(LoopbackSim, DeviceRules) {
   std::unique_ptr<SoundStream> a, b;
   EXPECT_EQ(rig.backend.DeviceCount(Direction::Output), 1);
   EXPECT_EQ(rig.backend.DeviceName(Direction::Input, 0), LoopbackBackend::kDeviceName);
-  EXPECT_EQ(rig.backend.Open(Direction::Input, 1, 48000, a), MMSYSERR_BADDEVICEID);
-  EXPECT_EQ(rig.backend.Open(Direction::Input, 0, 7999, a), WAVERR_BADFORMAT);
-  EXPECT_EQ(rig.backend.Open(Direction::Input, 0, 192001, a), WAVERR_BADFORMAT);
-  EXPECT_EQ(rig.backend.Open(Direction::Input, 0, 192000, a), MMSYSERR_NOERROR);
-  EXPECT_EQ(rig.backend.Open(Direction::Input, 0, 48000, b), MMSYSERR_ALLOCATED);
+  EXPECT_EQ(rig.backend.Open(Direction::Input, 1, 48000, a), DeviceError::BadDeviceId);
+  EXPECT_EQ(rig.backend.Open(Direction::Input, 0, 7999, a), DeviceError::BadFormat);
+  EXPECT_EQ(rig.backend.Open(Direction::Input, 0, 192001, a), DeviceError::BadFormat);
+  EXPECT_EQ(rig.backend.Open(Direction::Input, 0, 192000, a), DeviceError::None);
+  EXPECT_EQ(rig.backend.Open(Direction::Input, 0, 48000, b), DeviceError::Allocated);
   EXPECT_EQ(b, nullptr);
-  EXPECT_EQ(a->Start(), WAVERR_UNPREPARED);
+  EXPECT_EQ(a->Start(), DeviceError::Unprepared);
   a->Close();
-  EXPECT_EQ(rig.backend.Open(Direction::Input, 0, 48000, b), MMSYSERR_NOERROR);
+  EXPECT_EQ(rig.backend.Open(Direction::Input, 0, 48000, b), DeviceError::None);
 }
 
 TEST(LoopbackSim, UnprepareWaitsForTheBufferToBeReturned) {
@@ -275,15 +275,15 @@ TEST(LoopbackSim, UnprepareWaitsForTheBufferToBeReturned) {
   rig.rec.assign(48000, {});
   rig.Run();
   rig.Step(kSecond / 10);
-  EXPECT_EQ(rig.in->Unprepare(), WAVERR_STILLPLAYING);
-  EXPECT_EQ(rig.out->Unprepare(), WAVERR_STILLPLAYING);
-  EXPECT_EQ(rig.in->Reset(), MMSYSERR_NOERROR);
-  EXPECT_EQ(rig.out->Reset(), MMSYSERR_NOERROR);
+  EXPECT_EQ(rig.in->Unprepare(), DeviceError::StillPlaying);
+  EXPECT_EQ(rig.out->Unprepare(), DeviceError::StillPlaying);
+  EXPECT_EQ(rig.in->Reset(), DeviceError::None);
+  EXPECT_EQ(rig.out->Reset(), DeviceError::None);
   EXPECT_TRUE(rig.in->Done());  // a reset returns the buffer as done
   EXPECT_TRUE(rig.out->Done());
   EXPECT_EQ(rig.InPos(), 4800);  // what was captured before the reset stays
-  EXPECT_EQ(rig.in->Unprepare(), MMSYSERR_NOERROR);
-  EXPECT_EQ(rig.out->Unprepare(), MMSYSERR_NOERROR);
+  EXPECT_EQ(rig.in->Unprepare(), DeviceError::None);
+  EXPECT_EQ(rig.out->Unprepare(), DeviceError::None);
 }
 
 TEST(LoopbackSim, ClosingWhileRunningLetsGoOfTheBuffers) {
@@ -298,17 +298,17 @@ TEST(LoopbackSim, ClosingWhileRunningLetsGoOfTheBuffers) {
   EXPECT_EQ(rig.InPos(), 9600);
   // Close the output mid-run and free its buffer: the capture goes on with
   // what was already on the cable, then silence.
-  EXPECT_EQ(rig.out->Close(), MMSYSERR_NOERROR);
+  EXPECT_EQ(rig.out->Close(), DeviceError::None);
   play.reset();
   rig.Step(kSecond / 5);
   EXPECT_EQ(rig.InPos(), 19200);
   EXPECT_GT(std::abs((*rec)[9600 + 100].Left), 1000);   // still in flight at the close
   EXPECT_LT(std::abs((*rec)[9600 + 1000].Left), 100);   // after it: noise only
   // Close the input and free its buffer; stepping on must not touch it.
-  EXPECT_EQ(rig.in->Close(), MMSYSERR_NOERROR);
+  EXPECT_EQ(rig.in->Close(), DeviceError::None);
   rec.reset();
   rig.Step(kSecond);
-  EXPECT_EQ(rig.in->Close(), MMSYSERR_INVALHANDLE);  // closing twice is harmless
+  EXPECT_EQ(rig.in->Close(), DeviceError::NotOpen);  // closing twice is harmless
   rig.in.reset();
   rig.out.reset();
 }
@@ -326,13 +326,13 @@ TEST(LoopbackSim, AnUnpluggedDeviceReportsAnErrorAndLetsGo) {
   rig.rec[4800] = {1234, 1234};
   rig.Step(kSecond);
   int64_t pos = -1;
-  EXPECT_EQ(rig.in->Position(pos), MMSYSERR_NODRIVER);
-  EXPECT_EQ(rig.out->Position(pos), MMSYSERR_NODRIVER);
+  EXPECT_EQ(rig.in->Position(pos), DeviceError::NoDriver);
+  EXPECT_EQ(rig.out->Position(pos), DeviceError::NoDriver);
   EXPECT_FALSE(rig.in->Done());
   EXPECT_EQ(rig.rec[4800].Left, 1234);  // untouched after the unplug
   EXPECT_EQ(rig.rec[4799].Left, last.Left);
   std::unique_ptr<SoundStream> again;
-  EXPECT_EQ(rig.backend.Open(Direction::Output, 0, 48000, again), MMSYSERR_NODRIVER);
+  EXPECT_EQ(rig.backend.Open(Direction::Output, 0, 48000, again), DeviceError::NoDriver);
 }
 
 }  // namespace

@@ -116,18 +116,18 @@ TEST(PortAudioDevices, NoisePlayedOnTheOutputIsFoundInTheCapture) {
   }
 
   std::unique_ptr<SoundStream> in, out;
-  ASSERT_EQ(backend.Open(Direction::Input, inId, kRate, in), MMSYSERR_NOERROR);
-  ASSERT_EQ(backend.Open(Direction::Output, outId, kRate, out), MMSYSERR_NOERROR);
-  ASSERT_EQ(in->Queue(rec.data(), static_cast<uint32_t>(rec.size())), MMSYSERR_NOERROR);
-  ASSERT_EQ(out->Queue(play.data(), static_cast<uint32_t>(play.size())), MMSYSERR_NOERROR);
-  ASSERT_EQ(in->Start(), MMSYSERR_NOERROR);
+  ASSERT_EQ(backend.Open(Direction::Input, inId, kRate, in), DeviceError::None);
+  ASSERT_EQ(backend.Open(Direction::Output, outId, kRate, out), DeviceError::None);
+  ASSERT_EQ(in->Queue(rec.data(), static_cast<uint32_t>(rec.size())), DeviceError::None);
+  ASSERT_EQ(out->Queue(play.data(), static_cast<uint32_t>(play.size())), DeviceError::None);
+  ASSERT_EQ(in->Start(), DeviceError::None);
 
   // Real devices run in real time: wait for both buffers, with a generous limit.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   int64_t last = 0;
   while (!(in->Done() && out->Done()) && std::chrono::steady_clock::now() < deadline) {
     int64_t pos = 0;
-    ASSERT_EQ(in->Position(pos), MMSYSERR_NOERROR);
+    ASSERT_EQ(in->Position(pos), DeviceError::None);
     EXPECT_GE(pos, last);
     EXPECT_LE(pos, static_cast<int64_t>(rec.size()));
     last = pos;
@@ -136,12 +136,12 @@ TEST(PortAudioDevices, NoisePlayedOnTheOutputIsFoundInTheCapture) {
   ASSERT_TRUE(in->Done());
   ASSERT_TRUE(out->Done());
   int64_t pos = 0;
-  EXPECT_EQ(in->Position(pos), MMSYSERR_NOERROR);
+  EXPECT_EQ(in->Position(pos), DeviceError::None);
   EXPECT_EQ(pos, static_cast<int64_t>(rec.size()));
-  EXPECT_EQ(in->Unprepare(), MMSYSERR_NOERROR);
-  EXPECT_EQ(out->Unprepare(), MMSYSERR_NOERROR);
-  EXPECT_EQ(in->Close(), MMSYSERR_NOERROR);
-  EXPECT_EQ(out->Close(), MMSYSERR_NOERROR);
+  EXPECT_EQ(in->Unprepare(), DeviceError::None);
+  EXPECT_EQ(out->Unprepare(), DeviceError::None);
+  EXPECT_EQ(in->Close(), DeviceError::None);
+  EXPECT_EQ(out->Close(), DeviceError::None);
 
   std::vector<double> capture(rec.size());
   for (size_t i = 0; i < rec.size(); ++i) capture[i] = rec[i].Left;
@@ -157,16 +157,16 @@ TEST(PortAudioDevices, ClosingWhileRunningStopsTouchingTheBuffer) {
     GTEST_SKIP() << "no sound input here (scripts/test starts a sound server)";
   std::unique_ptr<SoundStream> in;
   ASSERT_EQ(backend.Open(Direction::Input, std::max(0, backend.DefaultDevice(Direction::Input)), 48000, in),
-            MMSYSERR_NOERROR);
+            DeviceError::None);
   auto rec = std::make_unique<std::vector<StereoSample>>(48000 * 10);
-  ASSERT_EQ(in->Queue(rec->data(), static_cast<uint32_t>(rec->size())), MMSYSERR_NOERROR);
-  ASSERT_EQ(in->Start(), MMSYSERR_NOERROR);
-  EXPECT_EQ(in->Unprepare(), WAVERR_STILLPLAYING);
-  EXPECT_EQ(in->Reset(), MMSYSERR_NOERROR);
+  ASSERT_EQ(in->Queue(rec->data(), static_cast<uint32_t>(rec->size())), DeviceError::None);
+  ASSERT_EQ(in->Start(), DeviceError::None);
+  EXPECT_EQ(in->Unprepare(), DeviceError::StillPlaying);
+  EXPECT_EQ(in->Reset(), DeviceError::None);
   EXPECT_TRUE(in->Done());
-  EXPECT_EQ(in->Close(), MMSYSERR_NOERROR);
+  EXPECT_EQ(in->Close(), DeviceError::None);
   rec.reset();  // freeing it now must be safe (the sanitizer would see a late write)
-  EXPECT_EQ(in->Close(), MMSYSERR_INVALHANDLE);
+  EXPECT_EQ(in->Close(), DeviceError::NotOpen);
 }
 
 }  // namespace

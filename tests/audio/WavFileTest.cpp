@@ -30,7 +30,7 @@ TEST_F(WavTest, PlainHeaderAndFinish) {
   ASSERT_EQ(WriteWavHeader(p, 0, 44100, 16, 1, 0), 1);
   const QByteArray data(2000, '\x01');
   ASSERT_EQ(basic::WriteFileAt(data.constData(), 2000, -1, 0, p, true), 1);
-  ASSERT_EQ(FinishWav(p, 0, 0, 0), 1);
+  ASSERT_EQ(FinishWav(p, 0, 0, false), 1);
   const QByteArray b = Bytes(p);
   ASSERT_EQ(b.size(), 2044);
   EXPECT_EQ(b.left(4), "RIFF");
@@ -70,14 +70,14 @@ TEST_F(WavTest, FinishWithTrailingBytes) {
   WriteWavHeader(p, 0, 8000, 16, 1, 0);
   const QByteArray data(1000, '\0');
   basic::WriteFileAt(data.constData(), 1000, -1, 0, p, true);
-  ASSERT_EQ(FinishWav(p, 0, 4, 0), 1);
+  ASSERT_EQ(FinishWav(p, 0, 4, false), 1);
   EXPECT_EQ(U32(Bytes(p), 40), 996u);
-  EXPECT_EQ(FinishWav(P("missing.wav"), 0, 0, 0), 0);
+  EXPECT_EQ(FinishWav(P("missing.wav"), 0, 0, false), 0);
   QFile small(P("small.wav"));
   ASSERT_TRUE(small.open(QIODevice::WriteOnly));
   small.write("RIFF0000WAVE");
   small.close();
-  EXPECT_EQ(FinishWav(P("small.wav"), 0, 0, 0), 0);  // shorter than 44 bytes: untouched
+  EXPECT_EQ(FinishWav(P("small.wav"), 0, 0, false), 0);  // shorter than 44 bytes: untouched
 }
 
 // Builds a file of chunks after "RIFF" size "WAVE".

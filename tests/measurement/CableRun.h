@@ -51,7 +51,9 @@ inline Run Through(int32_t rate, int32_t seconds, const Cable& cable) {
   for (const auto& [at, ms] : cable.dropouts) sim.AddCaptureDropout(at, ms);
   for (const auto& [at, ms] : cable.steps) sim.AddLatencyStep(at, ms);
   std::unique_ptr<WaveMMIO::SoundStream> out, in;
-  if (sim.Open(WaveMMIO::Direction::Input, 0, rate, in) != 0 || sim.Open(WaveMMIO::Direction::Output, 0, rate, out) != 0)
+  constexpr auto kOpened = WaveMMIO::DeviceError::None;
+  if (sim.Open(WaveMMIO::Direction::Input, 0, rate, in) != kOpened ||
+      sim.Open(WaveMMIO::Direction::Output, 0, rate, out) != kOpened)
     return r;
   in->Queue(r.rec.data(), static_cast<uint32_t>(r.rec.size()));
   out->Queue(r.play.data(), static_cast<uint32_t>(n));

@@ -145,7 +145,7 @@ TEST_F(RunTest, AnOutputThatFailsToOpenLeavesTheRunIdle) {
   EXPECT_FALSE(run.Start(r));
   EXPECT_FALSE(run.Running());
   ASSERT_EQ(messages.size(), 1);
-  EXPECT_EQ(messages[0].toStdString(), WaveMMIO::WaveErrorText(WaveMMIO::MMSYSERR_BADDEVICEID, WaveMMIO::Direction::Output));
+  EXPECT_EQ(messages[0].toStdString(), WaveMMIO::WaveErrorText(WaveMMIO::DeviceError::BadDeviceId, WaveMMIO::Direction::Output));
   EXPECT_TRUE(run.CaptureDevice().IsOpen());  // until the next start or close
   EXPECT_FALSE(run.PlaybackDevice().IsOpen());
   ASSERT_TRUE(run.Start(Request(SignalMode::Sweep, 8000, 2)));  // the next start closes it first

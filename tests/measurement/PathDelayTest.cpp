@@ -136,11 +136,11 @@ TEST(PathDelayRealDevice, AClickArrivesWhereTheDelaySays) {
   play[click] = {30000, 30000};
 
   std::unique_ptr<SoundStream> in, out;
-  ASSERT_EQ(backend.Open(Direction::Input, std::max(0, backend.DefaultDevice(Direction::Input)), kRate, in), 0);
-  ASSERT_EQ(backend.Open(Direction::Output, std::max(0, backend.DefaultDevice(Direction::Output)), kRate, out), 0);
-  ASSERT_EQ(in->Queue(rec.data(), static_cast<uint32_t>(n)), 0);
-  ASSERT_EQ(out->Queue(play.data(), static_cast<uint32_t>(n)), 0);
-  ASSERT_EQ(in->Start(), 0);
+  ASSERT_EQ(backend.Open(Direction::Input, std::max(0, backend.DefaultDevice(Direction::Input)), kRate, in), DeviceError::None);
+  ASSERT_EQ(backend.Open(Direction::Output, std::max(0, backend.DefaultDevice(Direction::Output)), kRate, out), DeviceError::None);
+  ASSERT_EQ(in->Queue(rec.data(), static_cast<uint32_t>(n)), DeviceError::None);
+  ASSERT_EQ(out->Queue(play.data(), static_cast<uint32_t>(n)), DeviceError::None);
+  ASSERT_EQ(in->Start(), DeviceError::None);
   // Real devices run in real time: poll until both are done, with a generous limit.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (!(in->Done() && out->Done()) && std::chrono::steady_clock::now() < deadline)

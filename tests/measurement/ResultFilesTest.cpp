@@ -91,7 +91,7 @@ TEST_F(ResultFilesTest, FilesOfTheWrongShapeAreNotResults) {
   ASSERT_TRUE(s.open(QIODevice::Append));
   s.write(QByteArray(400, '\0'));
   s.close();
-  WaveMMIO::FinishWav(P("stereo.dat"), 0, 0, 0);
+  WaveMMIO::FinishWav(P("stereo.dat"), 0, 0, false);
   EXPECT_EQ(outcome(P("stereo.dat")), LoadOutcome::Ignored);
   EXPECT_EQ(outcome(P("x.txt")), LoadOutcome::Missing);
 }

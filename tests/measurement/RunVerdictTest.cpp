@@ -21,15 +21,15 @@ class FlaggingStream : public WaveMMIO::SoundStream {
  public:
   FlaggingStream(std::unique_ptr<WaveMMIO::SoundStream> inner, WaveMMIO::StreamFlags flags)
       : m_Inner(std::move(inner)), m_Flags(flags) {}
-  int Queue(WaveMMIO::StereoSample* b, uint32_t n) override { return m_Inner->Queue(b, n); }
-  int Start() override { return m_Inner->Start(); }
-  int Position(int64_t& frames) override { return m_Inner->Position(frames); }
+  WaveMMIO::DeviceError Queue(WaveMMIO::StereoSample* b, uint32_t n) override { return m_Inner->Queue(b, n); }
+  WaveMMIO::DeviceError Start() override { return m_Inner->Start(); }
+  WaveMMIO::DeviceError Position(int64_t& frames) override { return m_Inner->Position(frames); }
   bool Done() override { return m_Inner->Done(); }
   WaveMMIO::StreamFlags Flags() override { return m_Flags; }
-  int Reset() override { return m_Inner->Reset(); }
-  int Stop() override { return m_Inner->Stop(); }
-  int Unprepare() override { return m_Inner->Unprepare(); }
-  int Close() override { return m_Inner->Close(); }
+  WaveMMIO::DeviceError Reset() override { return m_Inner->Reset(); }
+  WaveMMIO::DeviceError Stop() override { return m_Inner->Stop(); }
+  WaveMMIO::DeviceError Unprepare() override { return m_Inner->Unprepare(); }
+  WaveMMIO::DeviceError Close() override { return m_Inner->Close(); }
 
  private:
   std::unique_ptr<WaveMMIO::SoundStream> m_Inner;
@@ -40,9 +40,9 @@ class FlaggingBackend : public WaveMMIO::LoopbackBackend {
  public:
   using LoopbackBackend::LoopbackBackend;
   WaveMMIO::StreamFlags flags[2];  // output, input
-  int Open(WaveMMIO::Direction d, int index, int rate, std::unique_ptr<WaveMMIO::SoundStream>& stream) override {
-    const int result = LoopbackBackend::Open(d, index, rate, stream);
-    if (result == WaveMMIO::MMSYSERR_NOERROR)
+  WaveMMIO::DeviceError Open(WaveMMIO::Direction d, int index, int rate, std::unique_ptr<WaveMMIO::SoundStream>& stream) override {
+    const WaveMMIO::DeviceError result = LoopbackBackend::Open(d, index, rate, stream);
+    if (result == WaveMMIO::DeviceError::None)
       stream = std::make_unique<FlaggingStream>(std::move(stream), flags[static_cast<int>(d)]);
     return result;
   }

@@ -42,8 +42,8 @@ inline SimulatedSweep SimulateSweep(int32_t rate, double seconds, int32_t levelT
   run.delayFrames = int64_t{backend.DelayMs()} * rate / 1000;
   {
     std::unique_ptr<WaveMMIO::SoundStream> in, out;
-    if (backend.Open(WaveMMIO::Direction::Input, 0, rate, in) != WaveMMIO::MMSYSERR_NOERROR ||
-        backend.Open(WaveMMIO::Direction::Output, 0, rate, out) != WaveMMIO::MMSYSERR_NOERROR)
+    if (backend.Open(WaveMMIO::Direction::Input, 0, rate, in) != WaveMMIO::DeviceError::None ||
+        backend.Open(WaveMMIO::Direction::Output, 0, rate, out) != WaveMMIO::DeviceError::None)
       return {};
     in->Queue(run.capture.data(), static_cast<uint32_t>(frames));
     out->Queue(run.play.data(), static_cast<uint32_t>(frames));

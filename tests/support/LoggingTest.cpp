@@ -31,16 +31,16 @@ class LoggingTest : public ::testing::Test {
 };
 
 TEST_F(LoggingTest, NothingIsWrittenWhileLoggingIsOff) {
-  WriteLogLine("quiet", 1);
-  WriteLogLine("quiet", 0);
+  WriteLogLine("quiet", true);
+  WriteLogLine("quiet", false);
   EXPECT_FALSE(QDir(dir.path() + "/log").exists());
 }
 
 TEST_F(LoggingTest, LinesGoToLogOrErrWithATimestamp) {
   SetLogError(1);
-  WriteLogLine("デバイス", 0);
-  WriteLogLine("broken", 1);
-  WriteLogLine("second", 0);
+  WriteLogLine("デバイス", false);
+  WriteLogLine("broken", true);
+  WriteLogLine("second", false);
   const QString log = QString::fromUtf8(Read(File(".log")));
   const QRegularExpression line(R"(^\d{4}/\d\d/\d\d \d\d:\d\d:\d\d デバイス\r\n\d{4}/\d\d/\d\d \d\d:\d\d:\d\d second\r\n$)");
   EXPECT_TRUE(line.match(log).hasMatch()) << log.toStdString();
@@ -48,7 +48,7 @@ TEST_F(LoggingTest, LinesGoToLogOrErrWithATimestamp) {
 }
 
 TEST_F(LoggingTest, ForceWritesEvenWhenOff) {
-  WriteLogLine("forced", 0, 1);
+  WriteLogLine("forced", false, true);
   EXPECT_TRUE(Read(File(".log")).endsWith(" forced\r\n"));
 }
 
@@ -61,16 +61,16 @@ TEST_F(LoggingTest, SizeLimitDeletesOrKeepsTheOldFile) {
     ASSERT_TRUE(f.resize(size));
   };
   fill(kLogSizeLimit);  // exactly at the limit: appended to
-  WriteLogLine("kept", 0);
+  WriteLogLine("kept", false);
   EXPECT_GT(QFile(File(".log")).size(), kLogSizeLimit);
 
   fill(kLogSizeLimit + 1);  // one byte more: deleted first
-  WriteLogLine("fresh", 0);
+  WriteLogLine("fresh", false);
   EXPECT_LT(QFile(File(".log")).size(), 100);
 
   SetErrorCatch(1);  // with error catching on it is kept under a numbered name
   fill(kLogSizeLimit + 1);
-  WriteLogLine("fresh", 0);
+  WriteLogLine("fresh", false);
   EXPECT_LT(QFile(File(".log")).size(), 100);
   const QString kept = dir.path() + "/log/zarin - " + ComputerName() + "001.log";
   EXPECT_EQ(QFile(kept).size(), kLogSizeLimit + 1);

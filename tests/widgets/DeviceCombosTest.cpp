@@ -49,20 +49,20 @@ TEST_F(DeviceCombosTest, RateComboOffersTheRatesWithinTheLimits) {
 
 TEST_F(DeviceCombosTest, ListAudioDevicesSelectsTheStoredDevice) {
   QComboBox combo;
-  ListAudioDevices(&combo, 1, "usb audio codec", 0);
+  ListAudioDevices(&combo, Direction::Input, "usb audio codec", false);
   EXPECT_EQ(Items(combo), (QStringList{"Mic (1- X)", "2- USB Audio CODEC", "Line In", LoopbackBackend::kDeviceName}));
   EXPECT_EQ(combo.currentIndex(), 1);  // lenient pass
 
-  ListAudioDevices(&combo, 1, "  LINE IN ", 0);
+  ListAudioDevices(&combo, Direction::Input, "  LINE IN ", false);
   EXPECT_EQ(combo.currentIndex(), 2);  // exact pass
 
-  ListAudioDevices(&combo, 1, "Gone Device", 0);
+  ListAudioDevices(&combo, Direction::Input, "Gone Device", false);
   EXPECT_EQ(combo.currentIndex(), -1);
-  ListAudioDevices(&combo, 1, "Gone Device", 1);
+  ListAudioDevices(&combo, Direction::Input, "Gone Device", true);
   EXPECT_EQ(combo.currentIndex(), 0);
-  ListAudioDevices(&combo, 0, "", 0);
+  ListAudioDevices(&combo, Direction::Output, "", false);
   EXPECT_EQ(combo.currentIndex(), -1);
-  ListAudioDevices(&combo, 0, "", 1);
+  ListAudioDevices(&combo, Direction::Output, "", true);
   EXPECT_EQ(combo.currentIndex(), 0);
 }
 
@@ -70,12 +70,12 @@ TEST_F(DeviceCombosTest, NoDevicesLeavesTheComboEmpty) {
   UseBackends(std::make_unique<FakeBackend>(std::vector<std::string>{}, std::vector<std::string>{}));
   QComboBox combo;
   combo.addItem("stale");
-  ListAudioDevices(&combo, 0, "anything", 1);
+  ListAudioDevices(&combo, Direction::Output, "anything", true);
   EXPECT_EQ(combo.count(), 0);
-  EXPECT_EQ(FindAudioDevice(0, "anything", 0), 0);
+  EXPECT_EQ(FindAudioDevice(Direction::Output, "anything", false), 0);
   WaveDevice dev(Direction::Output);
-  EXPECT_EQ(dev.Open(0, 48000), MMSYSERR_BADDEVICEID);
-  EXPECT_EQ(dev.Open(-1, 48000), MMSYSERR_BADDEVICEID);  // no default either
+  EXPECT_EQ(dev.Open(0, 48000), DeviceError::BadDeviceId);
+  EXPECT_EQ(dev.Open(-1, 48000), DeviceError::BadDeviceId);  // no default either
 }
 
 }  // namespace

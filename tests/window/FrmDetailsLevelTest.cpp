@@ -48,8 +48,8 @@ class FrmDetailsLevelTest : public FrmMainResultsTest {
           std::lround(32767.0 * std::pow(10.0, db / 20) * std::sin(2 * std::numbers::pi * hz * t)));
       tone[i] = {v, v};
     }
-    ASSERT_EQ(WaveMMIO::SoundHost::Instance().Open(WaveMMIO::Direction::Output, 0, kRate, out), 0);
-    ASSERT_EQ(out->Queue(tone.data(), static_cast<uint32_t>(tone.size())), 0);
+    ASSERT_EQ(WaveMMIO::SoundHost::Instance().Open(WaveMMIO::Direction::Output, 0, kRate, out), WaveMMIO::DeviceError::None);
+    ASSERT_EQ(out->Queue(tone.data(), static_cast<uint32_t>(tone.size())), WaveMMIO::DeviceError::None);
   }
   // Steps the clock and polls the window until the calibration ends.
   void RunCalibration(FrmDetails& d) {

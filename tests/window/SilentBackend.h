@@ -21,35 +21,35 @@ class SilentStream : public WaveMMIO::SoundStream {
  public:
   SilentStream(WaveMMIO::NanoClock clock, int rate, bool input, SilentFaults faults)
       : m_Clock(std::move(clock)), m_Rate(rate), m_Input(input), m_Faults(faults) {}
-  int Queue(WaveMMIO::StereoSample* buffer, uint32_t frames) override {
+  WaveMMIO::DeviceError Queue(WaveMMIO::StereoSample* buffer, uint32_t frames) override {
     m_Buffer = buffer;
     m_Frames = frames;
     if (!m_Input) m_Start = m_Clock();
-    return 0;
+    return WaveMMIO::DeviceError::None;
   }
-  int Start() override {
+  WaveMMIO::DeviceError Start() override {
     if (m_Input) m_Start = m_Clock();
-    return 0;
+    return WaveMMIO::DeviceError::None;
   }
-  int Position(int64_t& frames) override {
+  WaveMMIO::DeviceError Position(int64_t& frames) override {
     frames = Elapsed();
     if (m_Buffer) std::fill(m_Buffer, m_Buffer + frames, WaveMMIO::StereoSample{});
-    return 0;
+    return WaveMMIO::DeviceError::None;
   }
   bool Done() override {
     if (!m_Input && m_Faults.outputNeverDone) return false;
     return m_Stopped || (m_Start >= 0 && m_Buffer && Elapsed() >= m_Frames);
   }
-  int Reset() override {
+  WaveMMIO::DeviceError Reset() override {
     m_Stopped = true;
-    return 0;
+    return WaveMMIO::DeviceError::None;
   }
-  int Stop() override { return Reset(); }
-  int Unprepare() override {
+  WaveMMIO::DeviceError Stop() override { return Reset(); }
+  WaveMMIO::DeviceError Unprepare() override {
     m_Buffer = nullptr;
-    return 0;
+    return WaveMMIO::DeviceError::None;
   }
-  int Close() override { return Unprepare(); }
+  WaveMMIO::DeviceError Close() override { return Unprepare(); }
 
  private:
   int64_t Elapsed() const {
@@ -77,9 +77,9 @@ class SilentBackend : public WaveMMIO::SoundBackend {
     return d == WaveMMIO::Direction::Input ? "Silent input" : "Silent output";
   }
   int DefaultDevice(WaveMMIO::Direction) override { return 0; }
-  int Open(WaveMMIO::Direction d, int, int rate, std::unique_ptr<WaveMMIO::SoundStream>& stream) override {
+  WaveMMIO::DeviceError Open(WaveMMIO::Direction d, int, int rate, std::unique_ptr<WaveMMIO::SoundStream>& stream) override {
     stream = std::make_unique<SilentStream>(m_Clock, rate, d == WaveMMIO::Direction::Input, m_Faults);
-    return 0;
+    return WaveMMIO::DeviceError::None;
   }
 
  private:

@@ -12,14 +12,14 @@ namespace zarin_test {
 class UntimedStream : public WaveMMIO::SoundStream {
  public:
   explicit UntimedStream(std::unique_ptr<WaveMMIO::SoundStream> inner) : m_Inner(std::move(inner)) {}
-  int Queue(WaveMMIO::StereoSample* buffer, uint32_t frames) override { return m_Inner->Queue(buffer, frames); }
-  int Start() override { return m_Inner->Start(); }
-  int Position(int64_t& frames) override { return m_Inner->Position(frames); }
+  WaveMMIO::DeviceError Queue(WaveMMIO::StereoSample* buffer, uint32_t frames) override { return m_Inner->Queue(buffer, frames); }
+  WaveMMIO::DeviceError Start() override { return m_Inner->Start(); }
+  WaveMMIO::DeviceError Position(int64_t& frames) override { return m_Inner->Position(frames); }
   bool Done() override { return m_Inner->Done(); }
-  int Reset() override { return m_Inner->Reset(); }
-  int Stop() override { return m_Inner->Stop(); }
-  int Unprepare() override { return m_Inner->Unprepare(); }
-  int Close() override { return m_Inner->Close(); }
+  WaveMMIO::DeviceError Reset() override { return m_Inner->Reset(); }
+  WaveMMIO::DeviceError Stop() override { return m_Inner->Stop(); }
+  WaveMMIO::DeviceError Unprepare() override { return m_Inner->Unprepare(); }
+  WaveMMIO::DeviceError Close() override { return m_Inner->Close(); }
 
  private:
   std::unique_ptr<WaveMMIO::SoundStream> m_Inner;
@@ -32,10 +32,10 @@ class UntimedBackend : public WaveMMIO::SoundBackend {
   int DeviceCount(WaveMMIO::Direction d) override { return m_Loopback.DeviceCount(d); }
   std::string DeviceName(WaveMMIO::Direction d, int i) override { return m_Loopback.DeviceName(d, i); }
   int DefaultDevice(WaveMMIO::Direction d) override { return m_Loopback.DefaultDevice(d); }
-  int Open(WaveMMIO::Direction d, int i, int rate, std::unique_ptr<WaveMMIO::SoundStream>& stream) override {
+  WaveMMIO::DeviceError Open(WaveMMIO::Direction d, int i, int rate, std::unique_ptr<WaveMMIO::SoundStream>& stream) override {
     std::unique_ptr<WaveMMIO::SoundStream> inner;
-    const int r = m_Loopback.Open(d, i, rate, inner);
-    if (r == 0) stream = std::make_unique<UntimedStream>(std::move(inner));
+    const WaveMMIO::DeviceError r = m_Loopback.Open(d, i, rate, inner);
+    if (r == WaveMMIO::DeviceError::None) stream = std::make_unique<UntimedStream>(std::move(inner));
     return r;
   }
 
