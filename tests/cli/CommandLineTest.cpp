@@ -100,12 +100,14 @@ TEST_F(CommandLineTest, ASweepIsMeasuredStoredAlignedAndExported) {
   // The simulator's 10 ms path, from the start of playback (the simulated
   // devices tell their exact start times, however far apart they start; a
   // capture frame hears the output's frame at or before its own instant, so
-  // a start between two frames reads up to a frame more).
+  // a start between two frames reads up to a frame more; the fraction is
+  // read to a quarter of a frame).
   ASSERT_GE(lines.size(), 5) << o.out.toStdString();
   ASSERT_TRUE(lines[1].startsWith("delay_frames\t"));
   EXPECT_NEAR(lines[1].section('\t', 1).toInt(), 480, 1);
   ASSERT_TRUE(lines[2].startsWith("delay_ms\t"));
-  EXPECT_NEAR(lines[2].section('\t', 1).toDouble(), 10.0, 1000.0 / 48000);
+  const double frameMs = 1000.0 / 48000;
+  EXPECT_NEAR(lines[2].section('\t', 1).toDouble(), 10.0 + 0.5 * frameMs, 0.75 * frameMs);
   EXPECT_EQ(lines[3], "delay_reference\tplayback start");
   EXPECT_EQ(lines[4], "drift_ppm\t0.0");
   EXPECT_EQ(QFile(F("01.dat")).size(), 44 + 2 * 96000);
