@@ -60,7 +60,10 @@ TEST(FileSafetyAlone, SixteenRunsAtOnceTakeSixteenNumbers) {
     }
     EXPECT_EQ(numbers.size(), kRuns) << "round " << round;
   }
-  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), kRuns * kRounds);
+  // Every result, and beside each sweep its response (NN.ir.wav, NN.json):
+  // nothing else, nothing half-written left behind.
+  EXPECT_EQ(QDir(dir.path()).entryList({"*.dat", "*.fft"}, QDir::Files).size(), kRuns * kRounds);
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), kRuns * kRounds + 2 * (kRuns / 2) * kRounds);
   for (const QString& path : all) {
     const zarin_test::Finished e = RunZarin({"export", path, "--csv", dir.filePath("check.csv")});
     ASSERT_EQ(e.status, 0) << path.toStdString() << e.err.toStdString();
