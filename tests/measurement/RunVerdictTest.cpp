@@ -94,7 +94,10 @@ TEST_F(RunVerdictTest, TheCleanPathIsGoodAtEveryRate) {
     const Verdict& v = Measure(rate);
     EXPECT_EQ(v.quality, Quality::Good) << rate << " " << Describe(v);
   }
-  EXPECT_EQ(Measure(48000, SignalMode::Noise).quality, Quality::Good) << Describe(run.Current().verdict);
+  // White noise from a new seed each run peaks a little differently: at
+  // -3 dB its capture's peak sits about 6 dB under full scale, on the
+  // headroom line. At -10 dB it is clear of it whatever the seed.
+  EXPECT_EQ(Measure(48000, SignalMode::Noise, -100).quality, Quality::Good) << Describe(run.Current().verdict);
 }
 
 TEST_F(RunVerdictTest, SilenceIsBad) {
