@@ -66,36 +66,9 @@ Coarse CoarseDelay(const std::vector<double>& p, const std::vector<double>& x, i
   if (silent(p) || silent(x)) return result;
   size_t size = 2;
   while (static_cast<int64_t>(size) < std::max(n, nx) + window + 1) size *= 2;
-  ComplexFFT fft;
-  if (!fft.Init(size)) return result;
-  // Both real signals in one transform: played in the real part, capture in the imaginary.
-  std::vector<std::complex<double>> z(size);
-  for (int64_t j = 0; j < std::max(n, nx); ++j)
-    z[static_cast<size_t>(j)] = {j < n ? p[static_cast<size_t>(j)] : 0.0, j < nx ? x[static_cast<size_t>(j)] : 0.0};
-  fft.Forward(z);
-  const auto spectra = [&](size_t k, std::complex<double>& pk, std::complex<double>& xk) {
-    const std::complex<double> a = z[k], b = std::conj(z[(size - k) % size]);
-    pk = 0.5 * (a + b);
-    xk = std::complex<double>(0, -0.5) * (a - b);
-  };
-  double strongest = 0;
-  for (size_t k = 0; k <= size / 2; ++k) {
-    std::complex<double> pk, xk;
-    spectra(k, pk, xk);
-    strongest = std::max(strongest, std::norm(pk));
-  }
-  if (!(strongest > 0)) return result;
-  const double floor = kFloor * strongest;
-  // H = X conj(P) / (|P|^2 + floor); a real response has H(N - k) = conj(H(k)).
-  for (size_t k = 0; k <= size / 2; ++k) {
-    std::complex<double> pk, xk;
-    spectra(k, pk, xk);
-    const std::complex<double> h = xk * std::conj(pk) / (std::norm(pk) + floor);
-    z[k] = h;
-    if (k != 0 && k != size / 2) z[size - k] = std::conj(h);
-  }
-  fft.Inverse(z);
-  const auto at = [&](int64_t lag) { return z[static_cast<size_t>(lag >= 0 ? lag : static_cast<int64_t>(size) + lag)].real(); };
+  const std::vector<double> z = RegularisedResponse(p, x, size);
+  if (z.empty()) return result;
+  const auto at = [&](int64_t lag) { return z[static_cast<size_t>(lag >= 0 ? lag : static_cast<int64_t>(size) + lag)]; };
   double sumSquares = 0, peak = 0;
   int64_t best = 0;
   for (int64_t lag = -window; lag <= window; ++lag) {
@@ -154,6 +127,42 @@ int64_t FineDelay(std::span<const StereoSample> played, std::span<const StereoSa
 }
 
 }  // namespace
+
+std::vector<double> RegularisedResponse(std::span<const double> p, std::span<const double> x, size_t size) {
+  const auto n = static_cast<int64_t>(p.size()), nx = static_cast<int64_t>(x.size());
+  ComplexFFT fft;
+  if (size < static_cast<size_t>(std::max(n, nx)) || !fft.Init(size)) return {};
+  // Both real signals in one transform: played in the real part, capture in the imaginary.
+  std::vector<std::complex<double>> z(size);
+  for (int64_t j = 0; j < std::max(n, nx); ++j)
+    z[static_cast<size_t>(j)] = {j < n ? p[static_cast<size_t>(j)] : 0.0, j < nx ? x[static_cast<size_t>(j)] : 0.0};
+  fft.Forward(z);
+  const auto spectra = [&](size_t k, std::complex<double>& pk, std::complex<double>& xk) {
+    const std::complex<double> a = z[k], b = std::conj(z[(size - k) % size]);
+    pk = 0.5 * (a + b);
+    xk = std::complex<double>(0, -0.5) * (a - b);
+  };
+  double strongest = 0;
+  for (size_t k = 0; k <= size / 2; ++k) {
+    std::complex<double> pk, xk;
+    spectra(k, pk, xk);
+    strongest = std::max(strongest, std::norm(pk));
+  }
+  if (!(strongest > 0)) return {};
+  const double floor = kFloor * strongest;
+  // H = X conj(P) / (|P|^2 + floor); a real response has H(N - k) = conj(H(k)).
+  std::vector<std::complex<double>> h(size);
+  for (size_t k = 0; k <= size / 2; ++k) {
+    std::complex<double> pk, xk;
+    spectra(k, pk, xk);
+    h[k] = xk * std::conj(pk) / (std::norm(pk) + floor);
+    if (k != 0 && k != size / 2) h[size - k] = std::conj(h[k]);
+  }
+  fft.Inverse(h);
+  std::vector<double> real(size);
+  for (size_t k = 0; k < size; ++k) real[k] = h[k].real();
+  return real;
+}
 
 int32_t DelaySearchFrames(int32_t rate, int64_t frames) {
   if (rate <= 0 || frames <= 0) return 0;

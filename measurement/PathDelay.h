@@ -7,6 +7,7 @@
 // whose main peak sits at the delay.
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "audio/StereoSample.h"
 
@@ -33,6 +34,12 @@ int32_t DelaySearchFrames(int32_t rate, int64_t frames);
 // most is read), so that a late path's last samples still take part. sweepFreq, when it covers the played signal,
 // gives the instantaneous frequency of each played sample: the final
 // whole-frame step weights a sweep by it so that every frequency counts alike.
+// The regularised response of x to p over a circular transform of size
+// points (a power of two, at least as long as either): the real part of the
+// inverse of X conj(P) / (|P|^2 + 1e-4 max|P|^2), lag L at index L mod size.
+// Empty when p carries nothing or no transform of that size can be made.
+std::vector<double> RegularisedResponse(std::span<const double> p, std::span<const double> x, size_t size);
+
 PathDelay FindPathDelay(std::span<const StereoSample> played, std::span<const StereoSample> captured, int32_t rate,
                         std::span<const float> sweepFreq = {});
 

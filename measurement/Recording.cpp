@@ -5,7 +5,6 @@
 #include <complex>
 
 #include "dsp/C_FFT.h"
-#include "dsp/ComplexFFT.h"
 #include "measurement/PathDelay.h"
 #include "measurement/TestSignal.h"
 
@@ -14,7 +13,6 @@ namespace measurement {
 namespace {
 
 constexpr int32_t kLocateRate = 8000;     // the whole-recording search runs at about this rate
-constexpr double kFloor = 1e-4;           // deconvolution floor, relative to the strongest played bin
 constexpr double kLocateClarity = 8.0;    // the response's peak over its RMS
 constexpr double kRefineSeconds = 0.05;   // the exact search starts this far ahead of the coarse answer
 
@@ -57,34 +55,10 @@ std::optional<int64_t> LocatePlayed(std::span<const StereoSample> played, std::s
   const int64_t early = np / 4;
   size_t size = 2;
   while (static_cast<int64_t>(size) < nx + np + early) size *= 2;
-  ComplexFFT fft;
-  if (!fft.Init(size)) return std::nullopt;
-  std::vector<std::complex<double>> z(size);
-  for (int64_t j = 0; j < std::max(np, nx); ++j)
-    z[static_cast<size_t>(j)] = {j < np ? p[static_cast<size_t>(j)] : 0.0, j < nx ? x[static_cast<size_t>(j)] : 0.0};
-  fft.Forward(z);
-  const auto spectra = [&](size_t k, std::complex<double>& pk, std::complex<double>& xk) {
-    const std::complex<double> a = z[k], b = std::conj(z[(size - k) % size]);
-    pk = 0.5 * (a + b);
-    xk = std::complex<double>(0, -0.5) * (a - b);
-  };
-  double strongest = 0;
-  for (size_t k = 0; k <= size / 2; ++k) {
-    std::complex<double> pk, xk;
-    spectra(k, pk, xk);
-    strongest = std::max(strongest, std::norm(pk));
-  }
-  if (!(strongest > 0)) return std::nullopt;
-  std::vector<std::complex<double>> h(size);
-  for (size_t k = 0; k <= size / 2; ++k) {
-    std::complex<double> pk, xk;
-    spectra(k, pk, xk);
-    h[k] = xk * std::conj(pk) / (std::norm(pk) + kFloor * strongest);
-    if (k != 0 && k != size / 2) h[size - k] = std::conj(h[k]);
-  }
-  fft.Inverse(h);
+  const std::vector<double> h = RegularisedResponse(p, x, size);
+  if (h.empty()) return std::nullopt;
   const auto at = [&](int64_t lag) {
-    return h[static_cast<size_t>(lag >= 0 ? lag : static_cast<int64_t>(size) + lag)].real();
+    return h[static_cast<size_t>(lag >= 0 ? lag : static_cast<int64_t>(size) + lag)];
   };
   double sumSquares = 0, peak = 0;
   int64_t best = 0;
