@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("zarin"));  // also the window's class on X11
   // The menu entry the window belongs to (its application id on Wayland).
   QGuiApplication::setDesktopFileName(QStringLiteral("org.morvane.zarin"));
-  basic::InstallQtTranslations();  // Qt's own texts in Japanese, like the program's
+  basic::InstallQtTranslations();   // Qt's own texts in Japanese, like the program's
   basic::MessageBoxReporter boxes;  // the engine's messages appear as message boxes
   basic::SetReporter(&boxes);
   FrmMain window;

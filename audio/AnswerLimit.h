@@ -21,8 +21,7 @@ void SetSoundSystemAnswerLimit(std::chrono::milliseconds limit);
 // in time; false otherwise, and late(value) runs on the call's thread once it
 // returns (never when it returned in time).
 template <typename R>
-bool CallWithin(std::chrono::milliseconds limit, std::function<R()> call, R& result,
-                std::function<void(R)> late = {}) {
+bool CallWithin(std::chrono::milliseconds limit, std::function<R()> call, R& result, std::function<void(R)> late = {}) {
   struct Shared {
     std::atomic<int> state{0};  // 0 running, 1 returned in time, 2 given up
     R value{};

@@ -65,7 +65,8 @@ int32_t FindAudioDevice(Direction direction, const QString& name, bool showMessa
     if (DeviceNamesMatch(names[id], s)) return id;
 
   const QString text = QStringLiteral("この名前のデバイスを検出できませんでした");
-  if (showMessage) basic::PlainMessage(basic::AppTitle(), text + QStringLiteral("\r\n") + name, basic::MsgIcon::Critical);
+  if (showMessage)
+    basic::PlainMessage(basic::AppTitle(), text + QStringLiteral("\r\n") + name, basic::MsgIcon::Critical);
   basic::WriteLogLine(text + QLatin1Char(' ') + name, false);
   return -1;
 }

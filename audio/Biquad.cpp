@@ -58,6 +58,8 @@ std::complex<double> Biquad::ResponseAt(double sampleRate, double frequency) con
   return (m_B0 + m_B1 * z1 + m_B2 * z2) / (1.0 + m_A1 * z1 + m_A2 * z2);
 }
 
-double Biquad::MagnitudeAt(double sampleRate, double frequency) const { return std::abs(ResponseAt(sampleRate, frequency)); }
+double Biquad::MagnitudeAt(double sampleRate, double frequency) const {
+  return std::abs(ResponseAt(sampleRate, frequency));
+}
 
 }  // namespace WaveMMIO

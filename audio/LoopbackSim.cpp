@@ -16,7 +16,7 @@ constexpr int64_t kNsPerSecond = 1'000'000'000;
 // Wire history: more than the longest delay at the highest rate.
 constexpr int64_t kRingFrames = 1 << 18;
 static_assert(kRingFrames > int64_t{LoopbackPath::kMaxDelayMs} * LoopbackPath::kMaxRate / 1000 + 1024);
-constexpr int64_t kChunkFrames = 512;      // input frames computed per step
+constexpr int64_t kChunkFrames = 512;  // input frames computed per step
 
 int64_t FloorDiv(__int128 num, __int128 den) {
   __int128 q = num / den;
@@ -267,7 +267,8 @@ class LoopbackWire {
       const int64_t end = std::min(target, in.pos + kChunkFrames);
       const bool drift = in.driftPpm != 0;
       if (m_WireValid && out.playing)
-        PushOutputUpTo(drift ? static_cast<int64_t>(std::ceil(SourcePosition(end - 1))) + kTaps : SourceFrame(end - 1) + 1);
+        PushOutputUpTo(drift ? static_cast<int64_t>(std::ceil(SourcePosition(end - 1))) + kTaps
+                             : SourceFrame(end - 1) + 1);
       for (int64_t j = in.pos; j < end; ++j) {
         const StereoSample src = !m_WireValid ? StereoSample{}
                                  : drift      ? ReadWireAt(SourcePosition(j))
@@ -393,7 +394,8 @@ class LoopbackStream : public SoundStream {
     std::lock_guard lock(m_Wire->m_Mutex);
     StreamStartTime t;
     if (!m_Open) return t;
-    const bool started = IsOutput() ? (m_Wire->out.playing || m_Wire->out.done) : (m_Wire->in.capturing || m_Wire->in.done);
+    const bool started =
+        IsOutput() ? (m_Wire->out.playing || m_Wire->out.done) : (m_Wire->in.capturing || m_Wire->in.done);
     if (!started) return t;
     t.known = true;
     t.seconds = static_cast<double>(IsOutput() ? m_Wire->out.startNs : m_Wire->in.startNs) * 1e-9;
@@ -437,7 +439,8 @@ std::string LoopbackBackend::DeviceName(Direction, int index) { return index == 
 
 int LoopbackBackend::DefaultDevice(Direction) { return 0; }
 
-DeviceError LoopbackBackend::Open(Direction direction, int index, int sampleRate, std::unique_ptr<SoundStream>& stream) {
+DeviceError LoopbackBackend::Open(Direction direction, int index, int sampleRate,
+                                  std::unique_ptr<SoundStream>& stream) {
   stream.reset();
   std::lock_guard lock(m_Wire->m_Mutex);
   if (m_Wire->m_Unplugged) return DeviceError::NoDriver;
@@ -486,7 +489,8 @@ void LoopbackBackend::AddCaptureDropout(double atSeconds, double ms) {
 void LoopbackBackend::AddLatencyStep(double atSeconds, double ms) {
   std::lock_guard lock(m_Wire->m_Mutex);
   // The cable remembers kRingFrames: a step may not reach back further.
-  if (std::isfinite(atSeconds) && std::isfinite(ms) && ms > 0 && ms <= 250) m_Wire->m_Faults.push_back({false, atSeconds, ms});
+  if (std::isfinite(atSeconds) && std::isfinite(ms) && ms > 0 && ms <= 250)
+    m_Wire->m_Faults.push_back({false, atSeconds, ms});
 }
 
 void LoopbackBackend::ClearFaults() {

@@ -27,14 +27,12 @@ int16_t Sample(const uint8_t* p, int32_t bits, bool floating) {
     return std::isfinite(f) ? Clamp16(static_cast<double>(f) * 32767.0) : int16_t{0};
   }
   switch (bits) {
-    case 16:
-      return static_cast<int16_t>(basic::GetLE16(p));
+    case 16: return static_cast<int16_t>(basic::GetLE16(p));
     case 24: {
       const int32_t v = static_cast<int32_t>(uint32_t{p[0]} << 8 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 24) >> 8;
       return Clamp16(v / 256.0);
     }
-    default:
-      return Clamp16(static_cast<int32_t>(basic::GetLE32(p)) / 65536.0);
+    default: return Clamp16(static_cast<int32_t>(basic::GetLE32(p)) / 65536.0);
   }
 }
 
@@ -100,8 +98,9 @@ bool ReadPcmWav(const QString& path, PcmAudio& audio, QString& error) {
   if (!supported) {
     error = QStringLiteral("holds %1-bit %2 samples; 16-, 24- or 32-bit integer or 32-bit float is needed")
                 .arg(bits)
-                .arg(floating ? QStringLiteral("float") : tag == kTagPcm ? QStringLiteral("integer")
-                                                                          : QStringLiteral("compressed"));
+                .arg(floating         ? QStringLiteral("float")
+                     : tag == kTagPcm ? QStringLiteral("integer")
+                                      : QStringLiteral("compressed"));
     return false;
   }
   if (channels != 1 && channels != 2) {
@@ -178,7 +177,8 @@ bool WriteStereo16Wav(const QString& path, int32_t rate, std::span<const StereoS
       basic::PutLE16(bytes.data() + 4 * j, static_cast<uint16_t>(frames[i + j].Left));
       basic::PutLE16(bytes.data() + 4 * j + 2, static_cast<uint16_t>(frames[i + j].Right));
     }
-    ok = file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(4 * n)) == static_cast<qint64>(4 * n);
+    ok = file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(4 * n)) ==
+         static_cast<qint64>(4 * n);
     i += n;
   }
   if (!ok) {

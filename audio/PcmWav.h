@@ -15,9 +15,9 @@ namespace WaveMMIO {
 
 struct PcmAudio {
   int32_t rate = 0;
-  int32_t channels = 0;  // in the file
-  int32_t bits = 0;      // in the file
-  bool floating = false; // 32-bit float samples
+  int32_t channels = 0;   // in the file
+  int32_t bits = 0;       // in the file
+  bool floating = false;  // 32-bit float samples
   // The sound as 16-bit frames: a mono file's one channel on both sides.
   // Integer samples are rounded to 16 bits, float samples scaled by 32767
   // and clamped to full scale.

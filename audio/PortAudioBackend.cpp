@@ -21,9 +21,7 @@ namespace WaveMMIO {
 namespace {
 
 // PortAudio's own (negative) error codes pass on unchanged as device errors.
-DeviceError PortAudioError(PaError err) {
-  return err == paNoError ? DeviceError::None : static_cast<DeviceError>(err);
-}
+DeviceError PortAudioError(PaError err) { return err == paNoError ? DeviceError::None : static_cast<DeviceError>(err); }
 
 // ALSA reports every probe of a missing card on stderr; the program's stderr
 // stays clean, so those reports are dropped.
@@ -242,7 +240,8 @@ class PortAudioStream : public SoundStream {
   bool Done() override { return m_Stream && m_Shared->done.load(std::memory_order_acquire); }
 
   StreamFlags Flags() override {
-    return {true, m_Shared->overflow.load(std::memory_order_relaxed), m_Shared->underflow.load(std::memory_order_relaxed)};
+    return {true, m_Shared->overflow.load(std::memory_order_relaxed),
+            m_Shared->underflow.load(std::memory_order_relaxed)};
   }
 
   DeviceError Reset() override {
@@ -311,7 +310,8 @@ class PortAudioStream : public SoundStream {
     std::string host = "PortAudio";
     if (info) {
       const PaHostApiInfo* api = Pa_GetHostApiInfo(info->hostApi);
-      host = std::string(api && api->name ? api->name : "PortAudio") + " device \"" + Trimmed(info->name ? info->name : "") + "\"";
+      host = std::string(api && api->name ? api->name : "PortAudio") + " device \"" +
+             Trimmed(info->name ? info->name : "") + "\"";
     }
     SetUnansweredHost(host + SoundServerNote());
   }
@@ -461,14 +461,14 @@ int PortAudioBackend::DefaultDevice(Direction direction) {
   const PaHostApiIndex api = Pa_GetDefaultHostApi();
   const PaHostApiInfo* apiInfo = api >= 0 ? Pa_GetHostApiInfo(api) : nullptr;
   if (!apiInfo) return -1;
-  const PaDeviceIndex def =
-      direction == Direction::Output ? apiInfo->defaultOutputDevice : apiInfo->defaultInputDevice;
+  const PaDeviceIndex def = direction == Direction::Output ? apiInfo->defaultOutputDevice : apiInfo->defaultInputDevice;
   const auto& devices = m_Devices[static_cast<int>(direction)];
   const auto it = std::find(devices.begin(), devices.end(), def);
   return it == devices.end() ? -1 : static_cast<int>(it - devices.begin());
 }
 
-DeviceError PortAudioBackend::Open(Direction direction, int index, int sampleRate, std::unique_ptr<SoundStream>& stream) {
+DeviceError PortAudioBackend::Open(Direction direction, int index, int sampleRate,
+                                   std::unique_ptr<SoundStream>& stream) {
   stream.reset();
   if (!EnsureListed()) return m_Library->Unanswered() ? DeviceError::NoAnswer : DeviceError::NoDriver;
   const auto& devices = m_Devices[static_cast<int>(direction)];

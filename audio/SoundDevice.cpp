@@ -25,8 +25,9 @@ std::string WaveErrorText(DeviceError code, Direction direction) {
     case DeviceError::NoDriver: return "The device was removed or has stopped working.";
     case DeviceError::NoMemory: return "Unable to allocate or lock memory.";
     case DeviceError::InvalidParameter: return "An invalid parameter was passed.";
-    case DeviceError::BadFormat: return out ? "The output device does not support 16-bit stereo PCM at this sample rate."
-                                      : "The input device does not support 16-bit stereo PCM at this sample rate.";
+    case DeviceError::BadFormat:
+      return out ? "The output device does not support 16-bit stereo PCM at this sample rate."
+                 : "The input device does not support 16-bit stereo PCM at this sample rate.";
     case DeviceError::StillPlaying: return out ? "The buffer is still playing." : "The buffer is still being recorded.";
     case DeviceError::Unprepared: return "No buffer has been queued.";
     case DeviceError::NoAnswer: {

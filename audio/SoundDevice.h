@@ -42,7 +42,6 @@ enum class DeviceError : int {
   NoAnswer = 64,  // the sound system did not answer within its time limit
 };
 
-
 // The host that last did not answer in time ("ALSA device \"pulse\", PulseAudio
 // server ..."), for the text of DeviceError::NoAnswer; empty while all answered.
 std::string UnansweredHost();

@@ -15,7 +15,6 @@ namespace {
 
 using basic::FileHandle;
 
-
 // Opens the path when no handle was given, and closes what it opened.
 class Using {
  public:
@@ -55,20 +54,22 @@ int32_t WavFormatCode(int32_t channels, int32_t bits) {
   struct Row {
     int32_t channels, bits;
   };
-  static constexpr Row kCodes[10] = {{1, 8}, {2, 8}, {1, 16}, {2, 16}, {1, 24}, {2, 24}, {6, 16}, {8, 16}, {6, 24}, {8, 24}};
+  static constexpr Row kCodes[10] = {{1, 8},  {2, 8},  {1, 16}, {2, 16}, {1, 24},
+                                     {2, 24}, {6, 16}, {8, 16}, {6, 24}, {8, 24}};
   for (int32_t i = 0; i < 10; ++i)
     if (kCodes[i].channels == channels && kCodes[i].bits == bits) return i;
   return -1;
 }
 
 QString WavFormatName(int32_t code) {
-  static const char* const kNames[10] = {"Mono8bit",          "Stereo8bit",         "Mono16bit",          "Stereo16bit",
-                                         "Mono24bit",         "Stereo24bit",        "Surround 5.1 16bit", "Surround 7.1 16bit",
-                                         "Surround 5.1 24bit", "Surround 7.1 24bit"};
+  static const char* const kNames[10] = {
+      "Mono8bit",    "Stereo8bit",         "Mono16bit",          "Stereo16bit",        "Mono24bit",
+      "Stereo24bit", "Surround 5.1 16bit", "Surround 7.1 16bit", "Surround 5.1 24bit", "Surround 7.1 24bit"};
   return code >= 0 && code < 10 ? QString::fromLatin1(kNames[code]) : QString();
 }
 
-int WriteWavHeader(const QString& path, int64_t handle, int32_t rate, int32_t bits, int32_t channels, int32_t dataSize) {
+int WriteWavHeader(const QString& path, int64_t handle, int32_t rate, int32_t bits, int32_t channels,
+                   int32_t dataSize) {
   const bool extensible = channels == 6 || channels == 8;
   std::array<uint8_t, 68> h{};
   const uint32_t blockAlign = static_cast<uint32_t>(bits * channels / 8);

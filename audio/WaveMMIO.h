@@ -14,7 +14,7 @@ namespace WaveMMIO {
 
 // Sample rates offered, in the order they are listed.
 inline constexpr std::array<int32_t, 12> kSampleRates = {192000, 96000, 88200, 48000, 44100, 32000,
-                                                          24000,  22050, 16000, 12000, 11025, 8000};
+                                                         24000,  22050, 16000, 12000, 11025, 8000};
 
 // Longest error text handed on (the text buffer holds 200 characters with its terminator).
 inline constexpr int kErrorTextChars = 199;
@@ -42,8 +42,8 @@ bool CheckWaveResult(DeviceError code, Direction direction, bool logOnly);
 
 // What ReadWavInfo finds in a file.
 struct WavInfo {
-  int32_t valid = 0;       // 1: "fmt " and "data" found and the format is one of the ten codes
-  int32_t frames = 0;      // data size / block align, at most 2147483647
+  int32_t valid = 0;   // 1: "fmt " and "data" found and the format is one of the ten codes
+  int32_t frames = 0;  // data size / block align, at most 2147483647
   int32_t rate = 0;
   int16_t bits = 0;
   int16_t channels = 0;

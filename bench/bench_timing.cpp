@@ -39,7 +39,8 @@ void BM_FollowTiming30s192k(benchmark::State& state) {
     const RunTiming t = FollowTiming(play, capture, rate, table.freq, 0.0);
     // 100 ppm over 30 s: the start is extrapolated from the pieces, to 0.1 ms.
     if (!t.found || std::abs(t.delayFrames - delay) > 20 || std::abs(t.driftPpm - 100) > 3)
-      state.SkipWithError(("wrong timing: delay " + std::to_string(t.delayFrames) + ", drift " + std::to_string(t.driftPpm)).c_str());
+      state.SkipWithError(
+          ("wrong timing: delay " + std::to_string(t.delayFrames) + ", drift " + std::to_string(t.driftPpm)).c_str());
     benchmark::DoNotOptimize(t);
   }
 }

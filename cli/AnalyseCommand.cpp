@@ -33,7 +33,8 @@ QList<QCommandLineOption> AnalyseOptions() {
               QStringLiteral("dir")},
              {QStringLiteral("strict"),
               QStringLiteral("Exit with status 3 unless the quality is ok (the result is still stored).")},
-  } + OutputOptions() + CalibrationOptions();
+         } +
+         OutputOptions() + CalibrationOptions();
 }
 
 namespace {
@@ -113,7 +114,8 @@ int AnalyseCommand(const QCommandLineParser& parser) {
   result.levelTenthsDb = analysis.levelTenthsDb;
   result.verdict = analysis.verdict;
   measurement::MeasurementRun numbering;  // no device: it only numbers and stores the result
-  numbering.SetDataFolder(basic::EnsureTrailingSeparator(QDir::toNativeSeparators(QFileInfo(folder).absoluteFilePath()), 0));
+  numbering.SetDataFolder(
+      basic::EnsureTrailingSeparator(QDir::toNativeSeparators(QFileInfo(folder).absoluteFilePath()), 0));
   const measurement::StoredResult saved = numbering.StoreResult(result);
   if (saved.path.isEmpty()) {
     Complain(QStringLiteral("cannot write the result into %1: %2").arg(folder, saved.error));

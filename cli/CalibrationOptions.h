@@ -19,7 +19,6 @@ bool ReadCalibrationOptions(const QCommandLineParser& parser, measurement::Calib
 // Records the calibration's files in the result's NN.json (when it has
 // files; with onlyBesideSideFile, only when the result has an NN.json
 // already). A file that cannot be written is said, and is no failure.
-void RecordCorrections(const QString& resultPath, const measurement::Calibration& calibration,
-                       bool onlyBesideSideFile);
+void RecordCorrections(const QString& resultPath, const measurement::Calibration& calibration, bool onlyBesideSideFile);
 
 }  // namespace cli

@@ -13,9 +13,9 @@ namespace cli {
 
 struct Command {
   QString name;
-  QString arguments;    // what follows "zarin NAME" in its usage line besides [options], e.g. "RESULT"
-  QString summary;      // its line in the list of commands
-  QString description;  // the text its own help starts with (lines of at most 79 characters)
+  QString arguments;     // what follows "zarin NAME" in its usage line besides [options], e.g. "RESULT"
+  QString summary;       // its line in the list of commands
+  QString description;   // the text its own help starts with (lines of at most 79 characters)
   int maxArguments = 0;  // words it takes besides its name and options
   std::function<QList<QCommandLineOption>()> options;
   // Runs it; the parser holds its options, the command's name first among the positional arguments.

@@ -30,9 +30,9 @@ std::optional<bool> WindowOption(const char* argument) {
   const char* name = argument + (std::strncmp(argument, "--", 2) == 0 ? 2 : 1);
   const char* equals = std::strchr(name, '=');
   const std::string bare = equals ? std::string(name, equals) : std::string(name);
-  for (const char* valued : {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
-                             "qwindowicon", "qwindowtitle", "session", "display", "geometry", "name", "title",
-                             "style", "stylesheet", "qmljsdebugger", "visual"})
+  for (const char* valued :
+       {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "qwindowicon", "qwindowtitle",
+        "session", "display", "geometry", "name", "title", "style", "stylesheet", "qmljsdebugger", "visual"})
     if (bare == valued) return equals == nullptr;
   for (const char* plain : {"reverse", "widgetcount", "nograb", "dograb", "sync"})
     if (bare == plain) return false;
@@ -145,8 +145,7 @@ int Run(int argc, char** argv) {
   const std::optional<QString> word = FindCommandWord(QCoreApplication::arguments());
   if (!word || *word == QLatin1String("help")) {
     QCommandLineParser parser;
-    if (const auto status = Parse(parser, CommonOptions(), ProgramHelp(), QStringLiteral("zarin help")))
-      return *status;
+    if (const auto status = Parse(parser, CommonOptions(), ProgramHelp(), QStringLiteral("zarin help"))) return *status;
     if (!word) {
       Complain(QStringLiteral("no command given (zarin help lists them)"));
       return 1;
@@ -165,13 +164,12 @@ int Run(int argc, char** argv) {
     return *status;
   const QStringList extra = parser.positionalArguments().mid(1);
   if (extra.size() > command->maxArguments) {
-    Complain(command->maxArguments == 0
-                 ? QStringLiteral("%1 takes no arguments besides its options: %2")
-                       .arg(command->name, extra.join(QLatin1Char(' ')))
-                 : QStringLiteral("%1 takes %2 argument(s) besides its options, not %3")
-                       .arg(command->name)
-                       .arg(command->maxArguments)
-                       .arg(extra.size()));
+    Complain(command->maxArguments == 0 ? QStringLiteral("%1 takes no arguments besides its options: %2")
+                                              .arg(command->name, extra.join(QLatin1Char(' ')))
+                                        : QStringLiteral("%1 takes %2 argument(s) besides its options, not %3")
+                                              .arg(command->name)
+                                              .arg(command->maxArguments)
+                                              .arg(extra.size()));
     return 1;
   }
   return command->run(parser);

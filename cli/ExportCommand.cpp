@@ -29,7 +29,8 @@ int ExportCommand(const QCommandLineParser& parser) {
   const QString path = positional[1];
   OutputRequest request;
   measurement::Calibration calibration;
-  if (!ReadOutputOptions(parser, request) || !KeepsClearOf(request, path) || !ReadCalibrationOptions(parser, calibration))
+  if (!ReadOutputOptions(parser, request) || !KeepsClearOf(request, path) ||
+      !ReadCalibrationOptions(parser, calibration))
     return 1;
   std::optional<int32_t> levelTenthsDb;
   if (parser.isSet(QStringLiteral("level"))) {
@@ -51,15 +52,13 @@ int ExportCommand(const QCommandLineParser& parser) {
       Complain(QStringLiteral("cannot read %1: not a result file (a .fft spectrum or a mono 16-bit .dat envelope)")
                    .arg(path));
       return 1;
-    default:
-      break;
+    default: break;
   }
   if (levelTenthsDb) loaded.result.levelTenthsDb = *levelTenthsDb;
   RecordCorrections(path, calibration, true);
   const bool responses = WantsResponses(parser);
   if (responses && !WriteResponses(parser, path)) return 1;
-  const bool toStdout =
-      request.csvToStdout || (request.csvPath.isEmpty() && request.pngPath.isEmpty() && !responses);
+  const bool toStdout = request.csvToStdout || (request.csvPath.isEmpty() && request.pngPath.isEmpty() && !responses);
   // A sweep's response beside it gives the CSV its phase.
   if (!request.csvPath.isEmpty() || toStdout) measurement::ReadSideFilesInto(loaded.result, path);
   return WriteOutputs(loaded.result, calibration, kFirstTraceColor, request, toStdout) ? 0 : 1;

@@ -61,10 +61,11 @@ QString ProgramHelp() {
   QList<std::pair<QString, QString>> commands;
   for (const Command& command : Commands()) commands.append({command.name, command.summary});
   commands.append({QStringLiteral("help"), QStringLiteral("this text, or a command's help (zarin help COMMAND)")});
-  return QStringLiteral("Usage: zarin [COMMAND] [options]\n\n"
-                        "Measures an audio path: plays a sweep or white noise on an output while it\n"
-                        "records an input. Without a command the window opens.\n\n"
-                        "Commands:\n") +
+  return QStringLiteral(
+             "Usage: zarin [COMMAND] [options]\n\n"
+             "Measures an audio path: plays a sweep or white noise on an output while it\n"
+             "records an input. Without a command the window opens.\n\n"
+             "Commands:\n") +
          Table(commands) + QStringLiteral("\nOptions:\n") + OptionsTable(CommonOptions()) +
          QStringLiteral("\n`zarin help COMMAND` or `zarin COMMAND --help` shows a command's usage and options.\n");
 }

@@ -35,14 +35,17 @@ QList<QCommandLineOption> MeasureOptions() {
   const auto add = [&](const char* name, const char* help, const char* value) {
     options.append({QString::fromLatin1(name), QString::fromLatin1(help), QString::fromLatin1(value)});
   };
-  add("output-device", "The output to play on, by name or id as `zarin devices --ids` lists it (default: the window's last).", "device");
-  add("input-device", "The input to record, by name or id as `zarin devices --ids` lists it (default: the window's last).", "device");
+  add("output-device",
+      "The output to play on, by name or id as `zarin devices --ids` lists it (default: the window's last).", "device");
+  add("input-device",
+      "The input to record, by name or id as `zarin devices --ids` lists it (default: the window's last).", "device");
   add("mode", "sweep or noise (default: the window's last).", "mode");
   QStringList rates;
   for (const int32_t rate : WaveMMIO::kSampleRates) rates << QString::number(rate);
-  options.append({QStringLiteral("rate"),
-                  QStringLiteral("Sample rate in Hz: %1 (default: the window's last).").arg(rates.join(QStringLiteral(", "))),
-                  QStringLiteral("Hz")});
+  options.append(
+      {QStringLiteral("rate"),
+       QStringLiteral("Sample rate in Hz: %1 (default: the window's last).").arg(rates.join(QStringLiteral(", "))),
+       QStringLiteral("Hz")});
   add("seconds", "Length of the run, 2 to 30 (default: the window's last).", "s");
   add("level", "Playback level in dB, -60.0 to 0.0 (default: the window's last).", "dB");
   add("folder", "Where the result file goes (default: the data folder).", "dir");
@@ -72,14 +75,15 @@ bool MakePlan(const QCommandLineParser& parser, Plan& plan) {
   const measurement::RunSettings stored = measurement::ReadRunSettings();
   plan.bufferDelayMs = stored.bufferDelayMs;
   measurement::RunRequest& r = plan.request;
-  r.deviceOut = parser.isSet(QStringLiteral("output-device")) ? parser.value(QStringLiteral("output-device"))
-                                                               : stored.deviceOut;
-  r.deviceIn = parser.isSet(QStringLiteral("input-device")) ? parser.value(QStringLiteral("input-device"))
-                                                             : stored.deviceIn;
+  r.deviceOut =
+      parser.isSet(QStringLiteral("output-device")) ? parser.value(QStringLiteral("output-device")) : stored.deviceOut;
+  r.deviceIn =
+      parser.isSet(QStringLiteral("input-device")) ? parser.value(QStringLiteral("input-device")) : stored.deviceIn;
   // A run on devices that need no sound server never waits for one.
   WaveMMIO::SoundHost::Instance().KeepServerlessFor({r.deviceOut.toStdString(), r.deviceIn.toStdString()});
   using WaveMMIO::Direction;
-  for (const auto& [name, direction] : {std::pair{r.deviceOut, Direction::Output}, std::pair{r.deviceIn, Direction::Input}}) {
+  for (const auto& [name, direction] :
+       {std::pair{r.deviceOut, Direction::Output}, std::pair{r.deviceIn, Direction::Input}}) {
     const char* side = direction == Direction::Input ? "input" : "output";
     if (name.trimmed().isEmpty()) {
       Complain(QStringLiteral("no %1 device given (--%1-device) and none stored").arg(QLatin1String(side)));
@@ -126,9 +130,9 @@ bool MakePlan(const QCommandLineParser& parser, Plan& plan) {
     QStringList offered;
     for (const int32_t rate : rates) offered << QString::number(rate);
     Complain(QStringLiteral("--rate must be one of %1, not \"%2\"")
-                 .arg(offered.join(QStringLiteral(", ")),
-                      parser.isSet(QStringLiteral("rate")) ? parser.value(QStringLiteral("rate"))
-                                                           : QString::number(r.sampleRate)));
+                 .arg(offered.join(QStringLiteral(", ")), parser.isSet(QStringLiteral("rate"))
+                                                              ? parser.value(QStringLiteral("rate"))
+                                                              : QString::number(r.sampleRate)));
     return false;
   }
   r.seconds = std::clamp(stored.seconds, 2, 30);

@@ -40,7 +40,8 @@ QString Absolute(const QString& path) { return QDir::cleanPath(QFileInfo(path).a
 // The same file: the same path, or (both there) the same file on disk.
 bool SameFile(const QString& a, const QString& b) {
   if (Absolute(a) == Absolute(b)) return true;
-  struct stat sa {}, sb {};
+  struct stat sa {
+  }, sb{};
   return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0 &&
          sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
@@ -49,7 +50,8 @@ bool SameFile(const QString& a, const QString& b) {
 // (/dev/stdout, /proc/self/fd/1, or the file the shell sent it to): such a
 // destination is written as standard output, never replaced by a new file.
 bool IsStandardOutput(const QString& path) {
-  struct stat out {}, named {};
+  struct stat out {
+  }, named{};
   return !path.isEmpty() && ::fstat(STDOUT_FILENO, &out) == 0 &&
          ::stat(QFile::encodeName(path).constData(), &named) == 0 && out.st_dev == named.st_dev &&
          out.st_ino == named.st_ino;

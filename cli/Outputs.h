@@ -12,7 +12,7 @@ class QCommandLineParser;
 namespace measurement {
 struct Calibration;
 struct Result;
-}
+}  // namespace measurement
 
 namespace cli {
 

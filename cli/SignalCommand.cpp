@@ -67,8 +67,8 @@ int SignalCommand(const QCommandLineParser& parser) {
     for (const int32_t r : rates) offered << QString::number(r);
     Complain(QStringLiteral("--rate must be one of %1, not \"%2\"")
                  .arg(offered.join(QStringLiteral(", ")), parser.isSet(QStringLiteral("rate"))
-                                                               ? parser.value(QStringLiteral("rate"))
-                                                               : QString::number(rate)));
+                                                              ? parser.value(QStringLiteral("rate"))
+                                                              : QString::number(rate)));
     return 1;
   }
   int32_t seconds = std::clamp(stored.seconds, 2, 30);

@@ -30,7 +30,7 @@ class C_FFT {
  private:
   int32_t m_PointCount = 0;
   std::vector<double> m_InputBuffer, m_ReBuffer, m_ImBuffer;
-  std::vector<int32_t> m_Reversed;   // bit-reversed index of each index
+  std::vector<int32_t> m_Reversed;  // bit-reversed index of each index
   // Twiddles per stage (H values each, N - 1 in all), real and imaginary apart.
   std::vector<double> m_TwiddleRe, m_TwiddleIm;
 };

@@ -64,7 +64,8 @@ bool FastFourier::Init(size_t size) {
   for (size_t m = 4, bits = 2; m <= std::min(size, kTableMax); m *= 2, ++bits) {
     m_TableStart[bits] = m_Table.size();
     const size_t stride = size / m;
-    for (size_t k = 0; k < m / 4; ++k) m_Table.push_back({Root(k * stride), Root(2 * k * stride), Root(3 * k * stride)});
+    for (size_t k = 0; k < m / 4; ++k)
+      m_Table.push_back({Root(k * stride), Root(2 * k * stride), Root(3 * k * stride)});
   }
   return true;
 }

@@ -62,8 +62,7 @@ double WindowWeight(const SpectrumWindow& w, int64_t t) {
   return weight;
 }
 
-GatedTransform::GatedTransform(std::span<const float> x, const SpectrumWindow& window, double rate,
-                                   double fraction) {
+GatedTransform::GatedTransform(std::span<const float> x, const SpectrumWindow& window, double rate, double fraction) {
   if (!(rate > 0) || window.before < 0 || window.after <= 0) return;
   const size_t size = PaddedSize(window);
   const std::vector<double> buffer = Windowed(x, window, window.zero, size);

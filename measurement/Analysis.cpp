@@ -49,8 +49,8 @@ void AnalyseSweep(std::span<const StereoSample> capture, int32_t totalFrames, in
   // Sweep samples [first, end) have their capture frame b + delay inside the capture.
   const int64_t captured = std::min<int64_t>(totalFrames, static_cast<int64_t>(capture.size()));
   const int64_t first = std::max<int64_t>(0, -static_cast<int64_t>(delay));
-  const int64_t end = std::min<int64_t>({static_cast<int64_t>(totalFrames), static_cast<int64_t>(sweepFreq.size()),
-                                         captured - delay});
+  const int64_t end =
+      std::min<int64_t>({static_cast<int64_t>(totalFrames), static_cast<int64_t>(sweepFreq.size()), captured - delay});
   const auto levels = static_cast<int64_t>(level.size());
   const auto sample = [&](int64_t b) { return static_cast<double>(capture[static_cast<size_t>(b + delay)].Left); };
   double q = 0;       // sum of squares in the window
@@ -89,11 +89,11 @@ void AnalyseSweep(std::span<const StereoSample> capture, int32_t rate, std::span
     const int64_t c = timing.CaptureFrame(b);
     return c < frames ? c : -1;
   };
-  double q = 0;       // sum of squares in the window
-  int64_t c = 0;      // samples in the window
-  int64_t t = 0;      // oldest sample in the window
-  int64_t w = 0;      // next entry to write
-  int64_t from = 0;   // the window's start after the last break
+  double q = 0;         // sum of squares in the window
+  int64_t c = 0;        // samples in the window
+  int64_t t = 0;        // oldest sample in the window
+  int64_t w = 0;        // next entry to write
+  int64_t from = 0;     // the window's start after the last break
   bool broken = false;  // a break came: entries up to the next centre are 0
   for (int64_t b = 0; b < n; ++b) {
     const int64_t frame = frameOf(b);

@@ -19,7 +19,7 @@ namespace measurement {
 using WaveMMIO::StereoSample;
 
 inline constexpr int kFftPoints = 2048;
-inline constexpr int kSpectrumBins = 1025;       // bins 0 .. 1024 are computed
+inline constexpr int kSpectrumBins = 1025;        // bins 0 .. 1024 are computed
 inline constexpr double kSpectrumDivisor = 25.5;  // |Re X(k)| / 25.5
 
 // The running mean of noise magnitudes and how many frames it holds.

@@ -13,8 +13,8 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kFullScale = 32767.0;
-constexpr double kLowestHz = 20.0;         // below this: offset and rumble, not the tone
-constexpr double kToneShare = 0.9;         // of the power above kLowestHz
+constexpr double kLowestHz = 20.0;  // below this: offset and rumble, not the tone
+constexpr double kToneShare = 0.9;  // of the power above kLowestHz
 constexpr double kSilenceDbfs = -100.0;
 constexpr double kStretchSeconds = 0.1;
 
@@ -99,16 +99,12 @@ CalibratorCheck CheckCalibrator(std::span<const WaveMMIO::StereoSample> capture,
   }
   check.spreadDb = hi - lo;
 
-  if (clipped)
-    check.verdict = CalibratorVerdict::Clipped;
-  else if (band < kToneShare * total)
-    check.verdict = CalibratorVerdict::NoTone;
+  if (clipped) check.verdict = CalibratorVerdict::Clipped;
+  else if (band < kToneShare * total) check.verdict = CalibratorVerdict::NoTone;
   else if (std::abs(check.frequency - kCalibratorHz) > kCalibratorTolerance * kCalibratorHz)
     check.verdict = CalibratorVerdict::WrongFrequency;
-  else if (check.spreadDb > kCalibratorSteadyDb)
-    check.verdict = CalibratorVerdict::Unsteady;
-  else
-    check.verdict = CalibratorVerdict::Accepted;
+  else if (check.spreadDb > kCalibratorSteadyDb) check.verdict = CalibratorVerdict::Unsteady;
+  else check.verdict = CalibratorVerdict::Accepted;
   return check;
 }
 

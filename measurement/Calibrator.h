@@ -15,7 +15,7 @@ namespace measurement {
 inline constexpr double kCalibratorHz = 1000.0;
 inline constexpr double kCalibratorTolerance = 0.05;  // of the frequency
 inline constexpr double kCalibratorSeconds = 3.0;
-inline constexpr double kCalibratorSteadyDb = 0.2;    // highest minus lowest 100 ms level
+inline constexpr double kCalibratorSteadyDb = 0.2;  // highest minus lowest 100 ms level
 inline constexpr double kReferenceSplDb = 94.0;
 
 enum class CalibratorVerdict {
@@ -31,8 +31,8 @@ struct CalibratorCheck {
   CalibratorVerdict verdict = CalibratorVerdict::NoTone;
   double frequency = 0;                                         // Hz, of the strongest tone
   double levelDbfs = -std::numeric_limits<double>::infinity();  // the tone's level
-  double spreadDb = 0;         // highest minus lowest level of the 100 ms stretches
-  double sensitivityDbfs = 0;  // what 94 dB SPL reads: levelDbfs - (calibratorDb - 94)
+  double spreadDb = 0;                                          // highest minus lowest level of the 100 ms stretches
+  double sensitivityDbfs = 0;                                   // what 94 dB SPL reads: levelDbfs - (calibratorDb - 94)
 };
 
 // Checks the last 3 s of capture at rate as the recording of a calibrator
@@ -40,8 +40,6 @@ struct CalibratorCheck {
 CalibratorCheck CheckCalibrator(std::span<const WaveMMIO::StereoSample> capture, int32_t rate, double calibratorDb);
 
 // The SPL a level in dBFS stands for at sensitivity.
-inline double SplDb(double levelDbfs, double sensitivityDbfs) {
-  return kReferenceSplDb + levelDbfs - sensitivityDbfs;
-}
+inline double SplDb(double levelDbfs, double sensitivityDbfs) { return kReferenceSplDb + levelDbfs - sensitivityDbfs; }
 
 }  // namespace measurement

@@ -142,12 +142,9 @@ CorrectionRead ParseCorrection(std::string_view text) {
     size_t end = pos;
     while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
     const std::string_view line = text.substr(pos, end - pos);
-    if (end == text.size())
-      pos = end;
-    else if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
-      pos = end + 2;
-    else
-      pos = end + 1;
+    if (end == text.size()) pos = end;
+    else if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') pos = end + 2;
+    else pos = end + 1;
     ++lineNo;
 
     const std::string_view body = TrimFront(line);

@@ -26,7 +26,7 @@ namespace measurement {
 struct CorrectionPoint {
   double frequency = 0;  // Hz, > 0
   double db = 0;
-  double phaseDeg = 0;   // unwrapped along the file (0 when the file has none)
+  double phaseDeg = 0;  // unwrapped along the file (0 when the file has none)
 };
 
 struct CorrectionCurve {
@@ -49,8 +49,8 @@ enum class CorrectionFault {
 struct CorrectionRead {
   std::optional<CorrectionCurve> curve;  // empty when the text is not a correction file
   CorrectionFault fault = CorrectionFault::None;
-  std::string error;                     // why not, in English, naming the line where there is one
-  int64_t errorLine = 0;                 // 1-based; 0 when no single line is at fault
+  std::string error;      // why not, in English, naming the line where there is one
+  int64_t errorLine = 0;  // 1-based; 0 when no single line is at fault
 };
 
 // Reads the text of a correction file.

@@ -71,8 +71,7 @@ std::shared_ptr<ResultDetails> ResultDetails::Read(const QString& path, float of
   details->m_Envelope = ResultCurve(loaded.result, offsetDb);
   // ResultCurve gives gain - (full scale's gain) - offset, and a gain plus
   // the played level is the captured level: the played level drops out.
-  details->m_CaptureOffsetDb =
-      offsetDb + (details->m_Sweep ? SweepGainDb(32767.0, 0.0) : NoiseGainDb(32767.0, 0.0));
+  details->m_CaptureOffsetDb = offsetDb + (details->m_Sweep ? SweepGainDb(32767.0, 0.0) : NoiseGainDb(32767.0, 0.0));
   // A sweep made since the side files exist carries its response beside it.
   SideInfo info;
   if (details->m_Sweep)
@@ -118,8 +117,9 @@ ReferenceCurve ReferenceFromCorrection(const QString& name, uint32_t color, cons
 
 QString MissingResponseNote(const ResultDetails& details) {
   if (!details.Readable()) return QStringLiteral("この測定結果は読み込めませんでした。");
-  return QStringLiteral("この測定結果には周波数特性しかありません。\n"
-                        "位相・群遅延・インパルス応答・歪みを見るには、スウィープで新しく測定してください。");
+  return QStringLiteral(
+      "この測定結果には周波数特性しかありません。\n"
+      "位相・群遅延・インパルス応答・歪みを見るには、スウィープで新しく測定してください。");
 }
 
 namespace {
@@ -174,7 +174,8 @@ PlotView MagnitudeView(ViewSmoothing smoothing, const std::vector<DetailSeries>&
   view.xMax = TopFrequency(shown, references);
   view.yUnit = ValueUnit::Decibel;
   const std::optional<double> sensitivity = calibration.Sensitivity();
-  view.title = DetailTabLabel(DetailTab::Magnitude) + (sensitivity ? QStringLiteral(" (dB SPL)") : QStringLiteral(" (dB)"));
+  view.title =
+      DetailTabLabel(DetailTab::Magnitude) + (sensitivity ? QStringLiteral(" (dB SPL)") : QStringLiteral(" (dB)"));
   for (const ReferenceCurve& r : references) view.curves.push_back(CurveOf(SmoothOctave(r.points, 0), r.name, r.color));
   // The result the window was opened for is drawn last, over the others.
   bool leftOut = false;
@@ -282,8 +283,7 @@ PlotView EmptyView(DetailTab tab, const std::vector<DetailSeries>& shown) {
 }  // namespace
 
 std::vector<PlotView> BuildDetailViews(DetailTab tab, ViewSmoothing smoothing, const std::vector<DetailSeries>& shown,
-                                       const std::vector<ReferenceCurve>& references,
-                                       const Calibration& calibration) {
+                                       const std::vector<ReferenceCurve>& references, const Calibration& calibration) {
   if (tab == DetailTab::Magnitude) return {MagnitudeView(smoothing, shown, references, calibration)};
   ResponseViews* primary = !shown.empty() && shown.front().details ? shown.front().details->Response() : nullptr;
   if (!primary) return {EmptyView(tab, shown)};

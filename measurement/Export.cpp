@@ -23,7 +23,8 @@ std::vector<GainPoint> ResultGain(const Result& result) {
   if (result.mode == SignalMode::Noise)
     return NoiseGainCurve(result.spectrum.values, result.sampleRate, PlayedLevelDb(result));
   if (result.mode == SignalMode::Sweep)
-    return SweepGainCurve(result.envelope, result.sweepTable.freq, static_cast<int64_t>(result.envelope.size()), PlayedLevelDb(result));
+    return SweepGainCurve(result.envelope, result.sweepTable.freq, static_cast<int64_t>(result.envelope.size()),
+                          PlayedLevelDb(result));
   return {};
 }
 
@@ -32,7 +33,7 @@ double GridDb(double value, float offsetDb) { return basic::LinToDb(value / 3276
 std::vector<CurvePoint> ResultCurve(const Result& result, float offsetDb) {
   // A gain is LinToDb(v / 32767) plus what full scale stands for.
   const double full = result.mode == SignalMode::Noise ? NoiseGainDb(32767.0, PlayedLevelDb(result))
-                                                  : SweepGainDb(32767.0, PlayedLevelDb(result));
+                                                       : SweepGainDb(32767.0, PlayedLevelDb(result));
   std::vector<CurvePoint> points;
   for (const GainPoint& p : ResultGain(result)) points.push_back({p.frequency, p.gainDb - full - offsetDb});
   return points;

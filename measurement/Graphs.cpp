@@ -14,7 +14,6 @@ namespace measurement {
 
 namespace {
 
-
 SpectrumScale ScaleOf(const Surface& p, int32_t rate, float offsetDb) {
   const int tpp = p.TwipsPerPixel();
   return SpectrumScale(basic::Round32(p.ScaleWidth()) / tpp, basic::Round32(p.ScaleHeight()) / tpp, rate, offsetDb);
@@ -151,7 +150,8 @@ std::vector<ScaleLabel> FreqScaleLabels(int32_t sampleRate, int32_t widthPx, int
                                              400,   630,   1000,  1600,  2500,   4000,   6300,   10000,
                                              16000, 25000, 40000, 63000, 100000, 160000, 250000, 400000};
   for (const int32_t f : kFrequencies) {
-    const double x = basic::Round32((widthPx - basic::LinToDb(f / (sampleRate * 0.5)) * (widthPx / static_cast<double>(span))) * tpp);
+    const double x = basic::Round32(
+        (widthPx - basic::LinToDb(f / (sampleRate * 0.5)) * (widthPx / static_cast<double>(span))) * tpp);
     const QString number = f < 1000 ? QString::number(f) : QString::number(f / 1000.0, 'g', 6) + QLatin1Char('k');
     labels.push_back({x, QLatin1Char('|') + number});
   }
@@ -172,8 +172,8 @@ void DrawFreqScaleOn(Surface& picture, int32_t sampleRate) {
 void DrawWaveOn(Surface& picture, std::span<const WaveMMIO::StereoSample> play,
                 std::span<const WaveMMIO::StereoSample> capture, int32_t first, int32_t last) {
   const int tpp = picture.TwipsPerPixel();
-  const int32_t end = std::min<int64_t>({last, static_cast<int64_t>(play.size()) - 1,
-                                          static_cast<int64_t>(capture.size()) - 1});
+  const int32_t end =
+      std::min<int64_t>({last, static_cast<int64_t>(play.size()) - 1, static_cast<int64_t>(capture.size()) - 1});
   const int32_t count = last - first + 1;
   const int32_t w = std::max(1, basic::Round32(picture.ScaleWidth()) / tpp);
   const int32_t per = std::max(1, basic::Round32(static_cast<double>(count) / w));
@@ -213,8 +213,8 @@ float OffsetForReference(double referenceY, double scaleHeight) {
 StretchLevels MeasureStretch(std::span<const WaveMMIO::StereoSample> play,
                              std::span<const WaveMMIO::StereoSample> capture, int32_t first, int32_t last) {
   StretchLevels out;
-  const int64_t end = std::min<int64_t>({last, static_cast<int64_t>(play.size()) - 1,
-                                          static_cast<int64_t>(capture.size()) - 1});
+  const int64_t end =
+      std::min<int64_t>({last, static_cast<int64_t>(play.size()) - 1, static_cast<int64_t>(capture.size()) - 1});
   if (first < 0 || end < first) return out;
   double ss[2] = {0, 0};
   for (int64_t j = first; j <= end; ++j) {

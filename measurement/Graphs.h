@@ -36,8 +36,8 @@ void DrawNoiseCurve(basic::Surface& picture, const NoiseSpectrum& spectrum, int3
 // A sweep envelope over its frequency table. While running only every
 // (rate / 100)-th point is used. Zero levels are no measurement: they are
 // left out of the columns' means, and the curve runs on past them.
-void DrawSweepCurve(basic::Surface& picture, std::span<const int16_t> level, std::span<const float> freq,
-                    int32_t count, int32_t sampleRate, bool running, float offsetDb, uint32_t color);
+void DrawSweepCurve(basic::Surface& picture, std::span<const int16_t> level, std::span<const float> freq, int32_t count,
+                    int32_t sampleRate, bool running, float offsetDb, uint32_t color);
 
 // The curve of a result: its noise spectrum or its sweep envelope (a result
 // of another mode draws nothing). running: a run is still filling it.

@@ -55,10 +55,8 @@ constexpr ReverseTable kReverse;
 double Floor(double f, double f1, double f2) {
   if (f >= f1 / 4 && f <= f2) return kFloorInside;
   double outside = 0;  // 0 inside the band, 1 beyond the transition
-  if (f < f1 / 4)
-    outside = f <= f1 / 32 ? 1.0 : std::log2(f1 / 4 / f) / 3;
-  else if (f > f2)
-    outside = f >= 2 * f2 ? 1.0 : std::log2(f / f2);
+  if (f < f1 / 4) outside = f <= f1 / 32 ? 1.0 : std::log2(f1 / 4 / f) / 3;
+  else if (f > f2) outside = f >= 2 * f2 ? 1.0 : std::log2(f / f2);
   const double s = 0.5 - 0.5 * std::cos(std::numbers::pi * outside);
   return kFloorInside * std::pow(kFloorOutside / kFloorInside, s);
 }
@@ -270,8 +268,7 @@ ImpulseResponse Deconvolve(std::span<const StereoSample> played, std::span<const
       split(p, pk, xk);
       // Either bin of the pair gives the frequency; the lower is the positive one.
       const size_t k = kReverse.Reverse32(static_cast<uint32_t>(p)) >> (32 - bits);
-      const double floor =
-          strongest * Floor(static_cast<double>(std::min(k, n - k)) * binHz, sweep.f1Hz, sweep.f2Hz);
+      const double floor = strongest * Floor(static_cast<double>(std::min(k, n - k)) * binHz, sweep.f1Hz, sweep.f2Hz);
       Complex h = xk * std::conj(pk) / (std::norm(pk) + floor);
       if (mirror == p) h = h.real();  // bins 0 and N/2 of a real response are real
       z[p] = h;

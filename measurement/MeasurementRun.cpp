@@ -34,9 +34,8 @@ QString MeasurementRun::NextResultPath() {
   int32_t n = m_ResultNo;
   do {
     ++n;
-  } while (n < INT32_MAX &&
-           (taken(ResultPath(m_DataPath, n, SignalMode::Sweep)) ||
-            taken(ResultPath(m_DataPath, n, SignalMode::Noise))));
+  } while (n < INT32_MAX && (taken(ResultPath(m_DataPath, n, SignalMode::Sweep)) ||
+                             taken(ResultPath(m_DataPath, n, SignalMode::Noise))));
   m_ResultNo = n;
   return ResultPath(m_DataPath, n, m_Result.mode);
 }
@@ -220,8 +219,7 @@ void MeasurementRun::AnalyseSweep() {
   if (r.timing.found)
     r.pathDelay.frames = static_cast<int32_t>(std::clamp(std::nearbyint(r.timing.delayFrames), -2e9, 2e9));
   // Without a clear delay the capture is taken as it is.
-  const RunTiming pairing =
-      r.timing.found ? r.timing : RunTiming::Fixed(0, static_cast<int64_t>(r.envelope.size()));
+  const RunTiming pairing = r.timing.found ? r.timing : RunTiming::Fixed(0, static_cast<int64_t>(r.envelope.size()));
   measurement::AnalyseSweep(m_RecBuf, r.sampleRate, r.sweepTable.freq, r.envelope, pairing);
   r.response = r.timing.found ? Deconvolve(played, m_RecBuf, r.sampleRate,
                                            SweepShapeFor(r.sampleRate, static_cast<int64_t>(played.size())),

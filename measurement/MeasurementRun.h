@@ -109,9 +109,9 @@ class MeasurementRun {
   // The run's length and its buffers. The capture holds frames
   // 0 .. CapturedFrames() - 1 so far; nothing beyond is read while the
   // device writes. The views stay valid until the next start.
-  int32_t TotalFrames() const { return m_TotalFrames; }  // played
+  int32_t TotalFrames() const { return m_TotalFrames; }      // played
   int32_t CaptureFrames() const { return m_CaptureFrames; }  // to capture: past the playback's end
-  int32_t ChunkFrames() const { return m_ChunkFrames; }  // a stretch is longer than this
+  int32_t ChunkFrames() const { return m_ChunkFrames; }      // a stretch is longer than this
   int32_t CapturedFrames() const { return m_CapturedFrames; }
   std::span<const WaveMMIO::StereoSample> Played() const { return m_PlayBuf; }
   std::span<const WaveMMIO::StereoSample> Captured() const { return m_RecBuf; }
@@ -188,10 +188,10 @@ class MeasurementRun {
 
   Callbacks m_Callbacks;
   WaveMMIO::NanoClock m_Clock;
-  bool m_InTick = false;      // drawing lets window events run: a tick never nests
-  int64_t m_LastPos = -1;     // capture position at the last progress
-  int64_t m_ProgressNs = 0;   // when the capture last moved on
-  int64_t m_EndNs = 0;        // when both buffers should be done
+  bool m_InTick = false;     // drawing lets window events run: a tick never nests
+  int64_t m_LastPos = -1;    // capture position at the last progress
+  int64_t m_ProgressNs = 0;  // when the capture last moved on
+  int64_t m_EndNs = 0;       // when both buffers should be done
 };
 
 // The name of result number n in folder: "01.dat" for a sweep, "01.fft" otherwise.

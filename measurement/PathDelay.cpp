@@ -68,7 +68,9 @@ Coarse CoarseDelay(const std::vector<double>& p, const std::vector<double>& x, i
   while (static_cast<int64_t>(size) < std::max(n, nx) + window + 1) size *= 2;
   const std::vector<double> z = RegularisedResponse(p, x, size);
   if (z.empty()) return result;
-  const auto at = [&](int64_t lag) { return z[static_cast<size_t>(lag >= 0 ? lag : static_cast<int64_t>(size) + lag)]; };
+  const auto at = [&](int64_t lag) {
+    return z[static_cast<size_t>(lag >= 0 ? lag : static_cast<int64_t>(size) + lag)];
+  };
   double sumSquares = 0, peak = 0;
   int64_t best = 0;
   for (int64_t lag = -window; lag <= window; ++lag) {
@@ -179,8 +181,7 @@ PathDelay FindPathDelay(std::span<const StereoSample> played, std::span<const St
   const int64_t captureFrames = std::min(static_cast<int64_t>(captured.size()), frames + search);
   const int64_t m = std::max<int64_t>(1, rate / kCoarseRate);
   if (search / m < 2 || frames / m < 4) return result;
-  const Coarse coarse =
-      CoarseDelay(Decimate(played, frames, m), Decimate(captured, captureFrames, m), search / m);
+  const Coarse coarse = CoarseDelay(Decimate(played, frames, m), Decimate(captured, captureFrames, m), search / m);
   result.clarity = coarse.clarity;
   if (!coarse.found) return result;
   result.found = true;
@@ -190,7 +191,8 @@ PathDelay FindPathDelay(std::span<const StereoSample> played, std::span<const St
     return result;
   }
   const int64_t lo = std::max(-search, centre - m - 2), hi = std::min(search, centre + m + 2);
-  result.frames = static_cast<int32_t>(FineDelay(played, captured, frames, captureFrames, sweepFreq, lo, hi, coarse.sign));
+  result.frames =
+      static_cast<int32_t>(FineDelay(played, captured, frames, captureFrames, sweepFreq, lo, hi, coarse.sign));
   return result;
 }
 

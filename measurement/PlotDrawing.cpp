@@ -115,8 +115,8 @@ void DrawPane(Surface& picture, const PlotView& view, const PlotScale& s, int pa
   if (stripBottom >= stripTop)
     picture.Line(0, stripTop * tpp, width * tpp, (stripBottom + 1) * tpp, kPlotLabelBack, basic::LineKind::FilledBox);
 
-  const std::vector<AxisTick> xTicks =
-      view.xAxis == PlotAxis::LogFrequency ? FrequencyTicks(view.xMin, view.xMax) : LinearTicks(view.xMin, view.xMax, 10);
+  const std::vector<AxisTick> xTicks = view.xAxis == PlotAxis::LogFrequency ? FrequencyTicks(view.xMin, view.xMax)
+                                                                            : LinearTicks(view.xMin, view.xMax, 10);
   const std::vector<AxisTick> yTicks = LinearTicks(view.yMin, view.yMax, std::max(2, (s.Bottom() - s.Top()) / 40));
   for (const bool major : {false, true}) {
     picture.SetForeColor(major ? kPlotMajorGrid : kPlotMinorGrid);
@@ -182,12 +182,14 @@ int PlotLabelWidth(const Surface& picture) {
   return basic::Round32(picture.TextWidth(QStringLiteral("-100.0")) / picture.TwipsPerPixel()) + 6;
 }
 
-int PlotLabelHeight(const Surface& picture) { return basic::Round32(picture.TextHeight() / picture.TwipsPerPixel()) + 4; }
+int PlotLabelHeight(const Surface& picture) {
+  return basic::Round32(picture.TextHeight() / picture.TwipsPerPixel()) + 4;
+}
 
 PlotScale ScaleOfPane(const Surface& picture, const PlotView& view, int index, int count) {
   const std::vector<PlotPane> panes = StackPanes(picture.PixelHeight(), count);
   const PlotPane pane = index >= 0 && static_cast<size_t>(index) < panes.size() ? panes[static_cast<size_t>(index)]
-                                                                                   : PlotPane{0, picture.PixelHeight()};
+                                                                                : PlotPane{0, picture.PixelHeight()};
   return PlotScale(view, 0, pane.top, picture.PixelWidth(), pane.height, PlotLabelWidth(picture),
                    PlotLabelHeight(picture));
 }

@@ -50,7 +50,9 @@ double PlotScale::XValue(double column) const {
 
 double PlotScale::Y(double value) const { return m_Bottom - (value - m_YMin) / (m_YMax - m_YMin) * (m_Bottom - m_Top); }
 
-double PlotScale::YValue(double row) const { return m_YMin + (m_Bottom - row) / (m_Bottom - m_Top) * (m_YMax - m_YMin); }
+double PlotScale::YValue(double row) const {
+  return m_YMin + (m_Bottom - row) / (m_Bottom - m_Top) * (m_YMax - m_YMin);
+}
 
 std::vector<AxisTick> FrequencyTicks(double min, double max) {
   std::vector<AxisTick> ticks;

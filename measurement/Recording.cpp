@@ -12,9 +12,9 @@ namespace measurement {
 
 namespace {
 
-constexpr int32_t kLocateRate = 8000;     // the whole-recording search runs at about this rate
-constexpr double kLocateClarity = 8.0;    // the response's peak over its RMS
-constexpr double kRefineSeconds = 0.05;   // the exact search starts this far ahead of the coarse answer
+constexpr int32_t kLocateRate = 8000;    // the whole-recording search runs at about this rate
+constexpr double kLocateClarity = 8.0;   // the response's peak over its RMS
+constexpr double kRefineSeconds = 0.05;  // the exact search starts this far ahead of the coarse answer
 
 // The left channel as means of m frames.
 std::vector<double> Reduce(std::span<const StereoSample> signal, int64_t m) {
@@ -93,8 +93,8 @@ RecordingAnalysis AnalyseRecording(std::span<const StereoSample> played, std::sp
   if (coarse) {
     // The run's own finders, on the stretch of the recording that starts a
     // little ahead of the coarse answer.
-    out.from =
-        std::clamp<int64_t>(*coarse - static_cast<int64_t>(kRefineSeconds * rate), 0, static_cast<int64_t>(captured.size()));
+    out.from = std::clamp<int64_t>(*coarse - static_cast<int64_t>(kRefineSeconds * rate), 0,
+                                   static_cast<int64_t>(captured.size()));
     const std::span<const StereoSample> rest = captured.subspan(static_cast<size_t>(out.from));
     if (out.mode == SignalMode::Sweep) {
       out.followed = FollowTiming(played, rest, rate, out.sweep.freq, std::nullopt);
@@ -118,7 +118,8 @@ RecordingAnalysis AnalyseRecording(std::span<const StereoSample> played, std::sp
       C_FFT fft;
       fft.Init(kFftPoints);
       const int32_t chunk = std::max(1, static_cast<int32_t>(std::nearbyint(rate / 20.0)));
-      const auto frames = static_cast<int32_t>(std::min<int64_t>(out.playedFrames, static_cast<int64_t>(aligned.size())));
+      const auto frames =
+          static_cast<int32_t>(std::min<int64_t>(out.playedFrames, static_cast<int64_t>(aligned.size())));
       for (int32_t s = chunk; s + kFftPoints <= frames; s += chunk) NoiseStep(fft, aligned, frames, s, out.spectrum);
     }
   }

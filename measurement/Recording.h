@@ -34,8 +34,8 @@ struct RecordingAnalysis {
   int32_t rate = 0;
   int32_t playedFrames = 0;
   int32_t levelTenthsDb = 0;  // the played signal's peak in tenths of a dB of full scale
-  TimingFacts timing;  // where the played signal lies in the recording
-  RunTiming followed;  // a sweep's timing along the recording, from capture frame `from`
+  TimingFacts timing;         // where the played signal lies in the recording
+  RunTiming followed;         // a sweep's timing along the recording, from capture frame `from`
   int64_t from = 0;
   SweepTable sweep;
   std::vector<int16_t> level;  // the sweep's envelope, one entry per played frame

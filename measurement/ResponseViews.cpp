@@ -133,8 +133,8 @@ PlotView ResponseViews::DistortionView(Smoothing smoothing) {
   view.title = QStringLiteral("歪み (dB, 基本波に対して)");
   std::vector<PlotCurve> harmonics;
   for (int n = kFirstReportedHarmonic; n <= kLastReportedHarmonic; ++n)
-    harmonics.push_back(Named(QStringLiteral("H%1").arg(n), kHarmonicColors[n - kFirstReportedHarmonic],
-                              ValueUnit::Decibel));
+    harmonics.push_back(
+        Named(QStringLiteral("H%1").arg(n), kHarmonicColors[n - kFirstReportedHarmonic], ValueUnit::Decibel));
   PlotCurve thd = Named(QStringLiteral("THD"), kThdColor, ValueUnit::PercentFromDb);
   PlotCurve floor = Named(QStringLiteral("ノイズ"), kNoiseFloorColor, ValueUnit::Decibel);
   for (const DistortionPoint& p : Harmonics(smoothing)) {

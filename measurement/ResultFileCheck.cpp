@@ -72,8 +72,7 @@ std::optional<ResultContents> ParseDatBytes(std::span<const uint8_t> bytes) {
       ResultContents r;
       r.rate = static_cast<int32_t>(rate);
       r.envelope.resize(frames);
-      for (uint64_t i = 0; i < frames; ++i)
-        r.envelope[i] = static_cast<int16_t>(Le16(bytes, body + 2 * i));
+      for (uint64_t i = 0; i < frames; ++i) r.envelope[i] = static_cast<int16_t>(Le16(bytes, body + 2 * i));
       return r;
     }
     at = body + length + (length & 1);

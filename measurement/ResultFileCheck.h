@@ -25,8 +25,7 @@ inline constexpr int32_t kFftFileCount = 1024;
 inline constexpr int64_t kFftFileBytes = 8 + 4 * int64_t{kFftFileCount};
 inline constexpr int64_t kDatHeaderBytes = 44;
 // The longest run's envelope: 30 s at 192 kHz, 16-bit mono, with its header.
-inline constexpr int64_t kMaxResultFileBytes =
-    kDatHeaderBytes + int64_t{kResultMaxSeconds} * kResultMaxRate * 2;
+inline constexpr int64_t kMaxResultFileBytes = kDatHeaderBytes + int64_t{kResultMaxSeconds} * kResultMaxRate * 2;
 // The largest level a noise run can store: every sample of a frame at full scale.
 inline constexpr double kMaxNoiseLevel = 2048.0 * 32768.0 / 25.5;
 
@@ -34,7 +33,7 @@ inline constexpr double kMaxNoiseLevel = 2048.0 * 32768.0 / 25.5;
 struct ResultContents {
   int32_t rate = 0;
   bool noise = false;
-  std::vector<float> spectrum;   // noise: kFftFileCount levels
+  std::vector<float> spectrum;    // noise: kFftFileCount levels
   std::vector<int16_t> envelope;  // sweep: one value per sample
 };
 

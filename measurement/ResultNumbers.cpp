@@ -80,11 +80,8 @@ StoredResult StoreNewResult(const QString& folder, bool sweep, const QByteArray&
         stored.path = path;
         stored.number = number;
         return stored;
-      case basic::Commit::Taken:
-        continue;  // taken since it was looked at: the next one
-      case basic::Commit::Failed:
-        stored.error = file.Error();
-        return stored;
+      case basic::Commit::Taken: continue;  // taken since it was looked at: the next one
+      case basic::Commit::Failed: stored.error = file.Error(); return stored;
     }
   }
   stored.error = basic::SystemReason(ENOSPC);

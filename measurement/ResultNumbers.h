@@ -15,9 +15,9 @@
 namespace measurement {
 
 struct StoredResult {
-  QString path;        // the file written; empty when nothing was
+  QString path;  // the file written; empty when nothing was
   int32_t number = 0;
-  QString error;       // the system's reason when nothing (or not all) was written
+  QString error;  // the system's reason when nothing (or not all) was written
   // A sweep's side files (the impulse response beside it): false when the
   // result has a response that could not be written beside it (the result
   // file itself is stored; error says why).

@@ -38,8 +38,7 @@ RunSettings ReadRunSettings() {
   s.seconds = Whole(Stored(QStringLiteral("PlaySec"), int16_t{10}, 10));
   s.levelTenthsDb = Whole(Stored(QStringLiteral("PlayLevel"), -3.0f, -3.0) * 10);
   s.offsetDb = static_cast<float>(Stored(QStringLiteral("Offsetdb"), -6.0f, -6.0));
-  s.bufferDelayMs =
-      BufferDelayMs(Whole(Stored(QStringLiteral("BufferDelayMS"), int16_t{0}, 0)), basic::ErrorCatch());
+  s.bufferDelayMs = BufferDelayMs(Whole(Stored(QStringLiteral("BufferDelayMS"), int16_t{0}, 0)), basic::ErrorCatch());
   s.dataPath = basic::ReadSetting(QStringLiteral("DataPath"), DefaultDataFolder());
   return s;
 }

@@ -11,15 +11,15 @@
 namespace measurement {
 
 struct RunSettings {
-  QString deviceOut;  // "DeviceOut"
-  QString deviceIn;   // "DeviceIn"
-  int32_t sampleRate = 44100;       // "nFreq"
+  QString deviceOut;                    // "DeviceOut"
+  QString deviceIn;                     // "DeviceIn"
+  int32_t sampleRate = 44100;           // "nFreq"
   SignalMode mode = SignalMode::Sweep;  // "CheckMode": 1 noise, any other value a sweep
-  int32_t seconds = 10;             // "PlaySec"
-  int32_t levelTenthsDb = -30;      // "PlayLevel" (dB) x 10
-  float offsetDb = -6.0f;           // "Offsetdb"
-  int32_t bufferDelayMs = 0;        // "BufferDelayMS", or 70 x the error-catch switch
-  QString dataPath;                 // "DataPath", or the default data folder
+  int32_t seconds = 10;                 // "PlaySec"
+  int32_t levelTenthsDb = -30;          // "PlayLevel" (dB) x 10
+  float offsetDb = -6.0f;               // "Offsetdb"
+  int32_t bufferDelayMs = 0;            // "BufferDelayMS", or 70 x the error-catch switch
+  QString dataPath;                     // "DataPath", or the default data folder
 };
 
 // Values that are not numbers keep their defaults.

@@ -42,8 +42,7 @@ std::optional<FloatWav> ReadFloatWav(const QString& path);
 
 // Writes both side files of datPath; false (and neither left behind, with
 // the system's reason) on failure.
-bool WriteSideFiles(const QString& datPath, const ImpulseResponse& ir, const SideInfo& info,
-                    QString* reason = nullptr);
+bool WriteSideFiles(const QString& datPath, const ImpulseResponse& ir, const SideInfo& info, QString* reason = nullptr);
 // Reads them back; nullopt when either is missing or not what WriteSideFiles writes.
 std::optional<ImpulseResponse> ReadSideFiles(const QString& datPath, SideInfo* info = nullptr);
 

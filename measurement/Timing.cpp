@@ -40,7 +40,7 @@ double FrequencyOf(std::span<const float> sweepFreq, int64_t b) {
 struct Piece {
   TimingPiece out;
   timing::PieceFound found;
-  double groupDelay = 0;  // the path's own, which the raw lag includes
+  double groupDelay = 0;    // the path's own, which the raw lag includes
   double logMagnitude = 0;  // ln |H| over the piece
   double Delay() const { return found.lag - groupDelay; }
 };
@@ -112,8 +112,8 @@ RunTiming FollowTiming(std::span<const StereoSample> played, std::span<const Ste
       piece.out.use = PieceUse::Silent;
       continue;
     }
-    piece.found = timing::FindPiece(played, captured, rate, sweepFreq, piece.out.first, piece.out.count,
-                                    global.frames, window);
+    piece.found =
+        timing::FindPiece(played, captured, rate, sweepFreq, piece.out.first, piece.out.count, global.frames, window);
     piece.out.centre = piece.found.centre;
     piece.out.clarity = piece.found.clarity;
     piece.out.use = piece.found.found ? PieceUse::Used : PieceUse::NoSignal;
@@ -144,8 +144,8 @@ RunTiming FollowTiming(std::span<const StereoSample> played, std::span<const Ste
   const std::vector<double> groupDelay = timing::PathGroupDelay(magnitude, rate);
   for (Piece& piece : pieces) {
     if (piece.out.use != PieceUse::Used) continue;
-    const timing::SliceView view = timing::ViewSlice(groupDelay, magnitude, rate, sweepFreq, piece.found.sliceFirst,
-                                                     piece.found.sliceFrames);
+    const timing::SliceView view =
+        timing::ViewSlice(groupDelay, magnitude, rate, sweepFreq, piece.found.sliceFirst, piece.found.sliceFrames);
     piece.groupDelay = view.groupDelay;
     piece.logMagnitude = view.logMagnitude;
     piece.found.centre = view.centre;
@@ -156,7 +156,9 @@ RunTiming FollowTiming(std::span<const StereoSample> played, std::span<const Ste
     return kAgreeSeconds * rate + std::abs(pieces[a].groupDelay) + std::abs(pieces[b].groupDelay) +
            0.25 * static_cast<double>(pieces[a].found.step + pieces[b].found.step);
   };
-  const auto agree = [&](size_t a, size_t b) { return std::abs(pieces[a].Delay() - pieces[b].Delay()) <= tolerance(a, b); };
+  const auto agree = [&](size_t a, size_t b) {
+    return std::abs(pieces[a].Delay() - pieces[b].Delay()) <= tolerance(a, b);
+  };
 
   // A piece that agrees with neither neighbour is left out: an outlier, or
   // a piece that straddles a change and read a blend of both sides.
@@ -262,8 +264,8 @@ RunTiming FollowTiming(std::span<const StereoSample> played, std::span<const Ste
       const timing::Change& change = changes[g];
       const double size = offsetOf(g + 1) - offsetOf(g);
       segmentEnd = change.end1;
-      nextFirst = size < 0 ? std::max(change.start2, std::min<int64_t>(n, change.end1 + std::llround(-size)))
-                           : change.start2;
+      nextFirst =
+          size < 0 ? std::max(change.start2, std::min<int64_t>(n, change.end1 + std::llround(-size))) : change.start2;
       nextFirst = std::max(nextFirst, segmentEnd);
       TimingEvent event;
       event.kind = size < 0 ? TimingEventKind::Dropout : TimingEventKind::Step;
@@ -274,8 +276,8 @@ RunTiming FollowTiming(std::span<const StereoSample> played, std::span<const Ste
     }
     const double offset = offsetOf(g);
     if (segmentEnd > segmentFirst)
-      t.segments.push_back({segmentFirst, segmentEnd, offset + (1.0 + slope) * static_cast<double>(segmentFirst),
-                            1.0 + slope});
+      t.segments.push_back(
+          {segmentFirst, segmentEnd, offset + (1.0 + slope) * static_cast<double>(segmentFirst), 1.0 + slope});
     segmentFirst = nextFirst;
   }
 

@@ -172,7 +172,8 @@ PieceFound FindPiece(std::span<const StereoSample> played, std::span<const Stere
     const double f = binHz * static_cast<double>(k);
     if (f <= fLo || f >= fHi) continue;
     const double u = std::log(f / fLo) / bandLog;
-    const double weight = f * (0.5 - 0.5 * std::cos(2 * std::numbers::pi * u)) / std::max(1e-3, ReducedPower(k, nfft, m));
+    const double weight =
+        f * (0.5 - 0.5 * std::cos(2 * std::numbers::pi * u)) / std::max(1e-3, ReducedPower(k, nfft, m));
     const std::complex<double> a = z[k], b = std::conj(z[nfft - k]);
     const std::complex<double> pk = 0.5 * (a + b), xk = std::complex<double>(0, -0.5) * (a - b);
     c[k] = xk * std::conj(pk) * (2.0 * weight);
@@ -250,8 +251,8 @@ double LogMagnitudeAt(const std::vector<MagnitudePoint>& points, double f) {
   if (points.empty()) return 0;
   if (f <= points.front().freq) return points.front().logMagnitude;
   if (f >= points.back().freq) return points.back().logMagnitude;
-  const auto it = std::lower_bound(points.begin(), points.end(), f,
-                                   [](const MagnitudePoint& p, double v) { return p.freq < v; });
+  const auto it =
+      std::lower_bound(points.begin(), points.end(), f, [](const MagnitudePoint& p, double v) { return p.freq < v; });
   const MagnitudePoint& b = *it;
   const MagnitudePoint& a = *(it - 1);
   if (!(b.freq > a.freq)) return b.logMagnitude;
@@ -355,7 +356,8 @@ Change LocateChange(std::span<const StereoSample> played, std::span<const Stereo
   // higher or lower: a window tells the two delays apart once the
   // difference in frequency has turned the phase a whole cycle across it.
   const double sweepRate = from + 1 < static_cast<int64_t>(sweepFreq.size()) && FreqAt(sweepFreq, from) > 0
-                               ? std::log(FreqAt(sweepFreq, to - 1) / FreqAt(sweepFreq, from)) / static_cast<double>(std::max<int64_t>(1, to - 1 - from))
+                               ? std::log(FreqAt(sweepFreq, to - 1) / FreqAt(sweepFreq, from)) /
+                                     static_cast<double>(std::max<int64_t>(1, to - 1 - from))
                                : 0.0;
   const double shift = std::max(1.0, std::abs(lag2 - lag1));
   std::vector<Window> windows;
@@ -368,8 +370,8 @@ Change LocateChange(std::span<const StereoSample> played, std::span<const Stereo
                             : 256;
     const int64_t end = std::min(to, x + w);
     const int64_t quarter = f > 0 ? std::max<int64_t>(1, std::llround(rate / (4.0 * f))) : 1;
-    windows.push_back({x, end, MatchScore(played, captured, x, end, l1, quarter),
-                       MatchScore(played, captured, x, end, l2, quarter)});
+    windows.push_back(
+        {x, end, MatchScore(played, captured, x, end, l1, quarter), MatchScore(played, captured, x, end, l2, quarter)});
     x += std::max<int64_t>(1, w / 2);
   }
   // The first window that matches the later delay better, and around it the

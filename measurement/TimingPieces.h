@@ -18,8 +18,8 @@ inline constexpr double kPieceClarity = 6.0;
 
 struct PieceFound {
   bool found = false;
-  double lag = 0;      // capture frame minus sweep sample at the slice's centre (group delay included)
-  double centre = 0;   // the sweep sample the lag belongs to
+  double lag = 0;     // capture frame minus sweep sample at the slice's centre (group delay included)
+  double centre = 0;  // the sweep sample the lag belongs to
   double clarity = 0;
   int64_t sliceFirst = 0, sliceFrames = 0;  // the sweep samples correlated
   int64_t step = 1;                         // the piece was searched at rate / step
@@ -61,8 +61,8 @@ struct SliceView {
   double centre = 0;
   double logMagnitude = 0;  // ln |H| over the slice, weighted alike
 };
-SliceView ViewSlice(const std::vector<double>& groupDelay, const std::vector<MagnitudePoint>& points,
-                       int32_t rate, std::span<const float> sweepFreq, int64_t first, int64_t count);
+SliceView ViewSlice(const std::vector<double>& groupDelay, const std::vector<MagnitudePoint>& points, int32_t rate,
+                    std::span<const float> sweepFreq, int64_t first, int64_t count);
 
 // Where the delay changes from lag1 to lag2 between sweep samples from and to:
 // the last sweep sample that still arrives at lag1 (end1, exclusive) and the

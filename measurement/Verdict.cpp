@@ -58,7 +58,8 @@ class PowerSpectrum {
       for (int64_t i = 0; i < m_Size; ++i) mean += signal[static_cast<size_t>(first + i)].Left;
       mean /= static_cast<double>(m_Size);
       for (int64_t i = 0; i < m_Size; ++i)
-        z[static_cast<size_t>(i)] = (signal[static_cast<size_t>(first + i)].Left - mean) * m_Window[static_cast<size_t>(i)];
+        z[static_cast<size_t>(i)] =
+            (signal[static_cast<size_t>(first + i)].Left - mean) * m_Window[static_cast<size_t>(i)];
       m_Fft.Forward(z);
       for (size_t k = 0; k < m_Power.size(); ++k) m_Power[k] += std::norm(z[k]);
       ++m_Segments;
@@ -209,12 +210,9 @@ bool Verdict::Has(Reason r) const {
 Quality SeverityOf(const VerdictReason& reason) {
   switch (reason.reason) {
     case Reason::NoSignal:
-    case Reason::Clipped:
-      return Quality::Bad;
-    case Reason::LowSnr:
-      return reason.value < kBadSnrDb ? Quality::Bad : Quality::Warning;
-    default:
-      return Quality::Warning;
+    case Reason::Clipped: return Quality::Bad;
+    case Reason::LowSnr: return reason.value < kBadSnrDb ? Quality::Bad : Quality::Warning;
+    default: return Quality::Warning;
   }
 }
 
@@ -256,7 +254,8 @@ int32_t CountGaps(std::span<const StereoSample> captured, int32_t rate, const Ti
 }
 
 Verdict JudgeRun(std::span<const StereoSample> played, std::span<const StereoSample> captured, int32_t rate,
-                 SignalMode mode, const TimingFacts& timing, const HostFlags& flags, std::span<const int16_t> envelope) {
+                 SignalMode mode, const TimingFacts& timing, const HostFlags& flags,
+                 std::span<const int16_t> envelope) {
   Verdict v;
   if (!timing.found || rate <= 0 || played.empty() || captured.empty()) v.reasons.push_back({Reason::NoSignal});
   if (rate > 0) JudgeLevels(captured, SignalStretch(captured, rate, timing), v);

@@ -76,11 +76,11 @@ struct TimingFacts {
 // added to its capture positions (the capture it saw began there).
 TimingFacts TimingFactsOf(const RunTiming& timing, int64_t playedFrames, double offset = 0);
 
-inline constexpr double kMinSnrDb = 40.0;       // under this in any third: a warning
-inline constexpr double kBadSnrDb = 20.0;       // under this: bad
-inline constexpr double kMinHeadroomDb = 6.0;   // a capture peak closer to full scale: a warning
-inline constexpr double kMaxDriftPpm = 10.0;    // more drift: a warning (the curve follows it)
-inline constexpr int32_t kMinNoiseFrames = 256; // least capture without signal to measure its noise
+inline constexpr double kMinSnrDb = 40.0;        // under this in any third: a warning
+inline constexpr double kBadSnrDb = 20.0;        // under this: bad
+inline constexpr double kMinHeadroomDb = 6.0;    // a capture peak closer to full scale: a warning
+inline constexpr double kMaxDriftPpm = 10.0;     // more drift: a warning (the curve follows it)
+inline constexpr int32_t kMinNoiseFrames = 256;  // least capture without signal to measure its noise
 
 // The lowest frequency of the played signals' band; the band runs from here
 // to half the rate and is judged in three parts of equal width on a log scale.

@@ -10,7 +10,8 @@ namespace {
 QString Number(double v, int decimals) { return QString::number(v, 'f', decimals); }
 
 QString Hz(double f) {
-  return f >= 1000 ? QString::number(f / 1000.0, 'f', 1) + QStringLiteral(" kHz") : Number(f, 0) + QStringLiteral(" Hz");
+  return f >= 1000 ? QString::number(f / 1000.0, 'f', 1) + QStringLiteral(" kHz")
+                   : Number(f, 0) + QStringLiteral(" Hz");
 }
 
 }  // namespace
@@ -67,12 +68,14 @@ QString ReasonSentence(const VerdictReason& r) {
       return QStringLiteral("signal-to-noise %1 dB from %2 to %3 (under 40 dB): raise the level or lower the noise")
           .arg(Number(r.value, 1), Hz(r.low), Hz(r.high));
     case Reason::NoiseUnmeasured:
-      return QStringLiteral("only %1 frames of capture without the signal, too few to measure the noise: "
-                            "let the capture start before the signal and end after it")
+      return QStringLiteral(
+                 "only %1 frames of capture without the signal, too few to measure the noise: "
+                 "let the capture start before the signal and end after it")
           .arg(Number(r.value, 0));
     case Reason::Dropouts:
-      return QStringLiteral("the capture lost %1 stretches; the curve has no points where they fell: "
-                            "measure again with less load on the machine")
+      return QStringLiteral(
+                 "the capture lost %1 stretches; the curve has no points where they fell: "
+                 "measure again with less load on the machine")
           .arg(Number(r.value, 0));
     case Reason::TimingSteps:
       return QStringLiteral("the path's delay jumped %1 times (followed): measure again if the curve looks wrong there")
@@ -81,13 +84,13 @@ QString ReasonSentence(const VerdictReason& r) {
       return QStringLiteral("%1 pieces of the sweep did not come back; the curve has no points there")
           .arg(Number(r.value, 0));
     case Reason::CaptureGaps:
-      return QStringLiteral("%1 stretches inside the signal were silent or have no points on the curve: "
-                            "measure again with less load on the machine")
+      return QStringLiteral(
+                 "%1 stretches inside the signal were silent or have no points on the curve: "
+                 "measure again with less load on the machine")
           .arg(Number(r.value, 0));
     case Reason::Drift:
       return QStringLiteral("the input's clock ran %1 ppm apart from the output's (corrected)").arg(Number(r.value, 1));
-    case Reason::CaptureOverflow:
-      return QStringLiteral("the sound host dropped captured data (input overflow)");
+    case Reason::CaptureOverflow: return QStringLiteral("the sound host dropped captured data (input overflow)");
     case Reason::CaptureUnderflow:
       return QStringLiteral("the sound host filled the capture with silence (input underflow)");
     case Reason::PlaybackUnderflow:
@@ -103,27 +106,33 @@ QString ReasonSentenceJa(const VerdictReason& r) {
     case Reason::NoSignal:
       return QStringLiteral("再生した信号が入力に戻りませんでした。接続と入力の選択を確かめてください。");
     case Reason::Clipped:
-      return QStringLiteral("入力が %1 サンプルでフルスケールに達しました（クリップ）。レベルか入力の感度を下げてください。")
+      return QStringLiteral(
+                 "入力が %1 サンプルでフルスケールに達しました（クリップ）。レベルか入力の感度を下げてください。")
           .arg(Number(r.value, 0));
     case Reason::LowHeadroom:
-      return QStringLiteral("入力のピークがフルスケールまで %1 dB しかありません（6 dB 未満）。レベルを少し下げてください。")
+      return QStringLiteral(
+                 "入力のピークがフルスケールまで %1 dB しかありません（6 dB 未満）。レベルを少し下げてください。")
           .arg(Number(r.value, 1));
     case Reason::LowSnr:
       return QStringLiteral("%1〜%2 の S/N が %3 dB です（40 dB 未満）。レベルを上げるか雑音を減らしてください。")
           .arg(Hz(r.low), Hz(r.high), Number(r.value, 1));
     case Reason::NoiseUnmeasured:
-      return QStringLiteral("信号のない部分が %1 サンプルしかなく、雑音を測れませんでした。"
-                            "信号の前後も録音してください。")
+      return QStringLiteral(
+                 "信号のない部分が %1 サンプルしかなく、雑音を測れませんでした。"
+                 "信号の前後も録音してください。")
           .arg(Number(r.value, 0));
     case Reason::Dropouts:
-      return QStringLiteral("入力が %1 回途切れました。その周波数には点がありません。負荷を減らして測り直してください。")
+      return QStringLiteral(
+                 "入力が %1 回途切れました。その周波数には点がありません。負荷を減らして測り直してください。")
           .arg(Number(r.value, 0));
     case Reason::TimingSteps:
       return QStringLiteral("経路の遅延が %1 回跳びました（追従済み）。").arg(Number(r.value, 0));
     case Reason::LostPieces:
-      return QStringLiteral("スウィープの %1 区間が戻りませんでした。その周波数には点がありません。").arg(Number(r.value, 0));
+      return QStringLiteral("スウィープの %1 区間が戻りませんでした。その周波数には点がありません。")
+          .arg(Number(r.value, 0));
     case Reason::CaptureGaps:
-      return QStringLiteral("信号の途中で %1 か所、入力が無音になったか曲線に点がありません。負荷を減らして測り直してください。")
+      return QStringLiteral(
+                 "信号の途中で %1 か所、入力が無音になったか曲線に点がありません。負荷を減らして測り直してください。")
           .arg(Number(r.value, 0));
     case Reason::Drift:
       return QStringLiteral("入力のクロックが出力と %1 ppm ずれていました（補正済み）。").arg(Number(r.value, 1));

@@ -66,8 +66,7 @@ bool CanReplace(const QString& path, QString* reason) {
   const QByteArray native = Native(path);
   struct stat st {};
   if (::lstat(native.constData(), &st) != 0) return errno == ENOENT ? true : refuse(SystemReason(errno));
-  if (S_ISLNK(st.st_mode) && ::stat(native.constData(), &st) != 0)
-    return refuse(QStringLiteral("a link to nothing"));
+  if (S_ISLNK(st.st_mode) && ::stat(native.constData(), &st) != 0) return refuse(QStringLiteral("a link to nothing"));
   if (S_ISDIR(st.st_mode)) return refuse(SystemReason(EISDIR));
   if (!S_ISREG(st.st_mode)) return refuse(QStringLiteral("not a regular file"));
   return true;
@@ -223,7 +222,8 @@ bool AppendToFile(const QString& path, const QByteArray& bytes, QString* reason)
   int error = 0;
   while (done < bytes.size()) {
     if ((error = Injected(WriteStage::Write, done)) != 0) break;
-    const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(std::min<int64_t>(bytes.size() - done, kBlock)));
+    const ssize_t n =
+        ::write(fd, bytes.constData() + done, static_cast<size_t>(std::min<int64_t>(bytes.size() - done, kBlock)));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       error = n < 0 ? errno : EIO;

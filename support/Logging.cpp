@@ -72,8 +72,8 @@ void WriteLogLine(const QString& text, bool isError, bool force) {
   if (Observer()) Observer()(text, isError);
 }
 
-QString FormatTimestamp(int32_t seconds, int32_t dayOffset, int32_t separatorStyle, int32_t parts,
-                        int32_t timeSource, int32_t yearStyle, float secondsOffset) {
+QString FormatTimestamp(int32_t seconds, int32_t dayOffset, int32_t separatorStyle, int32_t parts, int32_t timeSource,
+                        int32_t yearStyle, float secondsOffset) {
   return FormatTimestampAt(QDateTime::currentDateTime(), seconds, dayOffset, separatorStyle, parts, timeSource,
                            yearStyle, secondsOffset);
 }

@@ -40,9 +40,8 @@ void SetLogFolder(const QString& folder);
 QString FormatTimestamp(int32_t seconds = 0, int32_t dayOffset = 0, int32_t separatorStyle = 0, int32_t parts = 0,
                         int32_t timeSource = 0, int32_t yearStyle = 0, float secondsOffset = 0);
 // The same at a given local time instead of now.
-QString FormatTimestampAt(const QDateTime& now, int32_t seconds = 0, int32_t dayOffset = 0,
-                          int32_t separatorStyle = 0, int32_t parts = 0, int32_t timeSource = 0,
-                          int32_t yearStyle = 0, float secondsOffset = 0);
+QString FormatTimestampAt(const QDateTime& now, int32_t seconds = 0, int32_t dayOffset = 0, int32_t separatorStyle = 0,
+                          int32_t parts = 0, int32_t timeSource = 0, int32_t yearStyle = 0, float secondsOffset = 0);
 
 // The machine's network name (cached after the first success), or empty text.
 QString ComputerName();

@@ -79,8 +79,8 @@ int MayWriteBesideProgram(const QString& programFolder) {
   if (!info.isDir() || !info.isWritable()) return 0;
   // A build tree: CMake's cache lies in the folder or the one above it.
   const QDir here(folder);
-  for (const QString& cache : {here.filePath(QStringLiteral("CMakeCache.txt")),
-                               here.filePath(QStringLiteral("../CMakeCache.txt"))})
+  for (const QString& cache :
+       {here.filePath(QStringLiteral("CMakeCache.txt")), here.filePath(QStringLiteral("../CMakeCache.txt"))})
     if (QFileInfo(cache).isFile()) return 1;
   return 0;
 }

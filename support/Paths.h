@@ -53,8 +53,7 @@ int CopyFileTo(const QString& source, const QString& target, int deleteTargetFir
 // The selected parts of a path, in this order: folder, separator (whenever
 // asked, even for an empty folder), base name, dot, extension. letterCase:
 // 0 as is, 1 lower, 2 upper.
-QString SplitPath(const QString& path, int folder, int separator, int baseName, int dot, int extension,
-                  int letterCase);
+QString SplitPath(const QString& path, int folder, int separator, int baseName, int dot, int extension, int letterCase);
 
 // The path with the extension when it does not already end with it (any case).
 QString EnsureExtension(const QString& path, const QString& extension);

@@ -33,8 +33,8 @@ void WriteSetting(const QString& key, const SettingValue& value, int mode = 0, c
 
 // The back ends. An empty application name means "zarin"; an empty key path
 // means Software\morvane\<application>.
-QString ReadRegistryText(const QString& valueName, const SettingValue& defaultValue,
-                         const QString& appName = QString(), int root = 0, const QString& keyPath = QString());
+QString ReadRegistryText(const QString& valueName, const SettingValue& defaultValue, const QString& appName = QString(),
+                         int root = 0, const QString& keyPath = QString());
 int WriteRegistryText(const QString& valueName, const SettingValue& value, const QString& appName = QString(),
                       int root = 0, const QString& keyPath = QString());
 // An empty INI path means the program's folder + "zarin.ini"; an empty section means "conf".

@@ -156,8 +156,8 @@ void Surface::PenLine(int x1, int y1, int x2, int y2, uint32_t color) {
     double t0 = 0, t1 = 1;
     const double ddx = static_cast<double>(x2) - x1, ddy = static_cast<double>(y2) - y1;
     const double p[4] = {-ddx, ddx, -ddy, ddy};
-    const double q[4] = {static_cast<double>(x1) - left, static_cast<double>(right) - x1,
-                         static_cast<double>(y1) - top, static_cast<double>(bottom) - y1};
+    const double q[4] = {static_cast<double>(x1) - left, static_cast<double>(right) - x1, static_cast<double>(y1) - top,
+                         static_cast<double>(bottom) - y1};
     for (int k = 0; k < 4; ++k) {
       if (p[k] == 0) {
         if (q[k] < 0) return;
@@ -180,8 +180,14 @@ void Surface::PenLine(int x1, int y1, int x2, int y2, uint32_t color) {
   while (!(x == x2 && y == y2)) {
     Plot(x, y, color);
     const int e2 = 2 * err;
-    if (e2 >= dy) { err += dy; x += sx; }
-    if (e2 <= dx) { err += dx; y += sy; }
+    if (e2 >= dy) {
+      err += dy;
+      x += sx;
+    }
+    if (e2 <= dx) {
+      err += dx;
+      y += sy;
+    }
   }
 }
 
@@ -202,12 +208,8 @@ void Surface::Line(double x1, double y1, double x2, double y2, uint32_t color, L
   const int px1 = ToPixels(x1), py1 = ToPixels(y1);
   const int px2 = ToPixels(x2), py2 = ToPixels(y2);
   switch (kind) {
-    case LineKind::Line:
-      PenLine(px1, py1, px2, py2, color);
-      break;
-    case LineKind::FilledBox:
-      FillRect(px1, py1, px2, py2, color);
-      break;
+    case LineKind::Line: PenLine(px1, py1, px2, py2, color); break;
+    case LineKind::FilledBox: FillRect(px1, py1, px2, py2, color); break;
     case LineKind::Box: {
       // Outline with both corners included; a wide pen grows inwards.
       const int l = std::min(px1, px2), r = std::max(px1, px2);
@@ -297,7 +299,7 @@ void Surface::BitBlt(int dx, int dy, int width, int height, const Surface& src, 
 }
 
 void Surface::StretchBlt(int dx, int dy, int dw, int dh, const Surface& src, int sx, int sy, int sw, int sh,
-                            BlitOp op) {
+                         BlitOp op) {
   if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
   Synced();
   // Copy the source first: the source may be this very surface.
@@ -332,10 +334,10 @@ void Surface::DrawEdge(int x1, int y1, int x2, int y2, bool sunken) {
   m_DrawMode = vbCopyPen;
   m_DrawWidth = 1;
   auto ring = [&](int l, int t, int r, int b, uint32_t tl, uint32_t br) {
-    FillRect(l, t, r - 1, t, tl);      // top
-    FillRect(l, t, l, b - 1, tl);      // left
-    FillRect(l, b, r, b, br);          // bottom
-    FillRect(r, t, r, b, br);          // right
+    FillRect(l, t, r - 1, t, tl);  // top
+    FillRect(l, t, l, b - 1, tl);  // left
+    FillRect(l, b, r, b, br);      // bottom
+    FillRect(r, t, r, b, br);      // right
   };
   ring(x1, y1, x2 - 1, y2 - 1, outerTL, outerBR);
   if (x2 - x1 >= 4 && y2 - y1 >= 4) ring(x1 + 1, y1 + 1, x2 - 2, y2 - 2, innerTL, innerBR);

@@ -156,7 +156,7 @@ class Surface {
   void ApplyFontDpi() const;
   void Plot(int x, int y, uint32_t color);  // one pen dot of DrawWidth, with DrawMode
   void PlotPixel(int x, int y, QRgb pen);
-  void PenLine(int x1, int y1, int x2, int y2, uint32_t color);  // end point excluded
+  void PenLine(int x1, int y1, int x2, int y2, uint32_t color);   // end point excluded
   void FillRect(int x1, int y1, int x2, int y2, uint32_t color);  // inclusive corners
 
   mutable QImage m_Image;

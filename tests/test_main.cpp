@@ -12,9 +12,8 @@ namespace {
 // The sound server's socket and cookie are found through the user's config
 // folder; name them explicitly before that folder is moved away.
 void PinSoundServer() {
-  const QString config = qEnvironmentVariableIsEmpty("XDG_CONFIG_HOME")
-                             ? QDir::homePath() + "/.config"
-                             : qEnvironmentVariable("XDG_CONFIG_HOME");
+  const QString config = qEnvironmentVariableIsEmpty("XDG_CONFIG_HOME") ? QDir::homePath() + "/.config"
+                                                                        : qEnvironmentVariable("XDG_CONFIG_HOME");
   if (qEnvironmentVariableIsEmpty("PULSE_COOKIE") && QFileInfo::exists(config + "/pulse/cookie"))
     qputenv("PULSE_COOKIE", (config + "/pulse/cookie").toLocal8Bit());
   if (!qEnvironmentVariableIsEmpty("PULSE_SERVER")) return;

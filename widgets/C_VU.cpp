@@ -181,5 +181,5 @@ int32_t C_VU::PictureHeight() const {
   const int tpp = TwipsPerPixel();
   const double a = Thickness();
   return basic::Round32(a * (m_NumValue + 1) + m_TopMargin + m_NumValue * m_BarMargin + m_BarMargin + tpp + tpp +
-               m_FontSize[2] * tpp + 6 * tpp);
+                        m_FontSize[2] * tpp + 6 * tpp);
 }

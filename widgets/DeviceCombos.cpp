@@ -19,7 +19,8 @@ void ListAudioDevices(QComboBox* combo, Direction direction, const QString& stor
   combo->clear();
   const int count = SoundHost::Instance().DeviceCount(direction);
   if (count <= 0) return;
-  for (int id = 0; id < count; ++id) combo->addItem(QString::fromStdString(SoundHost::Instance().DeviceName(direction, id)).trimmed());
+  for (int id = 0; id < count; ++id)
+    combo->addItem(QString::fromStdString(SoundHost::Instance().DeviceName(direction, id)).trimmed());
 
   const QString s = storedName.trimmed().toLower();
   if (s.isEmpty()) {

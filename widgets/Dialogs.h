@@ -52,8 +52,8 @@ QStringList NameFilters(const QString& filter);
 // Tests answer the dialogs without a modal loop.
 using QuestionPresenter = std::function<int16_t(const QString& text, int32_t type, const QString& caption)>;
 QuestionPresenter SetQuestionPresenter(QuestionPresenter presenter);
-using FilePresenter = std::function<QString(int32_t save, const QString& filter, const QString& folder,
-                                            const QString& name)>;
+using FilePresenter =
+    std::function<QString(int32_t save, const QString& filter, const QString& folder, const QString& name)>;
 FilePresenter SetFilePresenter(FilePresenter presenter);
 
 }  // namespace basic

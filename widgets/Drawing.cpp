@@ -18,11 +18,11 @@ namespace {
 
 std::array<uint32_t, 4> g_ThemeColorCache{};
 
-
 // a + (b - a) * t per channel, rounded.
 uint32_t Mix(uint32_t a, uint32_t b, double t) {
   const RGB16 x = SplitRGB(a), y = SplitRGB(b);
-  return ClampRGB(basic::Round32(x.r + (y.r - x.r) * t), basic::Round32(x.g + (y.g - x.g) * t), basic::Round32(x.b + (y.b - x.b) * t));
+  return ClampRGB(basic::Round32(x.r + (y.r - x.r) * t), basic::Round32(x.g + (y.g - x.g) * t),
+                  basic::Round32(x.b + (y.b - x.b) * t));
 }
 
 QColor Q(uint32_t color) { return QColor::fromRgb(ToQRgb(color)); }
@@ -104,14 +104,38 @@ void PrintCaption(PictureBox& surface, double l, double t, double w, double h, c
   const double tw = surface.TextWidth(text), th = surface.TextHeight(text);
   double x = surface.CurrentX(), y = surface.CurrentY();
   switch (placement) {
-    case 0: x = l - tw - 90 + dx; y = t + 60 + dy; break;
-    case 1: x = l + 30 + dx; y = t - th - 30 + dy; break;
-    case 2: x = l + w + 30 + dx; y = t + 60 + dy; break;
-    case 3: x = l + w / 2 - tw / 2 + dx; y = t - th - 30 + dy; break;
-    case 4: x = l + 30 + dx; y = t + h + 30 + dy; break;
-    case 5: x = l + w - tw + dx; y = t + h + 30 + dy; break;
-    case 6: x = l - tw - 90 + dx; y = t + (h - th) / 2 + dy; break;
-    case 7: x = l + w + 30 + dx; y = t + (h - th) / 2 + dy; break;
+    case 0:
+      x = l - tw - 90 + dx;
+      y = t + 60 + dy;
+      break;
+    case 1:
+      x = l + 30 + dx;
+      y = t - th - 30 + dy;
+      break;
+    case 2:
+      x = l + w + 30 + dx;
+      y = t + 60 + dy;
+      break;
+    case 3:
+      x = l + w / 2 - tw / 2 + dx;
+      y = t - th - 30 + dy;
+      break;
+    case 4:
+      x = l + 30 + dx;
+      y = t + h + 30 + dy;
+      break;
+    case 5:
+      x = l + w - tw + dx;
+      y = t + h + 30 + dy;
+      break;
+    case 6:
+      x = l - tw - 90 + dx;
+      y = t + (h - th) / 2 + dy;
+      break;
+    case 7:
+      x = l + w + 30 + dx;
+      y = t + (h - th) / 2 + dy;
+      break;
     default: break;
   }
   surface.SetCurrentX(x);
@@ -138,7 +162,8 @@ uint32_t ClampRGB(int32_t r, int32_t g, int32_t b) {
 
 uint32_t AdjustColor(uint32_t color, int32_t dr, int32_t dg, int32_t db, float factor) {
   const RGB16 c = SplitRGB(color);
-  if (factor != -1.0f) return ClampRGB(basic::Round32(c.r * factor), basic::Round32(c.g * factor), basic::Round32(c.b * factor));
+  if (factor != -1.0f)
+    return ClampRGB(basic::Round32(c.r * factor), basic::Round32(c.g * factor), basic::Round32(c.b * factor));
   return ClampRGB(c.r + dr, c.g + dg, c.b + db);
 }
 
@@ -153,9 +178,7 @@ uint32_t ThemeColor(int index) {
   uint32_t& cached = g_ThemeColorCache[static_cast<size_t>(index)];
   if (cached != 0) return cached;
   static constexpr int kTarget[4] = {255, 200, 110, 60};
-  const uint32_t base = index == 0   ? 0xFFFFFF
-                        : index == 2 ? SysColor(COLOR_BTNSHADOW)
-                                     : SysColor(COLOR_BTNFACE);
+  const uint32_t base = index == 0 ? 0xFFFFFF : index == 2 ? SysColor(COLOR_BTNSHADOW) : SysColor(COLOR_BTNFACE);
   const RGB16 c = SplitRGB(base);
   const int a = std::max(1, basic::Round32((c.r + c.g + c.b) / 3.0));
   const double k = kTarget[index] / static_cast<double>(a);
@@ -212,7 +235,8 @@ std::array<uint32_t, 9> ShadeRamp(uint32_t c1, uint32_t c2, uint32_t c3) {
       default: return static_cast<int16_t>(std::nearbyint(0.33 * c.*ch));
     }
   };
-  for (int i = 0; i < 9; ++i) ramp[static_cast<size_t>(i)] = ClampRGB(at(&RGB16::r, i), at(&RGB16::g, i), at(&RGB16::b, i));
+  for (int i = 0; i < 9; ++i)
+    ramp[static_cast<size_t>(i)] = ClampRGB(at(&RGB16::r, i), at(&RGB16::g, i), at(&RGB16::b, i));
   return ramp;
 }
 
@@ -244,18 +268,15 @@ void PaintBackground(PictureBox& s, int style, int64_t c1in, int64_t c2in, int64
   const std::array<uint32_t, 9> ramp = ShadeRamp(c1, c2, c3);
 
   switch (style) {
-    case -2:
-      s.SetBackColor(c2);
-      return;
-    case -1:
-      RaisedFrame(s, c1, ramp[8]);
-      return;
+    case -2: s.SetBackColor(c2); return;
+    case -1: RaisedFrame(s, c1, ramp[8]); return;
     case 0:
     case 10: {
       const int n = style == 0 ? 20 : 8;
       for (int i = 0; i <= n; ++i) s.Line(0, i * tpp, ws, i * tpp, Mix(c1, c2, static_cast<double>(i) / n));
       const double base = hs - n * tpp;
-      for (int i = 0; i <= n; ++i) s.Line(0, base + i * tpp, ws, base + i * tpp, Mix(c2, c3, static_cast<double>(i) / n));
+      for (int i = 0; i <= n; ++i)
+        s.Line(0, base + i * tpp, ws, base + i * tpp, Mix(c2, c3, static_cast<double>(i) / n));
       RaisedFrame(s, c1, ramp[8]);
       return;
     }
@@ -273,8 +294,7 @@ void PaintBackground(PictureBox& s, int style, int64_t c1in, int64_t c2in, int64
       const int n = std::max(1, basic::Round32(hs + ws + 20) / static_cast<int>(tpp));
       // Each diagonal runs one step past the top edge so that its last pixel
       // (on row 0) is drawn too.
-      for (int i = 0; i <= n; ++i)
-        s.Line(0, i * tpp, (i + 1) * tpp, -tpp, Mix(c1, c2, static_cast<double>(i) / n));
+      for (int i = 0; i <= n; ++i) s.Line(0, i * tpp, (i + 1) * tpp, -tpp, Mix(c1, c2, static_cast<double>(i) / n));
       return;
     }
     case 3:
@@ -286,7 +306,8 @@ void PaintBackground(PictureBox& s, int style, int64_t c1in, int64_t c2in, int64
       const double sign = style == 3 ? -1 : 1;
       for (int i = 0; i <= wp; ++i)
         s.Line(i * tpp, 0, i * tpp, hs,
-               ClampRGB(basic::Round32(start.r + sign * sr * i), basic::Round32(start.g + sign * sg * i), basic::Round32(start.b + sign * sb * i)));
+               ClampRGB(basic::Round32(start.r + sign * sr * i), basic::Round32(start.g + sign * sg * i),
+                        basic::Round32(start.b + sign * sb * i)));
       return;
     }
     case 5:
@@ -313,15 +334,14 @@ void PaintBackground(PictureBox& s, int style, int64_t c1in, int64_t c2in, int64
       s.Cls();
       const int half = std::max(1, hp / 2);
       for (int y = 0; y <= hp; ++y) {
-        const uint32_t color = y <= half ? Mix(ramp[0], ramp[1], static_cast<double>(y) / half)
-                                         : Mix(ramp[1], ramp[2], static_cast<double>(y - half) / std::max(1, hp - half));
+        const uint32_t color = y <= half
+                                   ? Mix(ramp[0], ramp[1], static_cast<double>(y) / half)
+                                   : Mix(ramp[1], ramp[2], static_cast<double>(y - half) / std::max(1, hp - half));
         s.Line(0, y * tpp, ws, y * tpp, color);
       }
       return;
     }
-    case 12:
-      Pill(s, ramp, c1, c2, c3, wp, hp);
-      return;
+    case 12: Pill(s, ramp, c1, c2, c3, wp, hp); return;
     case 13: {
       const double radius = a5 == kUnset ? hp / 2.0 : a5 / tpp;
       const double cx = a6 == kUnset ? wp / 2.0 : a6 / tpp;
@@ -331,7 +351,8 @@ void PaintBackground(PictureBox& s, int style, int64_t c1in, int64_t c2in, int64
     }
     case 14:
     case 15: {
-      for (int i = 0; i <= hp; ++i) s.Line(tpp, i * tpp, ws, i * tpp, PanelRowColor(style, i, hp, c2), LineKind::FilledBox);
+      for (int i = 0; i <= hp; ++i)
+        s.Line(tpp, i * tpp, ws, i * tpp, PanelRowColor(style, i, hp, c2), LineKind::FilledBox);
       // Raised two-pixel border.
       for (int d = 0; d < 2; ++d) {
         HorizontalPixelLine(s, d, 0, wp - 1, 0xFFFFFF);
@@ -343,8 +364,7 @@ void PaintBackground(PictureBox& s, int style, int64_t c1in, int64_t c2in, int64
       VerticalPixelLine(s, wp - 1, 0, hp - 1, 0x606060);
       return;
     }
-    default:
-      return;
+    default: return;
   }
 }
 

@@ -62,7 +62,8 @@ QSize FrameOf(const QWidget* w) { return w->frameGeometry().size() - w->size(); 
 // turns out different. Its job is done once a frame has been seen.
 class FrameFit : public QObject {
  public:
-  FrameFit(QWidget* window, QSize outer, QSize frame) : QObject(window), m_Window(window), m_Outer(outer), m_Frame(frame) {
+  FrameFit(QWidget* window, QSize outer, QSize frame)
+      : QObject(window), m_Window(window), m_Outer(outer), m_Frame(frame) {
     setObjectName(kFrameFitName);
     window->installEventFilter(this);
   }
@@ -148,7 +149,8 @@ void RestoreWindowPlacement(QWidget* window, const QString& prefix, int skipSize
       if (!skipSize) {
         bool storedH = false, storedW = false;
         const int outerH = static_cast<int>(std::nearbyint(
-            StoredFloat(prefix + QStringLiteral("WindowHeight"), window->frameGeometry().height() * tpp, storedH) / tpp));
+            StoredFloat(prefix + QStringLiteral("WindowHeight"), window->frameGeometry().height() * tpp, storedH) /
+            tpp));
         window->resize(window->width(), std::max(1, outerH - extraH));
         const int outerW = static_cast<int>(std::nearbyint(
             StoredFloat(prefix + QStringLiteral("WindowWidth"), window->frameGeometry().width() * tpp, storedW) / tpp));

@@ -42,8 +42,6 @@ QString CorrectionFaultText(const measurement::CorrectionRead& read) {
   return why;
 }
 
-QString CorrectionFileFilter() {
-  return QStringLiteral("補正ファイル|*.frd;*.txt;*.cal;*.csv|すべてのファイル|*");
-}
+QString CorrectionFileFilter() { return QStringLiteral("補正ファイル|*.frd;*.txt;*.cal;*.csv|すべてのファイル|*"); }
 
 }  // namespace window_files

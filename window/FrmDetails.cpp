@@ -208,8 +208,8 @@ void FrmDetails::Redraw() {
     const std::vector<measurement::DetailSeries> series = ShownSeries();
     m_Views = measurement::BuildDetailViews(m_Tab, m_Smoothing, series, ShownReferences(), m_Calibration);
     measurement::DrawPlots(*PicturePlot, m_Views);
-    TextSummary->setText(series.empty() || !series.front().details ? QString()
-                                                                   : measurement::DetailSummary(*series.front().details));
+    TextSummary->setText(
+        series.empty() || !series.front().details ? QString() : measurement::DetailSummary(*series.front().details));
     TextCursor->clear();
   });
   basic::SetMousePointer(basic::vbDefault);

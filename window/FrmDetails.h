@@ -98,8 +98,9 @@ class FrmDetails : public QWidget {
   // The list's result the window was opened for (-1: none).
   int Primary() const { return m_Primary; }
   QString PrimaryPath() const {
-    return m_Primary >= 0 && static_cast<size_t>(m_Primary) < m_Results.size() ? m_Results[static_cast<size_t>(m_Primary)].path
-                                                                                : QString();
+    return m_Primary >= 0 && static_cast<size_t>(m_Primary) < m_Results.size()
+               ? m_Results[static_cast<size_t>(m_Primary)].path
+               : QString();
   }
   // What is drawn now.
   const std::vector<measurement::PlotView>& Views() const { return m_Views; }

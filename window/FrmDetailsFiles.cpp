@@ -94,8 +94,7 @@ void FrmDetails::SetInputDevice(const QString& name) {
       (kind == CorrectionKind::Mic ? m_Calibration.micPath : m_Calibration.devicePath) = path;
     }
     bool ok = false;
-    const double typed =
-        basic::ReadSetting(window_files::SensitivitySettingKey(name), QString()).toDouble(&ok);
+    const double typed = basic::ReadSetting(window_files::SensitivitySettingKey(name), QString()).toDouble(&ok);
     m_Calibration.sensitivityDbfs = ok && std::isfinite(typed) ? std::optional<double>(typed) : std::nullopt;
     StopInput();
     ShowCorrectionNames();
@@ -144,8 +143,8 @@ bool FrmDetails::OpenReference(const QString& path) {
   basic::Trap([&] {
     const measurement::CorrectionRead read = measurement::ReadCorrectionFile(path);
     if (!read.curve) {
-      basic::CenteredMessageBox(QStringLiteral("参照曲線として読み込めませんでした。\r\n") + path + QStringLiteral("\r\n") +
-                                    window_files::CorrectionFaultText(read),
+      basic::CenteredMessageBox(QStringLiteral("参照曲線として読み込めませんでした。\r\n") + path +
+                                    QStringLiteral("\r\n") + window_files::CorrectionFaultText(read),
                                 basic::vbOKOnly | basic::vbExclamation, QString(), this);
       return;
     }
@@ -157,8 +156,9 @@ bool FrmDetails::OpenReference(const QString& path) {
 }
 
 void FrmDetails::ChooseReference() {
-  const QString path = basic::FileDialog(this, 0, window_files::CorrectionFileFilter(),
-                                         basic::ReadSetting(QStringLiteral("CorrectionFolder"), QString()), QString(), 0);
+  const QString path =
+      basic::FileDialog(this, 0, window_files::CorrectionFileFilter(),
+                        basic::ReadSetting(QStringLiteral("CorrectionFolder"), QString()), QString(), 0);
   if (path.isEmpty()) return;
   if (OpenReference(path)) basic::WriteSetting(QStringLiteral("CorrectionFolder"), QFileInfo(path).absolutePath());
 }
@@ -169,7 +169,8 @@ const measurement::CorrectionCurve* FrmDetails::ReferenceCurveOf(const QString& 
   const int64_t modified = info.exists() ? info.lastModified().toMSecsSinceEpoch() : 0;
   auto it = m_ReferenceFiles.find(path);
   if (it == m_ReferenceFiles.end() || it->second.size != size || it->second.modified != modified)
-    it = m_ReferenceFiles.insert_or_assign(path, ReferenceFile{size, modified, measurement::ReadCorrectionFile(path).curve})
+    it = m_ReferenceFiles
+             .insert_or_assign(path, ReferenceFile{size, modified, measurement::ReadCorrectionFile(path).curve})
              .first;
   return it->second.curve ? &*it->second.curve : nullptr;
 }

@@ -65,10 +65,8 @@ void FrmDetails::CreateLevelControls() {
   connect(TextSensitivity, &QLineEdit::editingFinished, this, &FrmDetails::SensitivityTyped);
   connect(ButtonCalibrate, &QPushButton::clicked, this, [this] { StartCalibration(); });
   connect(ButtonLevel, &QPushButton::clicked, this, [this](bool on) {
-    if (on)
-      StartLevel();
-    else
-      StopInput();
+    if (on) StartLevel();
+    else StopInput();
   });
   ShowSensitivity();
 }
@@ -123,8 +121,8 @@ void FrmDetails::SensitivityTyped() {
 bool FrmDetails::StartInput(double seconds) {
   StopInput();
   if (!m_Recorder.Start(m_InputDevice, kInputRate, seconds)) {
-    basic::CenteredMessageBox(QStringLiteral("入力デバイスを開けませんでした。\r\n") + m_InputDevice + QStringLiteral("\r\n") +
-                                  QString::fromStdString(m_Recorder.Error()),
+    basic::CenteredMessageBox(QStringLiteral("入力デバイスを開けませんでした。\r\n") + m_InputDevice +
+                                  QStringLiteral("\r\n") + QString::fromStdString(m_Recorder.Error()),
                               basic::vbOKOnly | basic::vbCritical, QString(), this);
     return false;
   }
@@ -172,10 +170,8 @@ void FrmDetails::StopInput() {
 void FrmDetails::PollInput() {
   basic::Trap([&] {
     if (m_InputTask == InputTask::None || m_Recorder.Poll() != measurement::InputRecorder::State::Done) return;
-    if (m_InputTask == InputTask::Calibrate)
-      CalibrationDone();
-    else
-      LevelBlockDone();
+    if (m_InputTask == InputTask::Calibrate) CalibrationDone();
+    else LevelBlockDone();
   });
 }
 
@@ -199,8 +195,8 @@ void FrmDetails::CalibrationDone() {
 void FrmDetails::LevelBlockDone() {
   const std::optional<double> sensitivity = m_Calibration.Sensitivity();
   QStringList parts;
-  for (const auto& [weighting, name] : {std::pair{dsp::Weighting::A, "A"}, std::pair{dsp::Weighting::C, "C"},
-                                        std::pair{dsp::Weighting::Z, "Z"}}) {
+  for (const auto& [weighting, name] :
+       {std::pair{dsp::Weighting::A, "A"}, std::pair{dsp::Weighting::C, "C"}, std::pair{dsp::Weighting::Z, "Z"}}) {
     const double dbfs = measurement::WeightedLevel(m_Recorder.Recorded(), m_Recorder.Rate(), weighting);
     parts << QLatin1String(name) + QLatin1Char(' ') +
                  Decibels(sensitivity ? measurement::SplDb(dbfs, *sensitivity) : dbfs);

@@ -174,7 +174,8 @@ void FrmMain::PaintHandle() {
 
 void FrmMain::SliderValue_Scrolled(int Index, int) {
   basic::Trap([&] {
-    if (Index < 0 || Index >= static_cast<int>(SliderValue.size()) || Index >= static_cast<int>(TextValue.size())) return;
+    if (Index < 0 || Index >= static_cast<int>(SliderValue.size()) || Index >= static_cast<int>(TextValue.size()))
+      return;
     const int32_t v = SliderValue[static_cast<size_t>(Index)]->Value();
     const QString text = Index == 0 ? QString::number(v) : QString::number(v / 10.0, 'f', 1);
     TextValue[static_cast<size_t>(Index)]->DispMes(0, text);
@@ -212,8 +213,8 @@ void FrmMain::PictureFFT_MouseMove(int, int, double x, double) {
   basic::Trap([&] {
     const int32_t rate = Shown().sampleRate;
     if (!m_Loaded || rate == 0) return;
-    const float f = measurement::XToFrequency(static_cast<float>(x), PictureScale->PixelWidth(), rate,
-                                              basic::TwipsPerPixel());
+    const float f =
+        measurement::XToFrequency(static_cast<float>(x), PictureScale->PixelWidth(), rate, basic::TwipsPerPixel());
     TextFreq->setText(measurement::FrequencyReadout(f));
   });
 }
@@ -231,4 +232,3 @@ void FrmMain::PictureA_MouseMove(int button, int, double, double y) {
     DrawSpectrum(0, 0, 0, 0, 1);
   });
 }
-

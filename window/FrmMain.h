@@ -68,7 +68,7 @@ class FrmMain : public QWidget {
   basic::PictureBox* PictureA = nullptr;
   basic::PictureBox* PictureScale = nullptr;
   QLineEdit* TextFreq = nullptr;
-  QLabel* TextDelay = nullptr;  // the path delay of the last sweep, or that its signal did not come back
+  QLabel* TextDelay = nullptr;    // the path delay of the last sweep, or that its signal did not come back
   QLabel* TextVerdict = nullptr;  // the last run's quality, its reasons in the tooltip
   QTimer* TimerRec = nullptr;
   QMenu* MenuLV = nullptr;
@@ -155,7 +155,7 @@ class FrmMain : public QWidget {
   void OnRunStopped();
   basic::SingleInstance m_Instance;
   bool m_AnotherInstance = false;
-  bool m_Starting = false;  // from the start click until capture runs
+  bool m_Starting = false;    // from the start click until capture runs
   bool m_ShowingRun = false;  // Shown() is the run's result
   // Asks where to save (the extension added before asking about replacing
   // a file); empty when cancelled or not to replace. A target that is the

@@ -242,8 +242,8 @@ void FrmMain::Form_Resize() {
 
 bool FrmMain::Form_Unload() {
   if (isMinimized()) return false;
-  if (basic::CenteredMessageBox(QStringLiteral("終了しますか？"), basic::vbYesNo | basic::vbQuestion, QString(), this) !=
-      basic::vbYes)
+  if (basic::CenteredMessageBox(QStringLiteral("終了しますか？"), basic::vbYesNo | basic::vbQuestion, QString(),
+                                this) != basic::vbYes)
     return false;
   basic::Trap([&] {
     if (m_Run.Running()) m_Run.CloseDevices();
@@ -256,7 +256,8 @@ bool FrmMain::Form_Unload() {
   basic::Trap([&] { basic::SaveWindowPlacement(this, QString(), 0, 0); });
   basic::Trap([&] {
     using basic::WriteSetting;
-    WriteSetting(QStringLiteral("DeviceOut"), ComboDev[0]->currentIndex() >= 0 ? ComboDev[0]->currentText() : QString());
+    WriteSetting(QStringLiteral("DeviceOut"),
+                 ComboDev[0]->currentIndex() >= 0 ? ComboDev[0]->currentText() : QString());
     WriteSetting(QStringLiteral("DeviceIn"), ComboDev[1]->currentIndex() >= 0 ? ComboDev[1]->currentText() : QString());
     WriteSetting(QStringLiteral("RMSP3mon"), m_RmsP3);
     WriteSetting(QStringLiteral("nFreq"), Shown().sampleRate);

@@ -113,8 +113,8 @@ bool FrmMain::IsReferenceItem(int32_t item) const { return LV && LV->AuxID(item,
 bool FrmMain::AddReferenceItem(const QString& path, int32_t position) {
   const measurement::CorrectionRead read = measurement::ReadCorrectionFile(path);
   if (!read.curve) {
-    basic::CenteredMessageBox(QStringLiteral("参照曲線として読み込めませんでした。\r\n") + path + QStringLiteral("\r\n") +
-                                  window_files::CorrectionFaultText(read),
+    basic::CenteredMessageBox(QStringLiteral("参照曲線として読み込めませんでした。\r\n") + path +
+                                  QStringLiteral("\r\n") + window_files::CorrectionFaultText(read),
                               basic::vbOKOnly | basic::vbExclamation, QString(), this);
     return false;
   }
@@ -190,10 +190,8 @@ void FrmMain::LV_OLEDragDrop(const QStringList& paths, double y) {
     basic::SetMousePointer(basic::vbHourglass);
     for (const QString& path : paths) {
       basic::DoEvents();
-      if (window_files::IsReferenceFileName(path))
-        AddReferenceItem(path, position);
-      else
-        AddResultItem(path, position, 0);
+      if (window_files::IsReferenceFileName(path)) AddReferenceItem(path, position);
+      else AddResultItem(path, position, 0);
     }
     LV->ReDraw();
     LV->SetVbarParm();
@@ -223,8 +221,8 @@ QString FrmMain::AskSaveTarget(const QString& filter, const QString& extension, 
                                const QString& source) {
   // The dialog does not ask about replacing: the extension may still change
   // the name, and the question is asked of the final one.
-  QString target = basic::FileDialog(this, 1, filter, ReadSetting(QStringLiteral("SaveFolder"), m_Run.DataFolder()),
-                                     initialName, 0);
+  QString target =
+      basic::FileDialog(this, 1, filter, ReadSetting(QStringLiteral("SaveFolder"), m_Run.DataFolder()), initialName, 0);
   if (target.isEmpty()) return {};
   target = basic::EnsureExtension(target, extension);
   if (!source.isEmpty() && QFileInfo(target).canonicalFilePath() == QFileInfo(source).canonicalFilePath()) return {};
@@ -308,15 +306,13 @@ void FrmMain::ExportSelected(bool picture) {
       const QVariant level = LV->AuxID(i, kAuxPlayedLevel);
       if (level.isValid()) loaded.result.levelTenthsDb = level.toInt();
       if (!picture) measurement::ReadSideFilesInto(loaded.result, source);
-      const bool written =
-          picture ? measurement::WriteImageFile(target, measurement::SpectrumPicture(loaded.result, {}, LV->DispColor(i),
-                                                                                      measurement::kDefaultPictureSize))
-                  : measurement::WriteTextFile(target, measurement::ResultCsv(loaded.result));
+      const bool written = picture ? measurement::WriteImageFile(
+                                         target, measurement::SpectrumPicture(loaded.result, {}, LV->DispColor(i),
+                                                                              measurement::kDefaultPictureSize))
+                                   : measurement::WriteTextFile(target, measurement::ResultCsv(loaded.result));
       basic::SetMousePointer(basic::vbDefault);
-      if (written)
-        RememberSaveFolder(target);
-      else
-        CannotSave(target);
+      if (written) RememberSaveFolder(target);
+      else CannotSave(target);
     }
   });
   basic::SetMousePointer(basic::vbDefault);
@@ -367,7 +363,8 @@ void FrmMain::OpenDetails(int32_t item) {
         place.moveTop(std::max(place.top(), room.top()));
       }
       m_Details->move(place.topLeft());
-      connect(m_Details, &FrmDetails::ReferenceOpened, this, [this](const QString& path) { AddReferenceItem(path, -2); });
+      connect(m_Details, &FrmDetails::ReferenceOpened, this,
+              [this](const QString& path) { AddReferenceItem(path, -2); });
     }
     m_Details->SetInputDevice(InputDeviceName());
     m_Details->SetResults(ListEntries(*LV), item, m_OffsetDb);

@@ -123,8 +123,7 @@ void FrmMain::DrawSpectrum(int32_t start, int32_t fromFile, int32_t overlay, int
       measurement::DrawSpectrumGrid(*PictureFFT, m_OffsetDb);
       if (gridOnly) return;
     }
-    const uint32_t curve = color != 0 ? static_cast<uint32_t>(color)
-                                      : NextTraceColor();
+    const uint32_t curve = color != 0 ? static_cast<uint32_t>(color) : NextTraceColor();
     const measurement::Result& shown = Shown();
     if (shown.mode == measurement::SignalMode::Noise && !fromFile) {
       // A frame that no longer fits into the capture adds nothing, but the
@@ -150,7 +149,7 @@ void FrmMain::DrawLabels() {
     const struct {
       QWidget* control;
       const char* caption;
-    } captions[] = {{ComboDev[0], "出力"}, {ComboDev[1], "入力"}, {ComboFreq, "周波数"},
+    } captions[] = {{ComboDev[0], "出力"}, {ComboDev[1], "入力"},        {ComboFreq, "周波数"},
                     {ComboMode, "モード"}, {SliderValue[0], "計測秒数"}, {SliderValue[1], "レベル"}};
     for (const auto& c : captions) basic::PrintCaption(*m_Background, *c.control, QString::fromUtf8(c.caption), 0);
     DrawFreqScale(PictureScale);
@@ -182,7 +181,8 @@ void FrmMain::ShowVerdict(const measurement::Verdict& v) {
     TextVerdict->setPalette(palette);
     QStringList keys;
     for (const measurement::VerdictReason& r : v.reasons) keys << measurement::ReasonKey(r.reason);
-    basic::WriteLogLine(QStringLiteral("判定 %1 %2").arg(measurement::QualityKey(v.quality), keys.join(QLatin1Char(' '))), false);
+    basic::WriteLogLine(
+        QStringLiteral("判定 %1 %2").arg(measurement::QualityKey(v.quality), keys.join(QLatin1Char(' '))), false);
   });
 }
 
@@ -197,29 +197,36 @@ void FrmMain::ShowPathDelay() {
       const double ms = t.DelayMs(rate);
       const bool fromPlayback = t.reference == measurement::DelayReference::PlaybackStart;
       TextDelay->setText(QStringLiteral("遅延 %1 ms").arg(ms, 0, 'f', 1));
-      QString tip = fromPlayback
-                        ? QStringLiteral("出力した信号は %1 サンプル後に入力に届きました（再生の開始から）。曲線はこの遅れを揃えて求めました。")
-                              .arg(d.frames)
-                        : QStringLiteral("この装置は再生と録音の開始時刻を知らせないため、この値は録音の開始から数えた遅れ（%1 サンプル）で、経路の遅延ではありません。曲線はこの遅れを揃えて求めました。")
-                              .arg(d.frames);
+      QString tip =
+          fromPlayback
+              ? QStringLiteral(
+                    "出力した信号は %1 サンプル後に入力に届きました（再生の開始から）。曲線はこの遅れを揃えて求めました。")
+                    .arg(d.frames)
+              : QStringLiteral(
+                    "この装置は再生と録音の開始時刻を知らせないため、この値は録音の開始から数えた遅れ（%1 サンプル）で、経路の遅延ではありません。曲線はこの遅れを揃えて求めました。")
+                    .arg(d.frames);
       if (t.driftPpm != 0)
-        tip += QStringLiteral("\n入力のクロックは出力と %1 ppm ずれていました（曲線では補正済み）。").arg(t.driftPpm, 0, 'f', 1);
+        tip += QStringLiteral("\n入力のクロックは出力と %1 ppm ずれていました（曲線では補正済み）。")
+                   .arg(t.driftPpm, 0, 'f', 1);
       for (const measurement::TimingEvent& e : t.events)
         tip += QStringLiteral("\n%1 秒: %2")
                    .arg(e.timeS, 0, 'f', 2)
-                   .arg(e.kind == measurement::TimingEventKind::Dropout ? QStringLiteral("録音が %1 ms 欠けました").arg(-e.sizeMs, 0, 'f', 1)
-                        : e.kind == measurement::TimingEventKind::Step  ? QStringLiteral("遅延が %1 ms 増えました").arg(e.sizeMs, 0, 'f', 1)
-                                                                        : QStringLiteral("%1 ms の間、信号が戻りませんでした").arg(e.sizeMs, 0, 'f', 0));
+                   .arg(e.kind == measurement::TimingEventKind::Dropout
+                            ? QStringLiteral("録音が %1 ms 欠けました").arg(-e.sizeMs, 0, 'f', 1)
+                        : e.kind == measurement::TimingEventKind::Step
+                            ? QStringLiteral("遅延が %1 ms 増えました").arg(e.sizeMs, 0, 'f', 1)
+                            : QStringLiteral("%1 ms の間、信号が戻りませんでした").arg(e.sizeMs, 0, 'f', 0));
       TextDelay->setToolTip(tip);
       palette.setColor(QPalette::WindowText, Qt::black);
-      basic::WriteLogLine(QStringLiteral("スウィープの遅延 %1 サンプル (%2 ms, %3, ピーク比 %4, ドリフト %5 ppm, 事象 %6)")
-                              .arg(d.frames)
-                              .arg(ms, 0, 'f', 1)
-                              .arg(QString::fromLatin1(measurement::DelayReferenceName(t.reference)))
-                              .arg(d.clarity, 0, 'f', 1)
-                              .arg(t.driftPpm, 0, 'f', 1)
-                              .arg(t.events.size()),
-                          false);
+      basic::WriteLogLine(
+          QStringLiteral("スウィープの遅延 %1 サンプル (%2 ms, %3, ピーク比 %4, ドリフト %5 ppm, 事象 %6)")
+              .arg(d.frames)
+              .arg(ms, 0, 'f', 1)
+              .arg(QString::fromLatin1(measurement::DelayReferenceName(t.reference)))
+              .arg(d.clarity, 0, 'f', 1)
+              .arg(t.driftPpm, 0, 'f', 1)
+              .arg(t.events.size()),
+          false);
     } else {
       TextDelay->setText(QStringLiteral("信号が戻りません"));
       const double searchMs =
@@ -228,9 +235,10 @@ void FrmMain::ShowPathDelay() {
                                            "接続と入力を確かめてください。曲線は時間を揃えずに求めました。")
                                 .arg(searchMs, 0, 'f', 0));
       palette.setColor(QPalette::WindowText, QColor(0x80, 0, 0));
-      basic::WriteLogLine(QStringLiteral("スウィープの信号が入力に検出されませんでした (ピーク比 %1)").arg(d.clarity, 0, 'f', 1), false);
+      basic::WriteLogLine(
+          QStringLiteral("スウィープの信号が入力に検出されませんでした (ピーク比 %1)").arg(d.clarity, 0, 'f', 1),
+          false);
     }
     TextDelay->setPalette(palette);
   });
 }
-

@@ -9,7 +9,16 @@
 
 bool IconKeepsColour(int icon) {
   switch (icon) {
-    case 8: case 9: case 10: case 11: case 13: case 18: case 19: case 20: case 23: case 24: return true;
+    case 8:
+    case 9:
+    case 10:
+    case 11:
+    case 13:
+    case 18:
+    case 19:
+    case 20:
+    case 23:
+    case 24: return true;
     default: return false;
   }
 }
@@ -21,10 +30,10 @@ enum class Glyph { Play, Stop, Pause, Record, Rewind, Forward, Start, End, Up, D
 // The glyph of each icon and whether it is drawn in the "active" colour.
 Glyph GlyphOf(int icon) {
   static constexpr Glyph kGlyphs[26] = {
-      Glyph::Record, Glyph::Play,    Glyph::Pause, Glyph::Stop,  Glyph::Start,  Glyph::Rewind, Glyph::Forward,
-      Glyph::End,    Glyph::Record,  Glyph::Play,  Glyph::Pause, Glyph::Stop,   Glyph::Loop,   Glyph::Loop,
-      Glyph::Eject,  Glyph::Start,   Glyph::End,   Glyph::Up,    Glyph::Start,  Glyph::End,    Glyph::Up,
-      Glyph::Down,   Glyph::Rewind,  Glyph::Down,  Glyph::Forward, Glyph::Eject};
+      Glyph::Record, Glyph::Play,   Glyph::Pause, Glyph::Stop,    Glyph::Start, Glyph::Rewind, Glyph::Forward,
+      Glyph::End,    Glyph::Record, Glyph::Play,  Glyph::Pause,   Glyph::Stop,  Glyph::Loop,   Glyph::Loop,
+      Glyph::Eject,  Glyph::Start,  Glyph::End,   Glyph::Up,      Glyph::Start, Glyph::End,    Glyph::Up,
+      Glyph::Down,   Glyph::Rewind, Glyph::Down,  Glyph::Forward, Glyph::Eject};
   return kGlyphs[icon];
 }
 
@@ -34,19 +43,37 @@ QPainterPath PathOf(Glyph g) {
   switch (g) {
     case Glyph::Play: tri({5, 3}, {15, 9}, {5, 15}); break;
     case Glyph::Stop: p.addRect(4, 4, 10, 10); break;
-    case Glyph::Pause: p.addRect(4, 3, 3.5, 12); p.addRect(10.5, 3, 3.5, 12); break;
+    case Glyph::Pause:
+      p.addRect(4, 3, 3.5, 12);
+      p.addRect(10.5, 3, 3.5, 12);
+      break;
     case Glyph::Record: p.addEllipse(QPointF(9, 9), 5.5, 5.5); break;
-    case Glyph::Rewind: tri({9, 4}, {2, 9}, {9, 14}); tri({16, 4}, {9, 9}, {16, 14}); break;
-    case Glyph::Forward: tri({2, 4}, {9, 9}, {2, 14}); tri({9, 4}, {16, 9}, {9, 14}); break;
-    case Glyph::Start: p.addRect(3, 4, 2.5, 10); tri({15, 4}, {6, 9}, {15, 14}); break;
-    case Glyph::End: tri({3, 4}, {12, 9}, {3, 14}); p.addRect(12.5, 4, 2.5, 10); break;
+    case Glyph::Rewind:
+      tri({9, 4}, {2, 9}, {9, 14});
+      tri({16, 4}, {9, 9}, {16, 14});
+      break;
+    case Glyph::Forward:
+      tri({2, 4}, {9, 9}, {2, 14});
+      tri({9, 4}, {16, 9}, {9, 14});
+      break;
+    case Glyph::Start:
+      p.addRect(3, 4, 2.5, 10);
+      tri({15, 4}, {6, 9}, {15, 14});
+      break;
+    case Glyph::End:
+      tri({3, 4}, {12, 9}, {3, 14});
+      p.addRect(12.5, 4, 2.5, 10);
+      break;
     case Glyph::Up: tri({3, 13}, {9, 4}, {15, 13}); break;
     case Glyph::Down: tri({3, 5}, {9, 14}, {15, 5}); break;
     case Glyph::Loop:
       p.addEllipse(QPointF(9, 9), 6, 6);
       p.addEllipse(QPointF(9, 9), 3.5, 3.5);
       break;
-    case Glyph::Eject: tri({3, 10}, {9, 3}, {15, 10}); p.addRect(3, 12, 12, 2.5); break;
+    case Glyph::Eject:
+      tri({3, 10}, {9, 3}, {15, 10});
+      p.addRect(3, 12, 12, 2.5);
+      break;
   }
   p.setFillRule(Qt::OddEvenFill);
   return p;

@@ -67,8 +67,9 @@ void UC_Buttons::TintIcons() {
       for (int x = 18 * n; x < 18 * n + 18; ++x) {
         const QRgb c = img.pixel(x, y);
         if ((c & 0xFFFFFF) == 0) continue;
-        img.setPixel(x, y, qRgb(std::min(255, basic::Round32(qRed(c) * fr)), std::min(255, basic::Round32(qGreen(c) * fg)),
-                                std::min(255, basic::Round32(qBlue(c) * fb))));
+        img.setPixel(x, y,
+                     qRgb(std::min(255, basic::Round32(qRed(c) * fr)), std::min(255, basic::Round32(qGreen(c) * fg)),
+                          std::min(255, basic::Round32(qBlue(c) * fb))));
       }
   }
   m_IconsTinted = true;

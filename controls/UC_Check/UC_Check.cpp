@@ -78,8 +78,7 @@ void UC_Check::Draw() {
   if (m_BgPicture)
     m_Surface->BitBlt(0, 0, m_Surface->PixelWidth(), m_Surface->PixelHeight(), *m_BgPicture,
                       static_cast<int>(m_BgX) / tpp, static_cast<int>(m_BgY) / tpp);
-  else
-    m_Surface->Cls();
+  else m_Surface->Cls();
   m_Surface->SetForeColor(textColor);
   m_Surface->SetCurrentX(BoxSide() + 4 * tpp);
   m_Surface->SetCurrentY(m_CaptionTop);

@@ -57,7 +57,9 @@ void UC_ListView::ResetNumTab() {
   }
 }
 
-QString UC_ListView::TabName(int32_t c) const { return ValidColumn(c) ? m_Tabs[static_cast<size_t>(c)].TabName : QString(); }
+QString UC_ListView::TabName(int32_t c) const {
+  return ValidColumn(c) ? m_Tabs[static_cast<size_t>(c)].TabName : QString();
+}
 void UC_ListView::SetTabName(int32_t c, const QString& name) {
   if (ValidColumn(c)) m_Tabs[static_cast<size_t>(c)].TabName = name;
 }
@@ -67,7 +69,9 @@ void UC_ListView::SetTabWidth(int32_t c, int32_t twips) {
   m_Tabs[static_cast<size_t>(c)].TabWidth = std::max(twips, 450);
   CalcTabPositions();
 }
-int32_t UC_ListView::TabHidden(int32_t c) const { return ValidColumn(c) ? m_Tabs[static_cast<size_t>(c)].TabHidden : 0; }
+int32_t UC_ListView::TabHidden(int32_t c) const {
+  return ValidColumn(c) ? m_Tabs[static_cast<size_t>(c)].TabHidden : 0;
+}
 void UC_ListView::SetTabHidden(int32_t c, int32_t hidden) {
   if (!ValidColumn(c)) return;
   m_Tabs[static_cast<size_t>(c)].TabHidden = hidden;
@@ -92,7 +96,8 @@ void UC_ListView::SetFrontObj(int32_t c, int32_t obj) {
 }
 int32_t UC_ListView::TabOrder(int32_t c) const { return ValidColumn(c) ? m_Tabs[static_cast<size_t>(c)].TabOrder : 0; }
 int32_t UC_ListView::OrderMap(int32_t position) const {
-  return position >= 0 && position < static_cast<int32_t>(m_OrderMap.size()) ? m_OrderMap[static_cast<size_t>(position)] : 0;
+  return position >= 0 && position < static_cast<int32_t>(m_OrderMap.size()) ? m_OrderMap[static_cast<size_t>(position)]
+                                                                             : 0;
 }
 int32_t UC_ListView::TabLeft(int32_t c) const { return ValidColumn(c) ? m_Tabs[static_cast<size_t>(c)].TabLeft : 0; }
 int32_t UC_ListView::TabRight(int32_t c) const { return ValidColumn(c) ? m_Tabs[static_cast<size_t>(c)].TabRight : 0; }
@@ -144,7 +149,8 @@ void UC_ListView::SetTabWidthAuto() {
   const int tpp = TwipsPerPixel();
   for (int32_t c = 0; c < static_cast<int32_t>(m_Tabs.size()); ++c) {
     double widest = 0;
-    for (int32_t i = 0; i < m_ItemCount; ++i) widest = std::max(widest, m_PictureList->TextWidth(Value(i, c).toString()));
+    for (int32_t i = 0; i < m_ItemCount; ++i)
+      widest = std::max(widest, m_PictureList->TextWidth(Value(i, c).toString()));
     if (m_Tabs[static_cast<size_t>(c)].TabOrder == 0 && !m_IconDisabled) widest += 16 * tpp;
     widest += 16 * tpp;
     m_Tabs[static_cast<size_t>(c)].TabWidth = std::max(450, basic::Round32(widest));
@@ -188,7 +194,8 @@ void UC_ListView::LoadDevToLVCombo(int32_t c, int32_t isIn) {
   if (!ValidColumn(c)) return;
   const TabInfo& t = m_Tabs[static_cast<size_t>(c)];
   QComboBox scratch;
-  WaveMMIO::ListAudioDevices(&scratch, isIn ? WaveMMIO::Direction::Input : WaveMMIO::Direction::Output, QString(), false);
+  WaveMMIO::ListAudioDevices(&scratch, isIn ? WaveMMIO::Direction::Input : WaveMMIO::Direction::Output, QString(),
+                             false);
   if (t.UseTextCombo & 2) {
     ClearComboItem(c);
     for (int i = 0; i < scratch.count(); ++i) AddComboItem(c, scratch.itemText(i));
@@ -307,8 +314,8 @@ void UC_ListView::InitTab() {
     m_SelBoxHeight += tpp;
   }
   const int editorHeight = (!anyCombo && !anyList) ? (m_OneHeight - 2 * tpp) / tpp
-                           : anyCombo             ? m_ComboLV[0]->height()
-                                                  : m_ListLV[0]->height();
+                           : anyCombo              ? m_ComboLV[0]->height()
+                                                   : m_ListLV[0]->height();
   for (QLineEdit* e : m_TextLV) e->resize(e->width(), std::max(1, editorHeight));
   CalcTabPositions();
   UserControl_Resize();

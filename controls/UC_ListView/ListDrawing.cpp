@@ -23,7 +23,6 @@ using basic::TwipsPerPixel;
 
 namespace {
 
-
 constexpr int kHeaderTwips = 270;
 // How often a resting drag is reported again (the page zones step at 0.02 s
 // at the most, the row zones at 0.2 s).
@@ -418,8 +417,7 @@ void UC_ListView::ReDraw() {
       if (it.HLine != 0) DrawSelectionSpan(y, y + tpp, it.HLine, basic::vbCopyPen);
       if (m_BorderIfBlank > 0) {
         const QVariant v = Value(item, m_BorderIfBlank - 1);
-        if (v.toString().isEmpty())
-          DrawSelectionSpan(y + tpp, y + m_SelBoxHeight, 0xE0E0E0, m_SelectedColorMode);
+        if (v.toString().isEmpty()) DrawSelectionSpan(y + tpp, y + m_SelBoxHeight, 0xE0E0E0, m_SelectedColorMode);
       }
     }
   }

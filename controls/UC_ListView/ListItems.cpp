@@ -65,7 +65,8 @@ void UC_ListView::InsertItem(int32_t index, int32_t count) {
   EnsureItemCapacity(m_ItemCount + count - 1);
   m_ItemCount += count;
   if (m_SelectedItem != -1 && m_SelectedItem >= index) m_SelectedItem += count;
-  for (int32_t i = oldCount - 1; i >= index; --i) m_Items[static_cast<size_t>(i + count)] = std::move(m_Items[static_cast<size_t>(i)]);
+  for (int32_t i = oldCount - 1; i >= index; --i)
+    m_Items[static_cast<size_t>(i + count)] = std::move(m_Items[static_cast<size_t>(i)]);
   for (int32_t i = index; i < index + count; ++i) m_Items[static_cast<size_t>(i)] = BlankItem();
 }
 
@@ -77,7 +78,8 @@ void UC_ListView::DeleteItem(int32_t index) {
     if (m_SelectedItem < 0) m_SelectedItem = -1;
   }
   if (index < 0 || index > m_ItemCount - 1) return;
-  for (int32_t i = index; i < m_ItemCount - 1; ++i) m_Items[static_cast<size_t>(i)] = std::move(m_Items[static_cast<size_t>(i + 1)]);
+  for (int32_t i = index; i < m_ItemCount - 1; ++i)
+    m_Items[static_cast<size_t>(i)] = std::move(m_Items[static_cast<size_t>(i + 1)]);
   --m_ItemCount;
   if (m_ItemCount >= 1) EnsureItemCapacity(m_ItemCount - 1);
   // The current item was the last one: there is none now, rather than a
@@ -91,7 +93,8 @@ void UC_ListView::DeleteItemEx(int32_t from, int32_t to) {
   to = std::clamp(to, 0, m_ItemCount - 1);
   if (to < from) return;
   const int32_t n = to - from + 1;
-  for (int32_t i = from; i + n < m_ItemCount; ++i) m_Items[static_cast<size_t>(i)] = std::move(m_Items[static_cast<size_t>(i + n)]);
+  for (int32_t i = from; i + n < m_ItemCount; ++i)
+    m_Items[static_cast<size_t>(i)] = std::move(m_Items[static_cast<size_t>(i + n)]);
   m_ItemCount -= n;
   if (m_ItemCount >= 1) EnsureItemCapacity(m_ItemCount - 1);
   if (m_SelectedItem >= m_ItemCount) m_SelectedItem = -1;  // as DeleteItem
@@ -112,7 +115,8 @@ void UC_ListView::DeleteSelected() {
   if (m_ItemCount < 1) return;
   int32_t kept = 0;
   for (int32_t i = 0; i < m_ItemCount; ++i)
-    if (m_Items[static_cast<size_t>(i)].IsSelected == 0) m_Items[static_cast<size_t>(kept++)] = std::move(m_Items[static_cast<size_t>(i)]);
+    if (m_Items[static_cast<size_t>(i)].IsSelected == 0)
+      m_Items[static_cast<size_t>(kept++)] = std::move(m_Items[static_cast<size_t>(i)]);
   m_ItemCount = kept;
   if (m_ItemCount >= 1) EnsureItemCapacity(m_ItemCount - 1);
   m_SelectedItem = -1;
@@ -309,7 +313,8 @@ void UC_ListView::RndItem() {
   m_OrderData = -1;
   m_OrderInverted = 0;
   const auto c = static_cast<int32_t>(std::nearbyint(m_ItemCount / 100.0 + 7));
-  std::mt19937_64 rng(static_cast<uint64_t>(QDateTime::currentMSecsSinceEpoch()) ^ QRandomGenerator::global()->generate64());
+  std::mt19937_64 rng(static_cast<uint64_t>(QDateTime::currentMSecsSinceEpoch()) ^
+                      QRandomGenerator::global()->generate64());
   std::uniform_real_distribution<double> uniform(0.0, 1.0);
   for (int32_t b = 0; b < m_ItemCount; ++b) {
     const auto d = static_cast<int32_t>(std::nearbyint(uniform(rng) * (m_ItemCount - 1) + (b % c)));

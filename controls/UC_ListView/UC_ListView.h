@@ -26,13 +26,13 @@ class PictureBox;
 
 // A stored setting with its reader and writer.
 #define ZARIN_LV_PROPERTY(Type, Name, Default) \
- public:                                        \
-  Type Name() const { return m_##Name; }        \
-  void Set##Name(Type v) { m_##Name = v; }      \
-                                                \
- private:                                       \
-  Type m_##Name = Default;                      \
-                                                \
+ public:                                       \
+  Type Name() const { return m_##Name; }       \
+  void Set##Name(Type v) { m_##Name = v; }     \
+                                               \
+ private:                                      \
+  Type m_##Name = Default;                     \
+                                               \
  public:
 
 class UC_ListView : public QWidget {

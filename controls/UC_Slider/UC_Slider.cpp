@@ -15,7 +15,6 @@ using basic::TwipsPerPixel;
 
 namespace {
 
-
 // Four small triangles side by side (pressed low, pressed high, normal low,
 // normal high), image rows from 0 and mask rows from the mask row.
 void DrawArrowIcons(PictureBox& src, bool vertical) {
@@ -196,8 +195,7 @@ void UC_Slider::DrawPointerAt(double position) {
   const int p = static_cast<int>(position) / tpp;
   if (m_IsVertical)
     m_PictureSlider->BitBlt(0, p, m_PictureGrad->PixelWidth(), m_PictureGrad->PixelHeight(), *m_PictureGrad, 0, 0);
-  else
-    m_PictureSlider->BitBlt(p, 0, m_PictureGrad->PixelWidth(), m_PictureGrad->PixelHeight(), *m_PictureGrad, 0, 0);
+  else m_PictureSlider->BitBlt(p, 0, m_PictureGrad->PixelWidth(), m_PictureGrad->PixelHeight(), *m_PictureGrad, 0, 0);
   m_PictureSlider->Refresh();
   m_PointerPos = position;
 }

@@ -53,8 +53,7 @@ void UC_TextPicture::AddTextSpace(float size, int16_t bold, int16_t italic, cons
   m_Pic0->setGeometry(rect());
   TextSpace space;
   space.font = basic::ApplyUiFont(nullptr, -2, nullptr, size, bold, italic, face);
-  const basic::UiFontEntry* entry =
-      space.font >= 0 ? &basic::UiFonts()[static_cast<size_t>(space.font)] : nullptr;
+  const basic::UiFontEntry* entry = space.font >= 0 ? &basic::UiFonts()[static_cast<size_t>(space.font)] : nullptr;
   if (entry) m_Pic0->SetSurfaceFont(entry->Handle);
   const double t = m_Pic0->TextHeight(QStringLiteral("漢"));
   const int tpp = TwipsPerPixel();

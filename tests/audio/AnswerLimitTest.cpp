@@ -18,7 +18,8 @@ namespace {
 TEST(AnswerLimit, ACallThatAnswersInTimeGivesItsValue) {
   int value = 0;
   bool late = false;
-  EXPECT_TRUE(CallWithin<int>(std::chrono::seconds(60), [] { return 42; }, value, [&](int) { late = true; }));
+  EXPECT_TRUE(CallWithin<int>(
+      std::chrono::seconds(60), [] { return 42; }, value, [&](int) { late = true; }));
   EXPECT_EQ(value, 42);
   EXPECT_FALSE(late);
 }

@@ -27,8 +27,9 @@ class AudioDevicesTest : public ::testing::Test {
                 std::make_unique<LoopbackBackend>([] { return int64_t{0}; }));
     basic::SetLogError(1);
     basic::SetLogObserver([this](const QString& t, int e) { got.logLines.emplace_back(t, e); });
-    basic::SetMessagePresenter(
-        [this](const QString& title, const QString& text, basic::MsgIcon icon) { got.boxes.emplace_back(title, text, icon); });
+    basic::SetMessagePresenter([this](const QString& title, const QString& text, basic::MsgIcon icon) {
+      got.boxes.emplace_back(title, text, icon);
+    });
   }
   void TearDown() override {
     basic::SetLogObserver({});
@@ -58,16 +59,19 @@ TEST_F(AudioDevicesTest, FindAudioDeviceRules) {
   EXPECT_EQ(FindAudioDevice(Direction::Input, "USB Audio CODEC", false), 1);  // prefix dropped
   EXPECT_EQ(FindAudioDevice(Direction::Output, "Speakers (USB Audio CODEC)", false), 0);
   EXPECT_EQ(FindAudioDevice(Direction::Output, "Line Out", false), 2);
-  EXPECT_EQ(FindAudioDevice(Direction::Input, LoopbackBackend::kDeviceName, false), 3);  // listed after the real devices
+  EXPECT_EQ(FindAudioDevice(Direction::Input, LoopbackBackend::kDeviceName, false),
+            3);  // listed after the real devices
   EXPECT_TRUE(got.logLines.empty());
   EXPECT_TRUE(got.boxes.empty());
 }
 
 TEST_F(AudioDevicesTest, AnIdIsAWholeNumberNamingADevice) {
   // Four inputs, three outputs: nothing is rounded, wrapped or cut to 32 bits.
-  for (const char* id : {"4", "-1", "99999999999", "4294967299"}) EXPECT_EQ(FindAudioDevice(Direction::Input, id, false), kNoSuchDeviceId) << id;
+  for (const char* id : {"4", "-1", "99999999999", "4294967299"})
+    EXPECT_EQ(FindAudioDevice(Direction::Input, id, false), kNoSuchDeviceId) << id;
   // Other numbers are names, and no device has them.
-  for (const char* name : {"1e10", "-0.4", "0.6", "2.5", "0x1"}) EXPECT_EQ(FindAudioDevice(Direction::Input, name, false), -1) << name;
+  for (const char* name : {"1e10", "-0.4", "0.6", "2.5", "0x1"})
+    EXPECT_EQ(FindAudioDevice(Direction::Input, name, false), -1) << name;
   EXPECT_EQ(FindAudioDevice(Direction::Output, "3", false), 3);  // the simulator after the three outputs
   EXPECT_EQ(FindAudioDevice(Direction::Output, "4", false), kNoSuchDeviceId);
   // Such an id never opens another device (-1 would be the default one).
@@ -99,7 +103,8 @@ TEST_F(AudioDevicesTest, CheckWaveResultShowsOrLogsTheText) {
 
   EXPECT_TRUE(CheckWaveResult(DeviceError::BadFormat, Direction::Output, false));
   ASSERT_EQ(got.boxes.size(), 1u);
-  EXPECT_EQ(std::get<1>(got.boxes[0]), QString::fromStdString(WaveErrorText(DeviceError::BadFormat, Direction::Output)));
+  EXPECT_EQ(std::get<1>(got.boxes[0]),
+            QString::fromStdString(WaveErrorText(DeviceError::BadFormat, Direction::Output)));
   EXPECT_EQ(std::get<2>(got.boxes[0]), basic::MsgIcon::None);
   EXPECT_TRUE(got.logLines.empty());
 

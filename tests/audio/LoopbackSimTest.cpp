@@ -302,8 +302,8 @@ TEST(LoopbackSim, ClosingWhileRunningLetsGoOfTheBuffers) {
   play.reset();
   rig.Step(kSecond / 5);
   EXPECT_EQ(rig.InPos(), 19200);
-  EXPECT_GT(std::abs((*rec)[9600 + 100].Left), 1000);   // still in flight at the close
-  EXPECT_LT(std::abs((*rec)[9600 + 1000].Left), 100);   // after it: noise only
+  EXPECT_GT(std::abs((*rec)[9600 + 100].Left), 1000);  // still in flight at the close
+  EXPECT_LT(std::abs((*rec)[9600 + 1000].Left), 100);  // after it: noise only
   // Close the input and free its buffer; stepping on must not touch it.
   EXPECT_EQ(rig.in->Close(), DeviceError::None);
   rec.reset();

@@ -16,8 +16,9 @@ namespace {
 
 // A WAV file's bytes: a format chunk (plain, or extensible with the given
 // sub-format tag), any chunk before the data, and the data.
-std::vector<uint8_t> Wav(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, const std::vector<uint8_t>& data,
-                         bool extensible = false, uint32_t declaredData = UINT32_MAX) {
+std::vector<uint8_t> Wav(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits,
+                         const std::vector<uint8_t>& data, bool extensible = false,
+                         uint32_t declaredData = UINT32_MAX) {
   std::vector<uint8_t> b(12);
   std::memcpy(b.data(), "RIFF", 4);
   std::memcpy(b.data() + 8, "WAVE", 4);

@@ -17,7 +17,9 @@ uint32_t U32(const QByteArray& b, int at) {
   return static_cast<uint8_t>(b[at]) | (static_cast<uint8_t>(b[at + 1]) << 8) |
          (static_cast<uint8_t>(b[at + 2]) << 16) | (static_cast<uint32_t>(static_cast<uint8_t>(b[at + 3])) << 24);
 }
-uint16_t U16(const QByteArray& b, int at) { return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | (static_cast<uint8_t>(b[at + 1]) << 8)); }
+uint16_t U16(const QByteArray& b, int at) {
+  return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | (static_cast<uint8_t>(b[at + 1]) << 8));
+}
 
 class WavTest : public ::testing::Test {
  protected:
@@ -112,7 +114,8 @@ TEST_F(WavTest, TheScanStepsOverOddChunksAndRejectsOddFormats) {
   const QString p = P("odd.wav");
   QFile f(p);
   ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(Riff({Chunk("LIST", QByteArray(7, 'x')), Chunk("fmt ", Fmt(1, 48000, 16)), Chunk("data", QByteArray(960000, '\0'))}));
+  f.write(Riff(
+      {Chunk("LIST", QByteArray(7, 'x')), Chunk("fmt ", Fmt(1, 48000, 16)), Chunk("data", QByteArray(960000, '\0'))}));
   f.close();
   const WavInfo info = ReadWavInfo(p, 0);
   EXPECT_EQ(info.valid, 1);

@@ -44,7 +44,8 @@ std::vector<double> Resample(const std::vector<double>& x, double ppm) {
       if (k < 0 || k >= static_cast<int64_t>(x.size())) continue;
       const double d = t - static_cast<double>(k);
       const double sinc = d == 0 ? 1 : std::sin(std::numbers::pi * d) / (std::numbers::pi * d);
-      const double w = 0.42 + 0.5 * std::cos(std::numbers::pi * d / kHalf) + 0.08 * std::cos(2 * std::numbers::pi * d / kHalf);
+      const double w =
+          0.42 + 0.5 * std::cos(std::numbers::pi * d / kHalf) + 0.08 * std::cos(2 * std::numbers::pi * d / kHalf);
       sum += x[static_cast<size_t>(k)] * sinc * w;
     }
     y[n] = sum;
@@ -74,8 +75,8 @@ bool Write24(const QString& path, int32_t rate, const std::vector<double>& sampl
     b[46 + 3 * i] = static_cast<uint8_t>(v >> 16);
   }
   QFile f(path);
-  return f.open(QIODevice::WriteOnly) && f.write(reinterpret_cast<const char*>(b.data()), static_cast<qint64>(b.size())) ==
-                                             static_cast<qint64>(b.size());
+  return f.open(QIODevice::WriteOnly) && f.write(reinterpret_cast<const char*>(b.data()),
+                                                 static_cast<qint64>(b.size())) == static_cast<qint64>(b.size());
 }
 
 // The level of the CSV's point nearest to a frequency.
@@ -112,8 +113,8 @@ class AnalyseCommandTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(AnalyseCommandTest, TheSignalIsWhatARunPlays) {
-  const Outcome o = Zarin({"signal", "--mode", "sweep", "--rate", "44100", "--seconds", "3", "--level", "-4.5", "--out",
-                         F("sweep.wav")});
+  const Outcome o = Zarin(
+      {"signal", "--mode", "sweep", "--rate", "44100", "--seconds", "3", "--level", "-4.5", "--out", F("sweep.wav")});
   ASSERT_EQ(o.status, 0) << o.err.toStdString();
   EXPECT_EQ(Value(o.out, "signal"), F("sweep.wav"));
   WaveMMIO::PcmAudio audio;
@@ -131,7 +132,10 @@ TEST_F(AnalyseCommandTest, TheSignalIsWhatARunPlays) {
     ASSERT_EQ(audio.frames[i].Left, run[i].Left) << i;
     ASSERT_EQ(audio.frames[i].Right, run[i].Right) << i;
   }
-  ASSERT_EQ(Zarin({"signal", "--mode", "noise", "--rate", "8000", "--seconds", "2", "--level", "-6", "--out", F("n.wav")}).status, 0);
+  ASSERT_EQ(
+      Zarin({"signal", "--mode", "noise", "--rate", "8000", "--seconds", "2", "--level", "-6", "--out", F("n.wav")})
+          .status,
+      0);
   ASSERT_TRUE(WaveMMIO::ReadPcmWav(F("n.wav"), audio, error));
   ASSERT_EQ(audio.frames.size(), 16000u);
   int peak = 0;
@@ -156,7 +160,9 @@ TEST_F(AnalyseCommandTest, TheSignalIsWhatARunPlays) {
 TEST_F(AnalyseCommandTest, ARecordingMadeElsewhereReadsLikeARun) {
   constexpr int32_t kRate = 48000;
   ASSERT_EQ(Zarin({"signal", "--mode", "sweep", "--rate", "48000", "--seconds", "10", "--level", "-3", "--out",
-                 F("played.wav")}).status, 0);
+                   F("played.wav")})
+                .status,
+            0);
   int32_t rate = 0;
   const std::vector<double> played = Left(F("played.wav"), rate);
   ASSERT_EQ(rate, kRate);
@@ -168,7 +174,7 @@ TEST_F(AnalyseCommandTest, ARecordingMadeElsewhereReadsLikeARun) {
   ASSERT_TRUE(Write24(F("take.wav"), kRate, Resample(air, 40)));
 
   const Outcome o = Zarin({"analyse", "--played", F("played.wav"), "--captured", F("take.wav"), "--folder", dir.path(),
-                         "--csv", F("take.csv")});
+                           "--csv", F("take.csv")});
   ASSERT_EQ(o.status, 0) << o.err.toStdString() << o.out.toStdString();
   EXPECT_EQ(Value(o.out, "result"), F("01.dat"));
   EXPECT_EQ(Value(o.out, "mode"), "sweep");
@@ -193,7 +199,9 @@ TEST_F(AnalyseCommandTest, ARecordingMadeElsewhereReadsLikeARun) {
 
 TEST_F(AnalyseCommandTest, StrictFailsAClippedRecordingButStoresIt) {
   ASSERT_EQ(Zarin({"signal", "--mode", "sweep", "--rate", "16000", "--seconds", "2", "--level", "0", "--out",
-                 F("played.wav")}).status, 0);
+                   F("played.wav")})
+                .status,
+            0);
   int32_t rate = 0;
   std::vector<double> take(16000, 0.0);
   for (const double x : Left(F("played.wav"), rate)) take.push_back(std::clamp(4 * x, -32768.0, 32767.0));
@@ -211,8 +219,10 @@ TEST_F(AnalyseCommandTest, StrictFailsAClippedRecordingButStoresIt) {
 }
 
 TEST_F(AnalyseCommandTest, BadRecordingsAreRefusedAndNothingIsWritten) {
-  ASSERT_EQ(Zarin({"signal", "--mode", "sweep", "--rate", "48000", "--seconds", "2", "--out", F("played.wav")}).status, 0);
-  ASSERT_EQ(Zarin({"signal", "--mode", "sweep", "--rate", "44100", "--seconds", "2", "--out", F("other.wav")}).status, 0);
+  ASSERT_EQ(Zarin({"signal", "--mode", "sweep", "--rate", "48000", "--seconds", "2", "--out", F("played.wav")}).status,
+            0);
+  ASSERT_EQ(Zarin({"signal", "--mode", "sweep", "--rate", "44100", "--seconds", "2", "--out", F("other.wav")}).status,
+            0);
   QFile text(F("text.wav"));
   ASSERT_TRUE(text.open(QIODevice::WriteOnly));
   text.write("this is no recording");
@@ -242,8 +252,10 @@ TEST_F(AnalyseCommandTest, BadRecordingsAreRefusedAndNothingIsWritten) {
 }
 
 TEST_F(AnalyseCommandTest, AMeasurementSaysItsQuality) {
-  const QStringList args{"measure", "--output-device", "Loopback simulator", "--input-device", "Loopback simulator",
-                         "--rate", "48000", "--seconds", "2", "--folder", dir.path(), "--strict"};
+  const QStringList args{"measure",        "--output-device",    "Loopback simulator",
+                         "--input-device", "Loopback simulator", "--rate",
+                         "48000",          "--seconds",          "2",
+                         "--folder",       dir.path(),           "--strict"};
   for (const char* mode : {"sweep", "noise"}) {
     const Outcome o = Zarin(args + QStringList{"--mode", QString::fromLatin1(mode)});
     EXPECT_EQ(o.status, 0) << mode << o.out.toStdString() << o.err.toStdString();

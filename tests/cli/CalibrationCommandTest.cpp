@@ -49,8 +49,17 @@ class CalibrationCommand : public ::testing::Test {
  protected:
   QString F(const QString& name) const { return dir.filePath(name); }
   QStringList Measure(const QStringList& more) const {
-    return QStringList{"measure", "--output-device", "Loopback simulator", "--input-device", "Loopback simulator",
-                       "--rate", "48000", "--seconds", "2", "--folder", dir.path()} +
+    return QStringList{"measure",
+                       "--output-device",
+                       "Loopback simulator",
+                       "--input-device",
+                       "Loopback simulator",
+                       "--rate",
+                       "48000",
+                       "--seconds",
+                       "2",
+                       "--folder",
+                       dir.path()} +
            more;
   }
   // Measures once and returns the result file's path.
@@ -179,8 +188,8 @@ TEST_F(CalibrationCommand, AFileThatIsNotACorrectionSaysWhyAndWritesNothing) {
   EXPECT_TRUE(o.err.contains(F("down.txt"))) << o.err.toStdString();
   EXPECT_TRUE(o.err.contains("line 3")) << o.err.toStdString();
   EXPECT_FALSE(QFile::exists(F("x.csv")));
-  for (const QStringList& bad : {QStringList{"--mic-cal", F("none.txt")}, QStringList{"--mic-cal", ""},
-                                 QStringList{"--sensitivity", "loud"}}) {
+  for (const QStringList& bad :
+       {QStringList{"--mic-cal", F("none.txt")}, QStringList{"--mic-cal", ""}, QStringList{"--sensitivity", "loud"}}) {
     const Outcome b = Zarin(QStringList{"export", result} + bad);
     EXPECT_EQ(b.status, 1) << bad.join(' ').toStdString();
     EXPECT_TRUE(b.out.isEmpty());

@@ -70,8 +70,17 @@ class CommandLineTest : public ::testing::Test {
  protected:
   QString F(const QString& name) const { return dir.filePath(name); }
   QStringList Measure(const QStringList& more) const {
-    return QStringList{"measure", "--output-device", "Loopback simulator", "--input-device", "Loopback simulator",
-                       "--rate", "48000", "--seconds", "2", "--folder", dir.path()} +
+    return QStringList{"measure",
+                       "--output-device",
+                       "Loopback simulator",
+                       "--input-device",
+                       "Loopback simulator",
+                       "--rate",
+                       "48000",
+                       "--seconds",
+                       "2",
+                       "--folder",
+                       dir.path()} +
            more;
   }
   QTemporaryDir dir;
@@ -120,7 +129,8 @@ TEST_F(CommandLineTest, ASweepIsMeasuredStoredAlignedAndExported) {
   EXPECT_EQ(QImage(F("sweep.png")).size(), QSize(1200, 600));
 
   // The stored file exports to the same CSV, and to a picture of the size asked.
-  const Outcome e = Zarin({"export", F("01.dat"), "--csv", F("again.csv"), "--png", F("again.png"), "--png-size", "800x400"});
+  const Outcome e =
+      Zarin({"export", F("01.dat"), "--csv", F("again.csv"), "--png", F("again.png"), "--png-size", "800x400"});
   ASSERT_EQ(e.status, 0) << e.err.toStdString();
   EXPECT_EQ(Read(F("again.csv")), csv);
   const QImage picture(F("again.png"));
@@ -158,8 +168,8 @@ TEST_F(CommandLineTest, ASweepWithSideFilesExportsItsResponses) {
   const auto ir = measurement::Deconvolve(play, capture, rate, measurement::SweepShapeFor(rate, 96000), {100, 0});
   ASSERT_TRUE(measurement::WriteSideFiles(F("01.dat"), ir, {QStringLiteral("good"), -200}));
 
-  const Outcome o = Zarin({"export", F("01.dat"), "--frd", F("a.frd"), "--ir", F("a.wav"), "--distortion",
-                           F("d.csv"), "--smooth", "1/6", "--points", "12"});
+  const Outcome o = Zarin({"export", F("01.dat"), "--frd", F("a.frd"), "--ir", F("a.wav"), "--distortion", F("d.csv"),
+                           "--smooth", "1/6", "--points", "12"});
   ASSERT_EQ(o.status, 0) << o.err.toStdString();
   EXPECT_TRUE(o.out.isEmpty());  // no curve on standard output when files were asked for
   const QStringList frd = Read(F("a.frd")).split('\n', Qt::SkipEmptyParts);
@@ -247,16 +257,24 @@ TEST_F(CommandLineTest, ANoiseRunGivesASpectrumFileAndItsCsv) {
 }
 
 TEST_F(CommandLineTest, BadNamesValuesAndFilesEndWithAMessageAndWriteNothing) {
-  const QList<QStringList> bad = {
-      Measure({"--output-device", "No such device"}), Measure({"--rate", "12345"}), Measure({"--rate", "fast"}),
-      Measure({"--seconds", "1"}), Measure({"--seconds", "2.5"}), Measure({"--level", "3"}),
-      Measure({"--mode", "pink"}), Measure({"--png", F("p.png"), "--png-size", "10x10"}),
-      Measure({"--csv", F("missing/c.csv")}), Measure({"--csv", ""}), Measure({"--csv", dir.path()}),
-      Measure({"--input-device", "7"}), Measure({"--no-such-option"}),
-      QStringList{"measure", "--folder", F("nowhere"), "--output-device", "Loopback simulator", "--input-device",
-                  "Loopback simulator"},
-      QStringList{"export", F("missing.dat"), "--csv", F("x.csv")}, QStringList{"export"},
-      QStringList{"sweep-it"}};
+  const QList<QStringList> bad = {Measure({"--output-device", "No such device"}),
+                                  Measure({"--rate", "12345"}),
+                                  Measure({"--rate", "fast"}),
+                                  Measure({"--seconds", "1"}),
+                                  Measure({"--seconds", "2.5"}),
+                                  Measure({"--level", "3"}),
+                                  Measure({"--mode", "pink"}),
+                                  Measure({"--png", F("p.png"), "--png-size", "10x10"}),
+                                  Measure({"--csv", F("missing/c.csv")}),
+                                  Measure({"--csv", ""}),
+                                  Measure({"--csv", dir.path()}),
+                                  Measure({"--input-device", "7"}),
+                                  Measure({"--no-such-option"}),
+                                  QStringList{"measure", "--folder", F("nowhere"), "--output-device",
+                                              "Loopback simulator", "--input-device", "Loopback simulator"},
+                                  QStringList{"export", F("missing.dat"), "--csv", F("x.csv")},
+                                  QStringList{"export"},
+                                  QStringList{"sweep-it"}};
   QFile junk(F("junk.fft"));
   ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
   junk.write("no spectrum here");

@@ -67,8 +67,19 @@ class Destinations : public ::testing::Test {
  protected:
   QString F(const QString& name) const { return dir.filePath(name); }
   QStringList Measure(const QStringList& more) const {
-    return QStringList{"measure", "--output-device", "Loopback simulator", "--input-device", "Loopback simulator",
-                       "--rate", "8000", "--seconds", "2", "--mode", "noise", "--folder", dir.path()} +
+    return QStringList{"measure",
+                       "--output-device",
+                       "Loopback simulator",
+                       "--input-device",
+                       "Loopback simulator",
+                       "--rate",
+                       "8000",
+                       "--seconds",
+                       "2",
+                       "--mode",
+                       "noise",
+                       "--folder",
+                       dir.path()} +
            more;
   }
   // Refused with a message before anything ran: no result file appeared.
@@ -128,7 +139,8 @@ TEST_F(Destinations, StandardOutputByAnyNameIsWrittenToNotReplaced) {
   Put(F("r.fft"), Fft(48000, 1.0f));
   for (const QString& name : {QStringLiteral("/dev/stdout"), QStringLiteral("/proc/self/fd/1"), F("log.txt")}) {
     Put(F("log.txt"), "kept line\n");
-    struct stat before {}, after {};
+    struct stat before {
+    }, after{};
     ASSERT_EQ(::stat(QFile::encodeName(F("log.txt")).constData(), &before), 0);
     QProcess p;
     p.setStandardOutputFile(F("log.txt"), QIODevice::Append);

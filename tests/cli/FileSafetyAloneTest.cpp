@@ -77,9 +77,10 @@ class SmallFileSystem {
  public:
   bool Mount(const QString& where, int kib) {
     m_Keeper.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    m_Keeper.start("unshare", {"-rm", "sh", "-c", "mount -t tmpfs -o size=" + QString::number(kib) +
-                                                      "k none \"$0\" && echo mounted && read x",
-                               where});
+    m_Keeper.start(
+        "unshare",
+        {"-rm", "sh", "-c",
+         "mount -t tmpfs -o size=" + QString::number(kib) + "k none \"$0\" && echo mounted && read x", where});
     if (!m_Keeper.waitForStarted(5000) || !m_Keeper.waitForReadyRead(10000)) return false;
     if (!m_Keeper.readLine().startsWith("mounted")) return false;
     m_Path = QStringLiteral("/proc/%1/root%2").arg(m_Keeper.processId()).arg(where);
@@ -218,8 +219,8 @@ TEST(FileSafetyAlone, AStoppedSoundServerHoldsNothingUp) {
   const zarin_test::Finished byId = measure("0");
   EXPECT_EQ(byId.status, 1);
   EXPECT_TRUE(byId.err.contains("did not answer")) << byId.err.toStdString();
-  const zarin_test::Finished exported = RunZarin({"export", simulator.out.section('\n', 0, 0).section('\t', 1)},
-                                                 30000, server.Clients());
+  const zarin_test::Finished exported =
+      RunZarin({"export", simulator.out.section('\n', 0, 0).section('\t', 1)}, 30000, server.Clients());
   EXPECT_EQ(exported.status, 0);
   server.Resume();
   const zarin_test::Finished again = RunZarin({"devices"}, 30000, server.Clients());

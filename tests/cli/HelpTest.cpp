@@ -52,8 +52,7 @@ TEST(CommandWords, AnEmptyUnknownOrMissingCommandIsAnErrorNeverTheWindow) {
 TEST(CommandWords, OptionsBeforeTheCommandWorkAsAfterIt) {
   QTemporaryDir dir;
   const Outcome o = Zarin({"--seconds", "2", "--rate=48000", "--folder", dir.path(), "--output-device",
-                           "Loopback simulator", "measure", "--input-device", "Loopback simulator", "--mode",
-                           "sweep"});
+                           "Loopback simulator", "measure", "--input-device", "Loopback simulator", "--mode", "sweep"});
   ASSERT_EQ(o.status, 0) << o.err.toStdString();
   EXPECT_TRUE(o.out.startsWith("result\t" + QDir(dir.path()).filePath("01.dat") + "\n")) << o.out.toStdString();
   EXPECT_EQ(QFile(QDir(dir.path()).filePath("01.dat")).size(), 44 + 2 * 2 * 48000);  // 2 s, 16-bit mono

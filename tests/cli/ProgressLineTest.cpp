@@ -91,11 +91,8 @@ TEST_P(ProgressLineTest, AnEndingSignalEndsTheLineFirst) {
   EXPECT_EQ(tail.find('\n'), tail.size() - 1) << tail;
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, ProgressLineTest, ::testing::Values(SIGINT, SIGTERM, SIGHUP),
-                         [](const auto& info) {
-                           return std::string(info.param == SIGINT    ? "Interrupt"
-                                              : info.param == SIGTERM ? "Terminate"
-                                                                      : "HangUp");
-                         });
+INSTANTIATE_TEST_SUITE_P(Signals, ProgressLineTest, ::testing::Values(SIGINT, SIGTERM, SIGHUP), [](const auto& info) {
+  return std::string(info.param == SIGINT ? "Interrupt" : info.param == SIGTERM ? "Terminate" : "HangUp");
+});
 
 }  // namespace

@@ -87,8 +87,7 @@ TEST(ReadmeExamples, EveryCommandRunsAsWrittenAndPrintsWhatTheReadmeShows) {
   env.insert("PATH", home.filePath("bin") + ':' + env.value("PATH"));
   const QString canonicalHome = QFileInfo(home.path()).canonicalFilePath();
   for (const Example& example : examples) {
-    const clitest::Outcome o =
-        clitest::Run(QStringLiteral("/bin/bash"), {"-c", example.command}, env, home.path());
+    const clitest::Outcome o = clitest::Run(QStringLiteral("/bin/bash"), {"-c", example.command}, env, home.path());
     const std::string what = example.command.toStdString() + "\nprinted:\n" + o.out.toStdString() + o.err.toStdString();
     ASSERT_EQ(o.status, 0) << what;
     // What the README shows appears in that order.

@@ -10,7 +10,7 @@ namespace zarin_test {
 struct Finished {
   int status = -1;  // exit code; -2 after a crash; -1 when it was still running at the limit
   QString out, err;
-  qint64 ms = 0;    // how long it ran
+  qint64 ms = 0;  // how long it ran
 };
 
 inline void Prepare(QProcess& p, const QProcessEnvironment& base = QProcessEnvironment::systemEnvironment()) {

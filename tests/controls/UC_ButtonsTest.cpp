@@ -126,7 +126,7 @@ TEST_F(ButtonsTest, CaptionColours) {
   };
   EXPECT_GT(inkOf(basic::ThemeColor(3)), 0);  // plain dark caption
   EXPECT_EQ(inkOf(0x00D000), 0);
-  strip.SetButtonState(0, 2);                 // highlighted: the selected colour
+  strip.SetButtonState(0, 2);  // highlighted: the selected colour
   EXPECT_GT(inkOf(0x00D000), 0);
   EXPECT_EQ(inkOf(basic::ThemeColor(3)), 0);
 }

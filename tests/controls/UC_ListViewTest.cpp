@@ -141,7 +141,7 @@ TEST_F(ListTest, ShufflingTwoItemsChangesNothingAndStorageGrowsBy200) {
   EXPECT_EQ(Column0(), (QStringList{"item 0", "item 1"}));
   EXPECT_EQ(lv.Capacity(), 202);  // grew with 200 spare
   lv.AddItem(1);
-  EXPECT_EQ(lv.Capacity(), 3);    // no growth needed: trimmed
+  EXPECT_EQ(lv.Capacity(), 3);  // no growth needed: trimmed
   lv.AddItem(1);
   EXPECT_EQ(lv.Capacity(), 204);
   lv.SetIsSelected(0, 1);
@@ -443,14 +443,14 @@ TEST_F(ListTest, DraggingOverTheEdgesScrollsAfterAPause) {
   ASSERT_TRUE(lv.VBarVisible());
   lv.ShowItem(20, 0);
   const double h = lv.PictureList()->ScaleHeight(), row = lv.OneHeight();
-  lv.List_DragOver(50, row, 100.0);   // first sight of this point: only remembered
-  lv.List_DragOver(50, row, 100.0);   // same point, no time passed
+  lv.List_DragOver(50, row, 100.0);  // first sight of this point: only remembered
+  lv.List_DragOver(50, row, 100.0);  // same point, no time passed
   EXPECT_EQ(lv.TopItem(), 20);
-  lv.List_DragOver(50, row, 100.1);   // one-row zone: needs 0.2 s
+  lv.List_DragOver(50, row, 100.1);  // one-row zone: needs 0.2 s
   EXPECT_EQ(lv.TopItem(), 20);
   lv.List_DragOver(50, row, 100.3);
   EXPECT_EQ(lv.TopItem(), 19);
-  lv.List_DragOver(50, h - 0.2 * row, 100.3);  // moved: remembered only
+  lv.List_DragOver(50, h - 0.2 * row, 100.3);   // moved: remembered only
   lv.List_DragOver(50, h - 0.2 * row, 100.33);  // page zone: 0.02 s is enough
   EXPECT_EQ(lv.TopItem(), 19 + lv.VBarLargeChange());
   lv.SetNoOleScroll(1);

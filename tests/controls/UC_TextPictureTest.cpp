@@ -72,7 +72,7 @@ TEST_F(TextPictureTest, AnUnknownStandardSetSwitchesDesignButAddsNothing) {
 
 TEST_F(TextPictureTest, PressesReportTextSpaces) {
   tp.resize(200, 60);
-  tp.AddTextSpace(9, 0, 0, QString(), -1, -1);   // centred: never chosen by position
+  tp.AddTextSpace(9, 0, 0, QString(), -1, -1);    // centred: never chosen by position
   tp.AddTextSpace(9, 0, 0, QString(), 900, 300);  // positioned
   tp.SetUseClick(0, 1);
   tp.Init();
@@ -116,7 +116,7 @@ TEST_F(TextPictureTest, AfterResetMeANewColourSetIsTheOneShown) {
   tp.DispMes(0, "88");
   EXPECT_EQ(tp.ColorSetCount(), 1);
   EXPECT_NE(tp.Surface()->Pixel(2, 10), 0u);  // the frame, not black
-  EXPECT_GT(PixelsNear(tp, 14737632), 3);    // the text in the set's colour
+  EXPECT_GT(PixelsNear(tp, 14737632), 3);     // the text in the set's colour
 }
 
 TEST_F(TextPictureTest, FilesDroppedOnTheTextReachTheHost) {

@@ -48,7 +48,8 @@ TEST(C_FFT, MatchesTheExactTransformInEveryBin) {
       const std::vector<long double> exact = ExactRealDft(x);
       const double tolerance = 1e-9 * std::sqrt(ss / n) * n;
       for (int k = 0; k < n; ++k)
-        ASSERT_NEAR(fft.RealOut(k), static_cast<double>(exact[static_cast<size_t>(k)]), tolerance) << "n " << n << " bin " << k;
+        ASSERT_NEAR(fft.RealOut(k), static_cast<double>(exact[static_cast<size_t>(k)]), tolerance)
+            << "n " << n << " bin " << k;
     }
   }
 }

@@ -30,10 +30,12 @@ TEST(MinimumPhaseTest, AButterworthPathsGroupDelayFollowsFromItsMagnitude) {
   for (size_t n = 0; n < h.size(); ++n) h[n] = lp.Process(hp.Process(n == 0 ? 1.0 : 0.0));
   const size_t bins = 8192;
   std::vector<double> logMagnitude(bins + 1);
-  const WaveMMIO::Biquad hpm = WaveMMIO::Biquad::HighPass(rate, 100, q), lpm = WaveMMIO::Biquad::LowPass(rate, 10000, q);
+  const WaveMMIO::Biquad hpm = WaveMMIO::Biquad::HighPass(rate, 100, q),
+                         lpm = WaveMMIO::Biquad::LowPass(rate, 10000, q);
   for (size_t k = 0; k <= bins; ++k) {
     const double f = std::max(0.5, rate / 2 * static_cast<double>(k) / bins);
-    logMagnitude[k] = std::log(std::max(1e-12, hpm.MagnitudeAt(rate, f) * lpm.MagnitudeAt(rate, std::min(f, rate / 2 - 1))));
+    logMagnitude[k] =
+        std::log(std::max(1e-12, hpm.MagnitudeAt(rate, f) * lpm.MagnitudeAt(rate, std::min(f, rate / 2 - 1))));
   }
   const std::vector<double> gd = MinimumPhaseGroupDelay(logMagnitude);
   ASSERT_EQ(gd.size(), bins + 1);

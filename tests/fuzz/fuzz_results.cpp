@@ -19,7 +19,8 @@ QString Write(const char* name, const uint8_t* data, size_t size) {
   QDir().mkpath(dir);
   const QString path = dir + QLatin1Char('/') + QLatin1String(name);
   QFile f(path);
-  if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
+  if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    f.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
   return path;
 }
 

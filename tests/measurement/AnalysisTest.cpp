@@ -171,7 +171,8 @@ TEST(AnalyseSweepTest, ASineOfKnownAmplitudeGivesItsRms) {
   std::vector<StereoSample> play(static_cast<size_t>(n));
   GenerateSweep(play, rate, 10000, table, level);
   AnalyseSweep(play, n, rate, table.freq, level);
-  for (int i = n / 4; i < n * 3 / 4; i += 97) ASSERT_NEAR(level[static_cast<size_t>(i)], 10000 / std::sqrt(2.0), 200) << i;
+  for (int i = n / 4; i < n * 3 / 4; i += 97)
+    ASSERT_NEAR(level[static_cast<size_t>(i)], 10000 / std::sqrt(2.0), 200) << i;
   // Inputs that do not fit each other are not read past their ends.
   std::vector<int16_t> small(10, 0);
   AnalyseSweep(play, n * 2, rate, std::span(table.freq).first(100), small);

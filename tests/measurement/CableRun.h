@@ -83,7 +83,8 @@ inline double WindowTruth(const Run& r, int64_t i) {
   const auto span = static_cast<int64_t>(std::nearbyint(r.rate / f * 4.0));
   double sum = 0;
   int64_t count = 0;
-  for (int64_t b = std::max<int64_t>(0, i - span / 2); b <= i + span / 2 && b < static_cast<int64_t>(r.table.freq.size()); ++b) {
+  for (int64_t b = std::max<int64_t>(0, i - span / 2);
+       b <= i + span / 2 && b < static_cast<int64_t>(r.table.freq.size()); ++b) {
     const double g = CableGain(r.rate, r.table.freq[static_cast<size_t>(b)]);
     sum += g * g;
     ++count;

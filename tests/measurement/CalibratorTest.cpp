@@ -96,18 +96,21 @@ TEST(Calibrator, OnlyTheLastThreeSecondsCount) {
 
 TEST(Calibrator, NoiseSilenceAndClippingAreNotACalibrator) {
   const auto none = [](double) { return -300.0; };
-  EXPECT_EQ(CheckCalibrator(Recording(1000, -20, 48000, 3, none, -30), 48000, 94).verdict,
-            CalibratorVerdict::NoTone);
+  EXPECT_EQ(CheckCalibrator(Recording(1000, -20, 48000, 3, none, -30), 48000, 94).verdict, CalibratorVerdict::NoTone);
   EXPECT_EQ(CheckCalibrator(Recording(1000, -20, 48000, 3, none), 48000, 94).verdict, CalibratorVerdict::NoTone);
   // A tone barely above the noise carries too little of the power.
-  EXPECT_EQ(CheckCalibrator(Recording(1000, -40, 48000, 3, [](double) { return 0.0; }, -35), 48000, 94).verdict,
+  EXPECT_EQ(CheckCalibrator(Recording(
+                                1000, -40, 48000, 3, [](double) { return 0.0; }, -35),
+                            48000, 94)
+                .verdict,
             CalibratorVerdict::NoTone);
   EXPECT_EQ(CheckCalibrator(Steady(1000, 1.0), 48000, 94).verdict, CalibratorVerdict::Clipped);
 }
 
 TEST(Calibrator, NoiseAndAnOffsetDoNotMoveTheLevel) {
-  const CalibratorCheck c =
-      CheckCalibrator(Recording(1000, -20, 48000, 3, [](double) { return 0.0; }, -70, 900), 48000, 94);
+  const CalibratorCheck c = CheckCalibrator(Recording(
+                                                1000, -20, 48000, 3, [](double) { return 0.0; }, -70, 900),
+                                            48000, 94);
   EXPECT_EQ(c.verdict, CalibratorVerdict::Accepted);
   EXPECT_NEAR(c.levelDbfs, -20.0, 0.01);
 }

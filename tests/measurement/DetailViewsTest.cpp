@@ -206,7 +206,7 @@ TEST_F(DetailResultsTest, CorrectionsComeOffTheResultsButNotOffTheReferences) {
   ASSERT_EQ(v[0].curves.size(), 2u);
   const double flat = 20 * std::log10(10000 / 32767.0);
   const PlotCurve& result = v[0].curves[1];
-  EXPECT_NEAR(CurveValueAt(result, 50), flat - 3 + 1, 1e-6);     // below the file: its first value
+  EXPECT_NEAR(CurveValueAt(result, 50), flat - 3 + 1, 1e-6);                  // below the file: its first value
   EXPECT_NEAR(CurveValueAt(result, 316.22776601683796), flat - 6 + 1, 0.05);  // half-way in log f
   EXPECT_NEAR(CurveValueAt(result, 2000), flat - 9 + 1, 1e-6);
   EXPECT_EQ(v[0].curves[0].y, (std::vector<double>{3, 9}));  // the reference as it is
@@ -231,11 +231,11 @@ TEST_F(DetailResultsTest, WithASensitivityTheMagnitudeIsTheCapturedSoundPressure
     EXPECT_NEAR(CurveValueAt(v[0].curves[0], 1000), 94 + capturedDbfs - 2 - (-30), 1e-6) << offset;
     // A sensitivity typed in wins over the file's.
     calibration.sensitivityDbfs = -40;
-    EXPECT_NEAR(CurveValueAt(BuildDetailViews(DetailTab::Magnitude, ViewSmoothing::None, {{"01", 0, a}}, {},
-                                              calibration)[0]
-                                 .curves[0],
-                             1000),
-                94 + capturedDbfs - 2 + 40, 1e-6);
+    EXPECT_NEAR(
+        CurveValueAt(
+            BuildDetailViews(DetailTab::Magnitude, ViewSmoothing::None, {{"01", 0, a}}, {}, calibration)[0].curves[0],
+            1000),
+        94 + capturedDbfs - 2 + 40, 1e-6);
     calibration.sensitivityDbfs.reset();
   }
   // A response that does not know its played level is left out, and said.

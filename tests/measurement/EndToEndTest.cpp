@@ -38,8 +38,7 @@ class EndToEndTest : public ::testing::Test {
     MeasurementRun::Callbacks cb;
     cb.StretchReady = [this](int32_t, int32_t last) {
       const int32_t start = MeasurementRun::NoiseFrameStart(last);
-      if (run.Current().mode == SignalMode::Noise && run.FoldNoiseFrame(fft, start))
-        starts.push_back(start);
+      if (run.Current().mode == SignalMode::Noise && run.FoldNoiseFrame(fft, start)) starts.push_back(start);
     };
     cb.SweepCompleted = [this] { run.AnalyseSweep(); };
     run.SetCallbacks(cb);
@@ -138,7 +137,8 @@ TEST_F(EndToEndTest, ANoiseCurveFollowsTheCable) {
   }
   // And the level itself is what the cable's response makes of the played noise.
   const int k1 = 1000 * 2048 / kRate;
-  EXPECT_NEAR(run.Current().spectrum.values[static_cast<size_t>(k1)] / reference.values[static_cast<size_t>(k1)], 1.0, 0.05);
+  EXPECT_NEAR(run.Current().spectrum.values[static_cast<size_t>(k1)] / reference.values[static_cast<size_t>(k1)], 1.0,
+              0.05);
 }
 
 }  // namespace

@@ -97,9 +97,9 @@ TEST_F(GraphsTest, ASweepCurveRunsOnPastZeroLevels) {
   MakeSweepFreqTable(table, rate, n);
   std::vector<int16_t> level(static_cast<size_t>(n), 16000);
   const int cut = rate + 2000;
-  level[static_cast<size_t>(cut)] = 0;                                   // one lost sample
+  level[static_cast<size_t>(cut)] = 0;                                                // one lost sample
   for (int i = 2 * rate; i < 2 * rate + 400; ++i) level[static_cast<size_t>(i)] = 0;  // a 50 ms gap
-  for (int i = rate / 2; i < rate; i += 2) level[static_cast<size_t>(i)] = 0;          // every other one lost
+  for (int i = rate / 2; i < rate; i += 2) level[static_cast<size_t>(i)] = 0;         // every other one lost
   DrawSweepCurve(pic, level, table.freq, n, rate, false, -6, 0x00FF00);
   const SpectrumScale s(600, 200, rate, -6);
   const int y = s.Y(16000);
@@ -219,7 +219,8 @@ TEST_F(GraphsTest, TheSweepCurveMatchesThePointByPointDefinition) {
     SweepTable table;
     MakeSweepFreqTable(table, rate, n);
     std::vector<int16_t> level(static_cast<size_t>(n));
-    for (int32_t i = 0; i < n; ++i) level[static_cast<size_t>(i)] = static_cast<int16_t>(8000 + 7000 * std::sin(i * 0.0003));
+    for (int32_t i = 0; i < n; ++i)
+      level[static_cast<size_t>(i)] = static_cast<int16_t>(8000 + 7000 * std::sin(i * 0.0003));
     PictureBox naive;
     naive.SetPixelSize(600, 200);
     naive.SetBackColor(0xFFFFFF);

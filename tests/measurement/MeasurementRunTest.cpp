@@ -145,7 +145,8 @@ TEST_F(RunTest, AnOutputThatFailsToOpenLeavesTheRunIdle) {
   EXPECT_FALSE(run.Start(r));
   EXPECT_FALSE(run.Running());
   ASSERT_EQ(messages.size(), 1);
-  EXPECT_EQ(messages[0].toStdString(), WaveMMIO::WaveErrorText(WaveMMIO::DeviceError::BadDeviceId, WaveMMIO::Direction::Output));
+  EXPECT_EQ(messages[0].toStdString(),
+            WaveMMIO::WaveErrorText(WaveMMIO::DeviceError::BadDeviceId, WaveMMIO::Direction::Output));
   EXPECT_TRUE(run.CaptureDevice().IsOpen());  // until the next start or close
   EXPECT_FALSE(run.PlaybackDevice().IsOpen());
   ASSERT_TRUE(run.Start(Request(SignalMode::Sweep, 8000, 2)));  // the next start closes it first
@@ -189,7 +190,8 @@ TEST_F(RunTest, ASweepRunPreviewsItsEnvelopeStretchByStretch) {
   cb.StretchReady = [&](int32_t first, int32_t last) {
     const auto capture = run.Captured();
     double sum = 0;
-    for (int32_t j = first; j <= last; ++j) sum += double(capture[static_cast<size_t>(j)].Left) * capture[static_cast<size_t>(j)].Left;
+    for (int32_t j = first; j <= last; ++j)
+      sum += double(capture[static_cast<size_t>(j)].Left) * capture[static_cast<size_t>(j)].Left;
     const double rms = std::min(std::sqrt(sum / (last - first + 1)), 32767.0);
     const std::vector<int16_t>& envelope = run.Current().envelope;
     ASSERT_EQ(envelope.size(), 16000u);

@@ -104,7 +104,8 @@ TEST(PathDelayTest, ASweepBuriedInNoiseIsStillFound) {
   std::vector<StereoSample> capture = sweep.Delayed(2500, 0.05);
   std::mt19937 rng(3);
   std::normal_distribution<double> noise(0, 10 * 0.05 * SignalAmplitude(-30) / std::sqrt(2.0));
-  for (auto& s : capture) s.Left = static_cast<int16_t>(std::clamp(s.Left + std::nearbyint(noise(rng)), -32768.0, 32767.0));
+  for (auto& s : capture)
+    s.Left = static_cast<int16_t>(std::clamp(s.Left + std::nearbyint(noise(rng)), -32768.0, 32767.0));
   const PathDelay found = FindPathDelay(sweep.play, capture, rate, sweep.table.freq);
   ASSERT_TRUE(found.found) << found.clarity;
   EXPECT_NEAR(found.frames, 2500, 2);
@@ -125,8 +126,7 @@ namespace {
 TEST(PathDelayRealDevice, AClickArrivesWhereTheDelaySays) {
   using namespace WaveMMIO;
   PortAudioBackend backend;
-  if (!backend.Available() || backend.DeviceCount(Direction::Output) == 0 ||
-      backend.DeviceCount(Direction::Input) == 0)
+  if (!backend.Available() || backend.DeviceCount(Direction::Output) == 0 || backend.DeviceCount(Direction::Input) == 0)
     GTEST_SKIP() << "no sound device or sound server here (scripts/test starts one)";
   constexpr int32_t kRate = 48000;
   const Sweep sweep(kRate, 2);
@@ -136,8 +136,10 @@ TEST(PathDelayRealDevice, AClickArrivesWhereTheDelaySays) {
   play[click] = {30000, 30000};
 
   std::unique_ptr<SoundStream> in, out;
-  ASSERT_EQ(backend.Open(Direction::Input, std::max(0, backend.DefaultDevice(Direction::Input)), kRate, in), DeviceError::None);
-  ASSERT_EQ(backend.Open(Direction::Output, std::max(0, backend.DefaultDevice(Direction::Output)), kRate, out), DeviceError::None);
+  ASSERT_EQ(backend.Open(Direction::Input, std::max(0, backend.DefaultDevice(Direction::Input)), kRate, in),
+            DeviceError::None);
+  ASSERT_EQ(backend.Open(Direction::Output, std::max(0, backend.DefaultDevice(Direction::Output)), kRate, out),
+            DeviceError::None);
   ASSERT_EQ(in->Queue(rec.data(), static_cast<uint32_t>(n)), DeviceError::None);
   ASSERT_EQ(out->Queue(play.data(), static_cast<uint32_t>(n)), DeviceError::None);
   ASSERT_EQ(in->Start(), DeviceError::None);

@@ -112,7 +112,8 @@ TEST(Recording, ANoiseRecordingGivesTheSpectrumWhileItPlayed) {
   C_FFT fft;
   fft.Init(kFftPoints);
   NoiseSpectrum direct;
-  for (int32_t s = kRate / 20; s + kFftPoints <= 2 * kRate; s += kRate / 20) NoiseStep(fft, played, 2 * kRate, s, direct);
+  for (int32_t s = kRate / 20; s + kFftPoints <= 2 * kRate; s += kRate / 20)
+    NoiseStep(fft, played, 2 * kRate, s, direct);
   ASSERT_EQ(a.spectrum.count, direct.count);
   double ours = 0, theirs = 0;
   for (int k = 40; k < 1000; ++k) {

@@ -118,7 +118,8 @@ TEST_F(ResponseViewsTest, AResultWithItsResponseFillsEveryTab) {
   ASSERT_TRUE(d->HasResponse());
   EXPECT_TRUE(DetailSummary(*d).contains("判定 良好")) << DetailSummary(*d).toStdString();
   for (int tab = 0; tab < kDetailTabCount; ++tab) {
-    const std::vector<PlotView> v = BuildDetailViews(static_cast<DetailTab>(tab), Smoothing::None, {{"01", 0x123456, d}});
+    const std::vector<PlotView> v =
+        BuildDetailViews(static_cast<DetailTab>(tab), Smoothing::None, {{"01", 0x123456, d}});
     ASSERT_FALSE(v.empty()) << tab;
     EXPECT_TRUE(v[0].note.isEmpty()) << tab;
     EXPECT_FALSE(v[0].curves.empty()) << tab;

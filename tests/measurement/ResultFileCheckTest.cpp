@@ -24,8 +24,7 @@ using namespace measurement;
 
 namespace {
 
-std::vector<uint8_t> Dat(uint32_t rate, uint32_t frames, uint16_t tag = 1, uint16_t channels = 1,
-                         uint16_t bits = 16) {
+std::vector<uint8_t> Dat(uint32_t rate, uint32_t frames, uint16_t tag = 1, uint16_t channels = 1, uint16_t bits = 16) {
   std::vector<uint8_t> b(44 + 2 * size_t{frames});
   std::memcpy(b.data(), "RIFF", 4);
   basic::PutLE32(b.data() + 4, 36 + 2 * frames);
@@ -65,11 +64,12 @@ TEST(ResultFileCheck, ASpectrumHoldsARunRateAndLevelsAFullScaleCaptureCanGive) {
   EXPECT_TRUE(ParseFftBytes(Fft(192000, static_cast<float>(kMaxNoiseLevel))));
   // 2048 samples of -32768 give |Re X(0)| = 2048 x 32768; no capture gives more.
   EXPECT_NEAR(kMaxNoiseLevel, 2631720.16, 0.01);
-  for (const float bad : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-                          -std::numeric_limits<float>::infinity(), 3e38f, -1.0f,
-                          static_cast<float>(kMaxNoiseLevel * 1.00001)})
+  for (const float bad :
+       {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+        -std::numeric_limits<float>::infinity(), 3e38f, -1.0f, static_cast<float>(kMaxNoiseLevel * 1.00001)})
     EXPECT_FALSE(ParseFftBytes(Fft(48000, bad))) << bad;
-  for (const uint32_t rate : {0u, 1u, 7999u, 192001u, 0xFFFFFFFFu}) EXPECT_FALSE(ParseFftBytes(Fft(rate, 1.0f))) << rate;
+  for (const uint32_t rate : {0u, 1u, 7999u, 192001u, 0xFFFFFFFFu})
+    EXPECT_FALSE(ParseFftBytes(Fft(rate, 1.0f))) << rate;
   auto count = Fft(48000, 1.0f);
   basic::PutLE32(count.data() + 4, 1023);
   EXPECT_FALSE(ParseFftBytes(count));

@@ -41,7 +41,8 @@ constexpr int64_t kMs = 1'000'000;
 std::complex<double> Cable(int32_t rate, double f) {
   const double q = 1 / std::sqrt(2.0);
   std::complex<double> h = Biquad::HighPass(rate, LoopbackPath::kHighPassHz, q).ResponseAt(rate, f);
-  if (rate / 2 > LoopbackPath::kLowPassMinNyquistHz) h *= Biquad::LowPass(rate, LoopbackPath::kLowPassHz, q).ResponseAt(rate, f);
+  if (rate / 2 > LoopbackPath::kLowPassMinNyquistHz)
+    h *= Biquad::LowPass(rate, LoopbackPath::kLowPassHz, q).ResponseAt(rate, f);
   return h * std::pow(10.0, LoopbackPath::kGainDb / 20);
 }
 

@@ -40,7 +40,8 @@ class FlaggingBackend : public WaveMMIO::LoopbackBackend {
  public:
   using LoopbackBackend::LoopbackBackend;
   WaveMMIO::StreamFlags flags[2];  // output, input
-  WaveMMIO::DeviceError Open(WaveMMIO::Direction d, int index, int rate, std::unique_ptr<WaveMMIO::SoundStream>& stream) override {
+  WaveMMIO::DeviceError Open(WaveMMIO::Direction d, int index, int rate,
+                             std::unique_ptr<WaveMMIO::SoundStream>& stream) override {
     const WaveMMIO::DeviceError result = LoopbackBackend::Open(d, index, rate, stream);
     if (result == WaveMMIO::DeviceError::None)
       stream = std::make_unique<FlaggingStream>(std::move(stream), flags[static_cast<int>(d)]);

@@ -119,11 +119,11 @@ TEST(SoundServerLoss, ARunEndsWithAnErrorWhenTheServerDies) {
         std::this_thread::sleep_for(5ms);
       }
       EXPECT_FALSE(run.Running());
-      std::printf("the run ended %lld ms after the server died: %s\n",
-                  static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                             std::chrono::steady_clock::now() - killed)
-                                             .count()),
-                  messages.join(QStringLiteral(" / ")).toLocal8Bit().constData());
+      std::printf(
+          "the run ended %lld ms after the server died: %s\n",
+          static_cast<long long>(
+              std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - killed).count()),
+          messages.join(QStringLiteral(" / ")).toLocal8Bit().constData());
       EXPECT_EQ(messages.size(), 1) << messages.join('\n').toStdString();
       EXPECT_TRUE(results.isEmpty());
       EXPECT_FALSE(run.CaptureDevice().IsOpen());

@@ -32,8 +32,8 @@ std::vector<double> Resample(const std::vector<double>& x, double ppm) {
       if (k < 0 || k >= static_cast<int64_t>(x.size())) continue;
       const double d = t - static_cast<double>(k);
       const double sinc = d == 0 ? 1 : std::sin(std::numbers::pi * d) / (std::numbers::pi * d);
-      const double w = 0.42 + 0.5 * std::cos(std::numbers::pi * d / kHalf) +
-                       0.08 * std::cos(2 * std::numbers::pi * d / kHalf);
+      const double w =
+          0.42 + 0.5 * std::cos(std::numbers::pi * d / kHalf) + 0.08 * std::cos(2 * std::numbers::pi * d / kHalf);
       sum += x[static_cast<size_t>(k)] * sinc * w;
     }
     y[n] = sum;
@@ -78,12 +78,11 @@ TEST_P(TimingFilterTest, TheDriftIsTheClocksWhateverTheFilter) {
   EXPECT_NEAR(t.delayFrames, c.rate / 2 * 1.00004, 3.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Filters, TimingFilterTest,
-    ::testing::Values(FilterCase{"LowPass4kHzQ1At48k", 48000, true, 4000, 1.0},
-                      FilterCase{"LowPass4kHzQ1At96k", 96000, true, 4000, 1.0},
-                      FilterCase{"LowPass1kHzAt48k", 48000, true, 1000, 0.707},
-                      FilterCase{"HighPass200HzAt48k", 48000, false, 200, 0.707}),
-    [](const ::testing::TestParamInfo<FilterCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Filters, TimingFilterTest,
+                         ::testing::Values(FilterCase{"LowPass4kHzQ1At48k", 48000, true, 4000, 1.0},
+                                           FilterCase{"LowPass4kHzQ1At96k", 96000, true, 4000, 1.0},
+                                           FilterCase{"LowPass1kHzAt48k", 48000, true, 1000, 0.707},
+                                           FilterCase{"HighPass200HzAt48k", 48000, false, 200, 0.707}),
+                         [](const ::testing::TestParamInfo<FilterCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

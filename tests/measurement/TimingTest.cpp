@@ -24,7 +24,8 @@ std::string Describe(const RunTiming& t) {
     s += "  piece at " + std::to_string(p.centre) + " delay " + std::to_string(p.delay) + " clarity " +
          std::to_string(p.clarity) + " use " + std::to_string(static_cast<int>(p.use)) + "\n";
   for (const TimingEvent& e : t.events)
-    s += std::string("  ") + TimingEventName(e.kind) + " at " + std::to_string(e.timeS) + " s, " + std::to_string(e.sizeMs) + " ms\n";
+    s += std::string("  ") + TimingEventName(e.kind) + " at " + std::to_string(e.timeS) + " s, " +
+         std::to_string(e.sizeMs) + " ms\n";
   for (const TimingSegment& g : t.segments)
     s += "  segment " + std::to_string(g.first) + " .. " + std::to_string(g.end) + " at " + std::to_string(g.at) + "\n";
   return s;
@@ -33,7 +34,8 @@ std::string Describe(const RunTiming& t) {
 // The envelope as drawn: the mean of the entries within 1/48 octave of f
 // (a graph column's share), 0 when none has a level.
 double CurveAt(const cable_run::Run& r, double f) {
-  const int64_t lo = cable_run::SampleAt(r, f * std::pow(2.0, -1.0 / 48)), hi = cable_run::SampleAt(r, f * std::pow(2.0, 1.0 / 48));
+  const int64_t lo = cable_run::SampleAt(r, f * std::pow(2.0, -1.0 / 48)),
+                hi = cable_run::SampleAt(r, f * std::pow(2.0, 1.0 / 48));
   double sum = 0;
   int64_t count = 0;
   for (int64_t i = lo; i <= hi && i < static_cast<int64_t>(r.level.size()); ++i)
@@ -112,21 +114,25 @@ TEST_P(TimingDelayTest, TheDelayIsReadFromThePlaybackStartAndTheWholeSweepIsCapt
   // Sweep sample b arrives delay - gap frames into the capture.
   const double expected = double(c.delayMs - c.gapMs) * c.rate / 1000;
   for (const int64_t b : {int64_t{0}, int64_t(r.play.size()) / 2, int64_t(r.play.size()) - 1})
-    if (expected + b >= 0) { EXPECT_NEAR(*t.CapturePosition(b) - b, expected, 1.0) << "sample " << b; }
+    if (expected + b >= 0) {
+      EXPECT_NEAR(*t.CapturePosition(b) - b, expected, 1.0) << "sample " << b;
+    }
   ExpectTrueCurve(r, t, ExactMap(int64_t(r.play.size()), c.rate, c.delayMs, c.gapMs), 20, 0.95 * c.rate / 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    DelaysAndStartGaps, TimingDelayTest,
-    ::testing::Values(DelayCase{48000, 2, 0, -40}, DelayCase{48000, 2, 0, 40}, DelayCase{48000, 2, 10, -40},
-                      DelayCase{48000, 2, 10, 40}, DelayCase{48000, 2, 250, -40}, DelayCase{48000, 2, 250, 40},
-                      DelayCase{96000, 10, 0, -40}, DelayCase{96000, 10, 10, 40}, DelayCase{96000, 10, 250, -40},
-                      DelayCase{96000, 10, 1000, 40}, DelayCase{96000, 10, 1000, -40}),
-    [](const ::testing::TestParamInfo<DelayCase>& info) {
-      const DelayCase& c = info.param;
-      return std::to_string(c.rate) + "Hz_" + std::to_string(c.seconds) + "s_Delay" + std::to_string(c.delayMs) +
-             "ms_Capture" + (c.gapMs < 0 ? "Early" : "Late") + std::to_string(std::abs(c.gapMs)) + "ms";
-    });
+INSTANTIATE_TEST_SUITE_P(DelaysAndStartGaps, TimingDelayTest,
+                         ::testing::Values(DelayCase{48000, 2, 0, -40}, DelayCase{48000, 2, 0, 40},
+                                           DelayCase{48000, 2, 10, -40}, DelayCase{48000, 2, 10, 40},
+                                           DelayCase{48000, 2, 250, -40}, DelayCase{48000, 2, 250, 40},
+                                           DelayCase{96000, 10, 0, -40}, DelayCase{96000, 10, 10, 40},
+                                           DelayCase{96000, 10, 250, -40}, DelayCase{96000, 10, 1000, 40},
+                                           DelayCase{96000, 10, 1000, -40}),
+                         [](const ::testing::TestParamInfo<DelayCase>& info) {
+                           const DelayCase& c = info.param;
+                           return std::to_string(c.rate) + "Hz_" + std::to_string(c.seconds) + "s_Delay" +
+                                  std::to_string(c.delayMs) + "ms_Capture" + (c.gapMs < 0 ? "Early" : "Late") +
+                                  std::to_string(std::abs(c.gapMs)) + "ms";
+                         });
 
 TEST(TimingTest, WithoutStreamTimesTheDelayIsFromTheCaptureStartAndSaysSo) {
   cable_run::Run r = cable_run::Through(48000, 2, {10, -40, 0, {}, {}});
@@ -149,7 +155,8 @@ class TimingDriftTest : public ::testing::TestWithParam<double> {};
 
 TEST_P(TimingDriftTest, ADriftingCaptureClockIsFollowedAndReported) {
   const double ppm = GetParam();
-  cable_run::Run r = cable_run::Through(48000, 10, {.delayMs = 10, .gapMs = 0, .driftPpm = ppm, .dropouts = {}, .steps = {}});
+  cable_run::Run r =
+      cable_run::Through(48000, 10, {.delayMs = 10, .gapMs = 0, .driftPpm = ppm, .dropouts = {}, .steps = {}});
   const RunTiming t = FollowTiming(r.play, r.rec, 48000, r.table.freq, r.captureStart);
   ASSERT_TRUE(t.found);
   EXPECT_NEAR(t.driftPpm, ppm, 2.0) << Describe(t);
@@ -207,7 +214,8 @@ TEST(TimingTest, DropoutsAndALatencyStepAreReportedAndTheRestReadsTrue) {
   AnalyseSweep(r.rec, r.rate, r.table.freq, r.level, t);
   for (double f = 50; f <= 0.9 * rate / 2; f *= std::pow(2.0, 1.0 / 12)) {
     if (std::any_of(skip.begin(), skip.end(), [&](double s) { return std::abs(std::log2(f / s)) < 1.0 / 6; })) continue;
-    EXPECT_NEAR(basic::LinToDb(CurveAt(r, f) / played), basic::LinToDb(cable_run::CableGain(rate, f)), 0.3) << f << " Hz";
+    EXPECT_NEAR(basic::LinToDb(CurveAt(r, f) / played), basic::LinToDb(cable_run::CableGain(rate, f)), 0.3)
+        << f << " Hz";
   }
   // Under each dropout, its 20 ms of sweep samples (to the millisecond the
   // size is known to) have no capture frame.

@@ -25,8 +25,9 @@ struct HandRun {
   TimingFacts timing;
 };
 
-HandRun MakeRun(int32_t rate, double seconds, double levelDb, double gainDb, double noiseRms, SignalMode mode = SignalMode::Sweep,
-            double beforeSeconds = 0.5, double afterSeconds = 0.5, double humRms = 0) {
+HandRun MakeRun(int32_t rate, double seconds, double levelDb, double gainDb, double noiseRms,
+                SignalMode mode = SignalMode::Sweep, double beforeSeconds = 0.5, double afterSeconds = 0.5,
+                double humRms = 0) {
   HandRun r;
   r.rate = rate;
   r.mode = mode;
@@ -140,13 +141,15 @@ TEST(Verdict, NoiseThirtyDbUnderTheSignalIsFoundInTheBandsItFills) {
   // Under 20 dB the run is bad.
   EXPECT_EQ(Judge(MakeRun(48000, 4, -3, -6, signalRms / 3)).quality, Quality::Bad);
   // The same for a noise run: the played noise fills the band evenly.
-  EXPECT_TRUE(Judge(MakeRun(48000, 4, -3, -6, signalRms / std::pow(10.0, 30 / 20.0), SignalMode::Noise)).Has(Reason::LowSnr));
+  EXPECT_TRUE(
+      Judge(MakeRun(48000, 4, -3, -6, signalRms / std::pow(10.0, 30 / 20.0), SignalMode::Noise)).Has(Reason::LowSnr));
 }
 
 TEST(Verdict, HumIsMeasuredInTheLowestThirdOnly) {
   // A 50 Hz hum 25 dB under the sweep: the lowest third's signal-to-noise.
   const double signalRms = 32767 * std::pow(10.0, -3 / 20.0) * std::pow(10.0, -6 / 20.0) / std::sqrt(2.0);
-  const HandRun r = MakeRun(48000, 4, -3, -6, kNoise80, SignalMode::Sweep, 0.5, 0.5, signalRms / std::pow(10.0, 25 / 20.0));
+  const HandRun r =
+      MakeRun(48000, 4, -3, -6, kNoise80, SignalMode::Sweep, 0.5, 0.5, signalRms / std::pow(10.0, 25 / 20.0));
   const Verdict v = Judge(r);
   const VerdictReason* low = Find(v, Reason::LowSnr, 10);
   ASSERT_NE(low, nullptr) << Describe(v);
@@ -229,8 +232,10 @@ TEST(Verdict, TheFactsOfAFollowedTiming) {
   t.found = true;
   t.driftPpm = 40;
   t.segments = {{100, 500, 210.0, 1.00004}, {500, 900, 630.0, 1.00004}};
-  t.events = {{TimingEventKind::LostPiece, 0, 0, 2}, {TimingEventKind::Step, 500, 0.01, 4},
-              {TimingEventKind::Dropout, 700, 0.02, -3}, {TimingEventKind::Dropout, 800, 0.03, -3}};
+  t.events = {{TimingEventKind::LostPiece, 0, 0, 2},
+              {TimingEventKind::Step, 500, 0.01, 4},
+              {TimingEventKind::Dropout, 700, 0.02, -3},
+              {TimingEventKind::Dropout, 800, 0.03, -3}};
   f = TimingFactsOf(t, 1000, 0);
   EXPECT_DOUBLE_EQ(f.start, 210.0 - 100 * 1.00004);
   EXPECT_DOUBLE_EQ(f.end, 630.0 + 499 * 1.00004);
@@ -249,22 +254,23 @@ TEST(Verdict, SilenceInsideTheSignalAndUnexplainedHolesAreGaps) {
   HandRun r = MakeRun(48000, 2, -3, -6, kNoise80);
   // 5 ms of zeros at 1.2 s into the sweep.
   const auto at = static_cast<size_t>(r.timing.start) + 57600;
-  std::fill(r.captured.begin() + static_cast<std::ptrdiff_t>(at), r.captured.begin() + static_cast<std::ptrdiff_t>(at + 240),
-            StereoSample{});
+  std::fill(r.captured.begin() + static_cast<std::ptrdiff_t>(at),
+            r.captured.begin() + static_cast<std::ptrdiff_t>(at + 240), StereoSample{});
   Verdict v = Judge(r);
   ASSERT_NE(Find(v, Reason::CaptureGaps), nullptr) << Describe(v);
   EXPECT_EQ(Find(v, Reason::CaptureGaps)->value, 1);
   EXPECT_EQ(v.quality, Quality::Warning);
   // Shorter than a millisecond: a sine's crossing of zero at a low level, not a gap.
-  std::fill(r.captured.begin() + static_cast<std::ptrdiff_t>(at), r.captured.begin() + static_cast<std::ptrdiff_t>(at + 240),
-            StereoSample{100, 100});
-  std::fill(r.captured.begin() + static_cast<std::ptrdiff_t>(at), r.captured.begin() + static_cast<std::ptrdiff_t>(at + 40),
-            StereoSample{});
+  std::fill(r.captured.begin() + static_cast<std::ptrdiff_t>(at),
+            r.captured.begin() + static_cast<std::ptrdiff_t>(at + 240), StereoSample{100, 100});
+  std::fill(r.captured.begin() + static_cast<std::ptrdiff_t>(at),
+            r.captured.begin() + static_cast<std::ptrdiff_t>(at + 40), StereoSample{});
   EXPECT_EQ(Find(Judge(r), Reason::CaptureGaps), nullptr);
   // Silence from some point to the end (a path that stops short of the
   // sweep's top) lies before no signal: no gap.
   HandRun top = MakeRun(48000, 2, -3, -6, 0);
-  std::fill(top.captured.begin() + static_cast<std::ptrdiff_t>(top.timing.end) - 4800, top.captured.end(), StereoSample{});
+  std::fill(top.captured.begin() + static_cast<std::ptrdiff_t>(top.timing.end) - 4800, top.captured.end(),
+            StereoSample{});
   EXPECT_EQ(Find(Judge(top), Reason::CaptureGaps), nullptr) << Describe(Judge(top));
 
   // The envelope: two stretches without a level inside it, one of them a
@@ -281,7 +287,8 @@ TEST(Verdict, SilenceInsideTheSignalAndUnexplainedHolesAreGaps) {
   ASSERT_NE(Find(v, Reason::CaptureGaps), nullptr) << Describe(v);
   EXPECT_EQ(Find(v, Reason::CaptureGaps)->value, 1);
   facts.dropouts = 2;
-  EXPECT_EQ(Find(JudgeRun(clean.played, clean.captured, clean.rate, SignalMode::Sweep, facts, {}, envelope), Reason::CaptureGaps),
+  EXPECT_EQ(Find(JudgeRun(clean.played, clean.captured, clean.rate, SignalMode::Sweep, facts, {}, envelope),
+                 Reason::CaptureGaps),
             nullptr);
   // The top without a level (a capture that ended early).
   std::fill(envelope.begin() + 30000, envelope.begin() + 31000, int16_t{1000});

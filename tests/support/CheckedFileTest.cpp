@@ -29,7 +29,9 @@ class CheckedFileTest : public ::testing::Test {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);
   }
-  QStringList Entries() const { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot); }
+  QStringList Entries() const {
+    return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+  }
   QTemporaryDir dir;
 };
 

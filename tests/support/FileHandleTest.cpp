@@ -73,7 +73,7 @@ TEST_F(FileHandleTest, AFailedReadOrWriteClosesTheHandleItWasGiven) {
   FileHandle h = OpenFileHandle(Path("a"), kOpenRead);
   char buf[4];
   EXPECT_EQ(ReadFileAt(buf, 4, -7, h, QString(), false), 0);  // the seek fails
-  EXPECT_EQ(FileSizeOfHandle(h), -1);                          // so the handle is gone
+  EXPECT_EQ(FileSizeOfHandle(h), -1);                         // so the handle is gone
   h = OpenFileHandle(Path("a"), kOpenRead);
   EXPECT_EQ(WriteFileAt("x", 1, 0, h, QString(), false), 0);  // not open for writing
   EXPECT_EQ(FileSizeOfHandle(h), -1);

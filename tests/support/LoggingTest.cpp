@@ -42,7 +42,8 @@ TEST_F(LoggingTest, LinesGoToLogOrErrWithATimestamp) {
   WriteLogLine("broken", true);
   WriteLogLine("second", false);
   const QString log = QString::fromUtf8(Read(File(".log")));
-  const QRegularExpression line(R"(^\d{4}/\d\d/\d\d \d\d:\d\d:\d\d デバイス\r\n\d{4}/\d\d/\d\d \d\d:\d\d:\d\d second\r\n$)");
+  const QRegularExpression line(
+      R"(^\d{4}/\d\d/\d\d \d\d:\d\d:\d\d デバイス\r\n\d{4}/\d\d/\d\d \d\d:\d\d:\d\d second\r\n$)");
   EXPECT_TRUE(line.match(log).hasMatch()) << log.toStdString();
   EXPECT_TRUE(Read(File(".err")).endsWith(" broken\r\n"));
 }
@@ -81,7 +82,9 @@ TEST(Timestamp, FormatsOfEveryOption) {
   EXPECT_EQ(FormatTimestampAt(at), "2023/02/28 09:07:05");
   EXPECT_EQ(FormatTimestampAt(at, 0, 0, 0, 7), "2023/02/28 09:07:05.250");
   EXPECT_EQ(FormatTimestampAt(at, 0, 0, 2, 3), "2023-02-28 09_07_05");
-  EXPECT_EQ(FormatTimestampAt(at, 0, 0, 1, 7), "2023022809070525" "0");
+  EXPECT_EQ(FormatTimestampAt(at, 0, 0, 1, 7),
+            "2023022809070525"
+            "0");
   EXPECT_EQ(FormatTimestampAt(at, 0, 0, 0, 1, 0, 1), "23/02/28");
   EXPECT_EQ(FormatTimestampAt(at, 0, 0, 0, 1, 0, 2), "/02/28");
   EXPECT_EQ(FormatTimestampAt(at, 0, 1, 0, 1), "2023/03/01");

@@ -98,7 +98,8 @@ TEST_F(PathsTest, EnsureExtensionKeepsAnExistingOne) {
 }
 
 TEST_F(PathsTest, ReservedNames) {
-  for (const char* n : {"/a/nul.txt", "CON", "/a/Com7.log", "lpt0", "clock$.x"}) EXPECT_EQ(IsReservedDeviceName(n), 1) << n;
+  for (const char* n : {"/a/nul.txt", "CON", "/a/Com7.log", "lpt0", "clock$.x"})
+    EXPECT_EQ(IsReservedDeviceName(n), 1) << n;
   for (const char* n : {"/a/null.txt", "COM10", "/con/a.txt"}) EXPECT_EQ(IsReservedDeviceName(n), 0) << n;
 }
 
@@ -183,10 +184,12 @@ TEST_F(PathsTest, UniqueFileNameCountsUp) {
 
 TEST_F(PathsTest, WaitMsRunsEventsAndEnds) {
   int ran = 0;
-  QMetaObject::invokeMethod(QCoreApplication::instance(), [&] { ++ran; }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(), [&] { ++ran; }, Qt::QueuedConnection);
   WaitMs(0, 0);  // lets pending events run once
   EXPECT_EQ(ran, 1);
-  QMetaObject::invokeMethod(QCoreApplication::instance(), [&] { ++ran; }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(), [&] { ++ran; }, Qt::QueuedConnection);
   WaitMs(2, 1);
   EXPECT_EQ(ran, 2);
 }

@@ -27,17 +27,19 @@ class SettingsWriteTest : public ::testing::Test {
 };
 
 TEST_F(SettingsWriteTest, EveryValueReadsBackAsWrittenAtOnce) {
-  const QStringList texts = {"a,b", "\"quoted\"", "x=y; z # w", "C:\\path\\to", "Ｈｉ 測定 デバイス", "[group]",
-                             "%percent%", "line", "1.5"};
+  const QStringList texts = {"a,b",     "\"quoted\"", "x=y; z # w", "C:\\path\\to", "Ｈｉ 測定 デバイス",
+                             "[group]", "%percent%",  "line",       "1.5"};
   for (qsizetype i = 0; i < texts.size(); ++i) WriteSetting(QStringLiteral("Key%1").arg(i), texts[i]);
-  for (qsizetype i = 0; i < texts.size(); ++i) EXPECT_EQ(ReadSetting(QStringLiteral("Key%1").arg(i), QString()), texts[i]);
+  for (qsizetype i = 0; i < texts.size(); ++i)
+    EXPECT_EQ(ReadSetting(QStringLiteral("Key%1").arg(i), QString()), texts[i]);
   // Values of one length replaced over and over: each read sees the last.
   for (int i = 0; i < 60; ++i) {
     WriteSetting("Offsetdb", QStringLiteral("-%1.5").arg(i % 10));
     ASSERT_EQ(ReadSetting("Offsetdb", QString()), QStringLiteral("-%1.5").arg(i % 10)) << i;
   }
   // Nothing is left beside the settings file but Qt's lock.
-  const QStringList left = QDir(QFileInfo(path).absolutePath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+  const QStringList left =
+      QDir(QFileInfo(path).absolutePath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
   for (const QString& name : left) EXPECT_TRUE(name == "zarin.conf" || name.endsWith(".lock")) << name.toStdString();
 }
 

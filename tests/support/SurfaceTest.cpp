@@ -101,8 +101,8 @@ TEST_F(SurfaceTest, DrawModesCombineThePenWithTheSurface) {
   struct Case {
     int mode;
     uint32_t expected;
-  } cases[] = {{vbCopyPen, pen}, {vbMaskPen, back & pen}, {vbMergePen, back | pen}, {vbXorPen, back ^ pen},
-               {vbInvert, ~back & 0xFFFFFF}, {vbNop, back}};
+  } cases[] = {{vbCopyPen, pen},       {vbMaskPen, back & pen},      {vbMergePen, back | pen},
+               {vbXorPen, back ^ pen}, {vbInvert, ~back & 0xFFFFFF}, {vbNop, back}};
   for (const Case& c : cases) {
     pb.SetBackColor(back);
     pb.Cls();
@@ -316,11 +316,10 @@ TEST_F(SurfaceTest, DroppedFilesArriveAsLocalPaths) {
   pb.SetAcceptFiles(true);
   QStringList got;
   double gy = -1;
-  QObject::connect(&pb, &PictureBox::FilesDropped,
-                   [&](const QStringList& paths, int, int, double, double y) {
-                     got = paths;
-                     gy = y;
-                   });
+  QObject::connect(&pb, &PictureBox::FilesDropped, [&](const QStringList& paths, int, int, double, double y) {
+    got = paths;
+    gy = y;
+  });
   QMimeData data;
   data.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/01.dat")), QUrl(QStringLiteral("https://example.org/x")),
                 QUrl::fromLocalFile(QStringLiteral("/tmp/日本語.fft"))});

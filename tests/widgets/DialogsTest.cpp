@@ -79,9 +79,10 @@ TEST(DialogsTest, TheExitQuestionHasJapaneseButtons) {
 }
 
 TEST(DialogsTest, APresenterPicksTheFile) {
-  const auto old = SetFilePresenter([](int32_t save, const QString& filter, const QString& folder, const QString& name) {
-    return save ? folder + "|" + filter + "|" + name : QString();
-  });
+  const auto old =
+      SetFilePresenter([](int32_t save, const QString& filter, const QString& folder, const QString& name) {
+        return save ? folder + "|" + filter + "|" + name : QString();
+      });
   EXPECT_EQ(FileDialog(nullptr, 1, "a|*.dat", "/data/", "x.dat"), "/data|a|*.dat|x.dat");
   EXPECT_EQ(FileDialog(nullptr, 0, "a|*.dat", "/data", "x.dat"), "");
   SetFilePresenter(old);

@@ -96,8 +96,12 @@ TEST_F(DrawingTest, PlacementsAroundAControl) {
   const struct {
     int placement;
     double x, y;
-  } cases[] = {{1, 1030, 2000 - th - 30}, {2, 1000 + 600 + 30, 2060}, {3, 1300 - tw / 2, 2000 - th - 30},
-               {4, 1030, 2330},          {5, 1600 - tw, 2330},         {6, 1000 - tw - 90, 2000 + (300 - th) / 2},
+  } cases[] = {{1, 1030, 2000 - th - 30},
+               {2, 1000 + 600 + 30, 2060},
+               {3, 1300 - tw / 2, 2000 - th - 30},
+               {4, 1030, 2330},
+               {5, 1600 - tw, 2330},
+               {6, 1000 - tw - 90, 2000 + (300 - th) / 2},
                {7, 1630, 2000 + (300 - th) / 2}};
   for (const auto& c : cases) {
     PrintCaption(pb, 1000, 2000, 600, 300, t, c.placement);
@@ -120,10 +124,10 @@ TEST_F(DrawingTest, StylesOutsideTheTableTouchNothing) {
 
 TEST_F(DrawingTest, GradientBandsRunFromColourToColour) {
   PaintBackground(pb, 0, 0x000000, 0xC8C8C8, 0xFFFFFF);
-  EXPECT_EQ(pb.Pixel(5, 1), ClampRGB(10, 10, 10));      // row 1 of 20 towards 200
-  EXPECT_EQ(pb.Pixel(5, 20), 0xC8C8C8u);                // the band ends in c2
+  EXPECT_EQ(pb.Pixel(5, 1), ClampRGB(10, 10, 10));                  // row 1 of 20 towards 200
+  EXPECT_EQ(pb.Pixel(5, 20), 0xC8C8C8u);                            // the band ends in c2
   EXPECT_EQ(pb.Pixel(5, 39), ShadeRamp(0, 0xC8C8C8, 0xFFFFFF)[8]);  // frame at the bottom
-  EXPECT_EQ(pb.Pixel(0, 5), 0x000000u);                 // frame at the left in c1
+  EXPECT_EQ(pb.Pixel(0, 5), 0x000000u);                             // frame at the left in c1
 
   // Three-colour rows: first edge c1, middle c2, far edge c3.
   PaintBackground(pb, 5, 0x0000FF, 0x00FF00, 0xFF0000);
@@ -138,7 +142,7 @@ TEST_F(DrawingTest, DiagonalAndColumnGradients) {
   const uint32_t mid = pb.Pixel(20, 20);
   EXPECT_EQ(pb.Pixel(10, 30), mid);  // constant along anti-diagonals
   PaintBackground(pb, 4, -1, 0x000000, 0x3C3C3C);
-  EXPECT_EQ(pb.Pixel(0, 10), 0x3C3C3Cu);   // starts at c3
+  EXPECT_EQ(pb.Pixel(0, 10), 0x3C3C3Cu);                 // starts at c3
   EXPECT_EQ(pb.Pixel(59, 10), ClampRGB(119, 119, 119));  // adds |c3 - c2| / 60 per column
 }
 
@@ -150,7 +154,7 @@ TEST_F(DrawingTest, TexturedPanelRepeatsEvery29Rows) {
   EXPECT_EQ(pb.Pixel(10, 29), pb.Pixel(10, 58));
   EXPECT_EQ(pb.Pixel(10, 29), PanelRowColor(14, 29, 100, face));
   EXPECT_NE(pb.Pixel(10, 30), pb.Pixel(10, 29));
-  EXPECT_EQ(pb.Pixel(0, 50), 0xFFFFFFu);   // raised border
+  EXPECT_EQ(pb.Pixel(0, 50), 0xFFFFFFu);  // raised border
   EXPECT_EQ(pb.Pixel(39, 50), 0x606060u);
   EXPECT_EQ(pb.Pixel(38, 50), 0xB0B0B0u);
   // Style 15 lightens the top rows.

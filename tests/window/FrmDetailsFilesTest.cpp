@@ -135,7 +135,8 @@ TEST_F(FrmDetailsFilesTest, KeysOfDeviceNamesNeverMeet) {
   EXPECT_NE(CorrectionSettingKey(CorrectionKind::Mic, "a/b"), CorrectionSettingKey(CorrectionKind::Mic, "a_b"));
   EXPECT_NE(CorrectionSettingKey(CorrectionKind::Mic, "x"), CorrectionSettingKey(CorrectionKind::Device, "x"));
   // Nothing a settings store reads as a group or a section.
-  EXPECT_FALSE(CorrectionSettingKey(CorrectionKind::Mic, "USB [hw:1,0] / Mic\\1").contains(QRegularExpression("[/\\\\\\[\\] ]")));
+  EXPECT_FALSE(CorrectionSettingKey(CorrectionKind::Mic, "USB [hw:1,0] / Mic\\1")
+                   .contains(QRegularExpression("[/\\\\\\[\\] ]")));
 }
 
 TEST_F(FrmDetailsFilesTest, ABadFileIsSaidAndChangesNothing) {

@@ -48,7 +48,8 @@ class FrmDetailsLevelTest : public FrmMainResultsTest {
           std::lround(32767.0 * std::pow(10.0, db / 20) * std::sin(2 * std::numbers::pi * hz * t)));
       tone[i] = {v, v};
     }
-    ASSERT_EQ(WaveMMIO::SoundHost::Instance().Open(WaveMMIO::Direction::Output, 0, kRate, out), WaveMMIO::DeviceError::None);
+    ASSERT_EQ(WaveMMIO::SoundHost::Instance().Open(WaveMMIO::Direction::Output, 0, kRate, out),
+              WaveMMIO::DeviceError::None);
     ASSERT_EQ(out->Queue(tone.data(), static_cast<uint32_t>(tone.size())), WaveMMIO::DeviceError::None);
   }
   // Steps the clock and polls the window until the calibration ends.
@@ -72,7 +73,7 @@ class FrmDetailsLevelTest : public FrmMainResultsTest {
 TEST_F(FrmDetailsLevelTest, ASteadyCalibratorToneSetsTheSensitivity) {
   FrmDetails d;
   d.SetInputDevice(WaveMMIO::LoopbackBackend::kDeviceName);
-  PlayTone(1000, -14);  // -20 dBFS at the input
+  PlayTone(1000, -14);                    // -20 dBFS at the input
   d.ComboCalibrator->setCurrentIndex(0);  // 94 dB
   d.ButtonCalibrate->click();
   ASSERT_TRUE(d.Calibrating());

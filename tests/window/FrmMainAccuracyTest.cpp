@@ -108,7 +108,8 @@ TEST_F(FrmMainResultsTest, AHostWithoutStreamTimesGetsACaptureStartDelayThatSays
   ASSERT_TRUE(w.m_Run.Current().pathDelay.found);
   EXPECT_EQ(w.m_Run.Current().timing.reference, measurement::DelayReference::CaptureStart);
   EXPECT_EQ(w.TextDelay->text(), QStringLiteral("遅延 50.0 ms"));
-  EXPECT_TRUE(w.TextDelay->toolTip().contains(QStringLiteral("録音の開始から数えた遅れ（2400 サンプル）で、経路の遅延ではありません")))
+  EXPECT_TRUE(w.TextDelay->toolTip().contains(
+      QStringLiteral("録音の開始から数えた遅れ（2400 サンプル）で、経路の遅延ではありません")))
       << w.TextDelay->toolTip().toStdString();
 }
 
@@ -127,7 +128,8 @@ TEST_F(FrmMainResultsTest, SilenceBackSaysSoAndStillStoresTheResult) {
   EXPECT_EQ(w.m_Run.Current().pathDelay.frames, 0);
   EXPECT_EQ(w.TextDelay->text(), QStringLiteral("信号が戻りません"));
   EXPECT_EQ(w.TextVerdict->text(), QStringLiteral("不良"));
-  EXPECT_TRUE(w.TextVerdict->toolTip().contains(QStringLiteral("再生した信号が入力に戻りませんでした"))) << w.TextVerdict->toolTip().toStdString();
+  EXPECT_TRUE(w.TextVerdict->toolTip().contains(QStringLiteral("再生した信号が入力に戻りませんでした")))
+      << w.TextVerdict->toolTip().toStdString();
   EXPECT_TRUE(QFile::exists(dir.filePath("01.dat")));
   EXPECT_EQ(Names(w), QStringList{"01"});
   EXPECT_TRUE(messages.isEmpty());

@@ -62,7 +62,7 @@ TEST_F(ExportMenuTest, TheClickedResultIsWrittenAsCsvAndAsAPicture) {
   QFile csv(dir.filePath("sweep.csv"));
   ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
   measurement::Result played = stored.result;
-  played.levelTenthsDb = w.SliderValue[1]->Value();  // the level it was played at
+  played.levelTenthsDb = w.SliderValue[1]->Value();                // the level it was played at
   measurement::ReadSideFilesInto(played, dir.filePath("02.dat"));  // and its phase
   ASSERT_FALSE(played.response.Empty());
   EXPECT_EQ(QString::fromUtf8(csv.readAll()), measurement::ResultCsv(played));

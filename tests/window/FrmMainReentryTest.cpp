@@ -23,7 +23,8 @@ class ReentryTest : public FrmMainResultsTest {
  protected:
   // A press of the start/stop button, as the user's click delivers it.
   static void PostStartClick(FrmMain& w) {
-    QMetaObject::invokeMethod(w.RecButton, [&w] { emit w.RecButton->ButtonClicked(0); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        w.RecButton, [&w] { emit w.RecButton->ButtonClicked(0); }, Qt::QueuedConnection);
   }
   // A press made as soon as the button reads text: while it does not, the
   // press waits for the next pass of window events.
@@ -46,7 +47,8 @@ class ReentryTest : public FrmMainResultsTest {
         Qt::QueuedConnection);
   }
   static void PostClose(FrmMain& w) {
-    QMetaObject::invokeMethod(&w, [&w] { w.close(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &w, [&w] { w.close(); }, Qt::QueuedConnection);
   }
   // Ticks until both buffers are done: the next tick completes the run.
   void TickUntilComplete(FrmMain& w) {
@@ -219,7 +221,8 @@ TEST_F(ReentryTest, ClosingWhileARunCompletesKeepsWhatWasSaved) {
   EXPECT_TRUE(questions.isEmpty());  // the question waits for the result to be listed
   ASSERT_EQ(Names(w), (QStringList{"other", "01"}));
   // Saved elsewhere before the close: survives it.
-  const auto old = basic::SetFilePresenter([&](int32_t, const QString&, const QString&, const QString&) { return kept; });
+  const auto old =
+      basic::SetFilePresenter([&](int32_t, const QString&, const QString&, const QString&) { return kept; });
   w.LV->SetSelectedItem(1);
   w.MenuSave_Click();
   basic::SetFilePresenter(old);

@@ -39,9 +39,9 @@ TEST_F(FrmMainResultNumbers, ACommandLineRunTakingTheSameNumberKeepsItsResult) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(QString::fromLatin1(name));
     cli.setProcessEnvironment(env);
-    cli.start(QStringLiteral(ZARIN_EXE), {"measure", "--output-device", "Loopback simulator", "--input-device",
-                                          "Loopback simulator", "--rate", "8000", "--seconds", "2", "--mode", "sweep",
-                                          "--folder", dir.path()});
+    cli.start(QStringLiteral(ZARIN_EXE),
+              {"measure", "--output-device", "Loopback simulator", "--input-device", "Loopback simulator", "--rate",
+               "8000", "--seconds", "2", "--mode", "sweep", "--folder", dir.path()});
     ASSERT_TRUE(cli.waitForFinished(120000));
     ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
     printed = QString::fromLocal8Bit(cli.readAllStandardOutput()).section('\n', 0, 0);
@@ -56,13 +56,14 @@ TEST_F(FrmMainResultNumbers, ACommandLineRunTakingTheSameNumberKeepsItsResult) {
   EXPECT_EQ(theirs.size(), 44 + 2 * 16000);
   w.close();
   EXPECT_FALSE(QFile::exists(dir.filePath("02.fft")));  // the window's own result goes
-  EXPECT_EQ(Contents(dir.filePath("01.dat")), theirs);   // the command line's stays
+  EXPECT_EQ(Contents(dir.filePath("01.dat")), theirs);  // the command line's stays
 }
 
 TEST_F(FrmMainResultNumbers, FoldersAndLinksWithResultNamesAreSteppedOver) {
   QDir(dir.path()).mkdir("01.dat");
-  ASSERT_EQ(symlink(dir.filePath("elsewhere").toLocal8Bit().constData(), dir.filePath("02.fft").toLocal8Bit().constData()),
-            0);
+  ASSERT_EQ(
+      symlink(dir.filePath("elsewhere").toLocal8Bit().constData(), dir.filePath("02.fft").toLocal8Bit().constData()),
+      0);
   FrmMain w;
   PickLoopbackAt(w, "8000", 2, measurement::SignalMode::Sweep);
   w.RecButton_ButtonClicked(0);

@@ -67,7 +67,8 @@ TEST_F(FrmMainResultsTest, AResultThatCannotBeWrittenIsReportedAndNotListed) {
   TickUntilIdle(w);
   EXPECT_EQ(w.LV->ItemCount(), 0);
   ASSERT_EQ(questions.size(), 1);
-  EXPECT_TRUE(questions[0].startsWith(QStringLiteral("測定結果を保存できませんでした。"))) << questions[0].toStdString();
+  EXPECT_TRUE(questions[0].startsWith(QStringLiteral("測定結果を保存できませんでした。")))
+      << questions[0].toStdString();
   EXPECT_FALSE(w.m_Run.Running());
 }
 
@@ -182,7 +183,8 @@ TEST_F(DeviceFailureTest, AnUnpluggedDeviceEndsTheRunAtOnce) {
   cable->Unplug();
   EXPECT_LE(TicksToEnd(w), 5 * kMs);
   ASSERT_EQ(messages.size(), 1);
-  EXPECT_EQ(messages[0].toStdString(), WaveMMIO::WaveErrorText(WaveMMIO::DeviceError::NoDriver, WaveMMIO::Direction::Input));
+  EXPECT_EQ(messages[0].toStdString(),
+            WaveMMIO::WaveErrorText(WaveMMIO::DeviceError::NoDriver, WaveMMIO::Direction::Input));
   EXPECT_EQ(w.RecButton->ButtonChar(0), "開始");
   EXPECT_FALSE(w.TimerRec->isActive());
   EXPECT_EQ(w.LV->ItemCount(), 0);
@@ -204,7 +206,8 @@ TEST_F(DeviceFailureTest, ACaptureThatStopsMovingEndsTheRunAfterFiveSeconds) {
   EXPECT_GE(took, 5500 * kMs);  // the stall began at 0.5 s
   EXPECT_LE(took, 5510 * kMs);
   ASSERT_EQ(messages.size(), 1);
-  EXPECT_EQ(messages[0].toStdString(), WaveMMIO::WaveErrorText(WaveMMIO::DeviceError::NoDriver, WaveMMIO::Direction::Input));
+  EXPECT_EQ(messages[0].toStdString(),
+            WaveMMIO::WaveErrorText(WaveMMIO::DeviceError::NoDriver, WaveMMIO::Direction::Input));
   EXPECT_EQ(w.LV->ItemCount(), 0);
   ASecondRunCompletes(w);
 }
@@ -224,7 +227,8 @@ TEST_F(DeviceFailureTest, AnOutputThatNeverFinishesEndsTheRunFiveSecondsLate) {
   EXPECT_GE(took, 7500 * kMs);
   EXPECT_LE(took, 7510 * kMs);
   ASSERT_EQ(messages.size(), 1);
-  EXPECT_EQ(messages[0].toStdString(), WaveMMIO::WaveErrorText(WaveMMIO::DeviceError::NoDriver, WaveMMIO::Direction::Output));
+  EXPECT_EQ(messages[0].toStdString(),
+            WaveMMIO::WaveErrorText(WaveMMIO::DeviceError::NoDriver, WaveMMIO::Direction::Output));
   EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
   ASecondRunCompletes(w);
 }

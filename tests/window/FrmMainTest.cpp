@@ -20,8 +20,8 @@
 #include "widgets/PictureBox.h"
 
 using WaveMMIO::LoopbackBackend;
-using zarin_test::FrmMainTest;
 using zarin_test::FrmMainResultsTest;
+using zarin_test::FrmMainTest;
 using zarin_test::kMs;
 
 namespace {
@@ -252,7 +252,8 @@ TEST_F(FrmMainResultsTest, SaveAsAddsTheExtensionAndNeverDeletesTheSource) {
   w.LV->SetSelectedItem(0);
   QDir().mkpath(dir.filePath("saved"));
   QString pick = dir.filePath("saved/mine");
-  const auto old = basic::SetFilePresenter([&](int32_t, const QString&, const QString&, const QString&) { return pick; });
+  const auto old =
+      basic::SetFilePresenter([&](int32_t, const QString&, const QString&, const QString&) { return pick; });
   w.MenuSave_Click();
   EXPECT_TRUE(QFile::exists(dir.filePath("saved/mine.fft")));
   EXPECT_EQ(basic::ReadSetting("SaveFolder", QString()), dir.filePath("saved") + "/");
@@ -272,8 +273,8 @@ TEST_F(FrmMainResultsTest, SaveAsAddsTheExtensionAndNeverDeletesTheSource) {
 namespace {
 
 void Click(QWidget* w, QPoint at) {
-  QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), QPointF(w->mapToGlobal(at)), Qt::LeftButton,
-                    Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), QPointF(w->mapToGlobal(at)), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
   QCoreApplication::sendEvent(w, &press);
   QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at), QPointF(w->mapToGlobal(at)), Qt::LeftButton,
                       Qt::NoButton, Qt::NoModifier);

@@ -77,7 +77,8 @@ class SilentBackend : public WaveMMIO::SoundBackend {
     return d == WaveMMIO::Direction::Input ? "Silent input" : "Silent output";
   }
   int DefaultDevice(WaveMMIO::Direction) override { return 0; }
-  WaveMMIO::DeviceError Open(WaveMMIO::Direction d, int, int rate, std::unique_ptr<WaveMMIO::SoundStream>& stream) override {
+  WaveMMIO::DeviceError Open(WaveMMIO::Direction d, int, int rate,
+                             std::unique_ptr<WaveMMIO::SoundStream>& stream) override {
     stream = std::make_unique<SilentStream>(m_Clock, rate, d == WaveMMIO::Direction::Input, m_Faults);
     return WaveMMIO::DeviceError::None;
   }

@@ -12,7 +12,9 @@ namespace zarin_test {
 class UntimedStream : public WaveMMIO::SoundStream {
  public:
   explicit UntimedStream(std::unique_ptr<WaveMMIO::SoundStream> inner) : m_Inner(std::move(inner)) {}
-  WaveMMIO::DeviceError Queue(WaveMMIO::StereoSample* buffer, uint32_t frames) override { return m_Inner->Queue(buffer, frames); }
+  WaveMMIO::DeviceError Queue(WaveMMIO::StereoSample* buffer, uint32_t frames) override {
+    return m_Inner->Queue(buffer, frames);
+  }
   WaveMMIO::DeviceError Start() override { return m_Inner->Start(); }
   WaveMMIO::DeviceError Position(int64_t& frames) override { return m_Inner->Position(frames); }
   bool Done() override { return m_Inner->Done(); }
@@ -32,7 +34,8 @@ class UntimedBackend : public WaveMMIO::SoundBackend {
   int DeviceCount(WaveMMIO::Direction d) override { return m_Loopback.DeviceCount(d); }
   std::string DeviceName(WaveMMIO::Direction d, int i) override { return m_Loopback.DeviceName(d, i); }
   int DefaultDevice(WaveMMIO::Direction d) override { return m_Loopback.DefaultDevice(d); }
-  WaveMMIO::DeviceError Open(WaveMMIO::Direction d, int i, int rate, std::unique_ptr<WaveMMIO::SoundStream>& stream) override {
+  WaveMMIO::DeviceError Open(WaveMMIO::Direction d, int i, int rate,
+                             std::unique_ptr<WaveMMIO::SoundStream>& stream) override {
     std::unique_ptr<WaveMMIO::SoundStream> inner;
     const WaveMMIO::DeviceError r = m_Loopback.Open(d, i, rate, inner);
     if (r == WaveMMIO::DeviceError::None) stream = std::make_unique<UntimedStream>(std::move(inner));
