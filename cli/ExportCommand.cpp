@@ -15,7 +15,7 @@ namespace cli {
 QList<QCommandLineOption> ExportOptions() {
   return QList<QCommandLineOption>{{QStringLiteral("level"),
                                     QStringLiteral("The level the result was played at, in dB from -60.0 to 0.0 "
-                                                   "(default: -3.0, as a result file does not record it)."),
+                                                   "(default: as the sweep's NN.json records it, else -3.0)."),
                                     QStringLiteral("dB")}} +
          OutputOptions() + CalibrationOptions() + ResponseOptions();
 }
@@ -54,6 +54,8 @@ int ExportCommand(const QCommandLineParser& parser) {
       return 1;
     default: break;
   }
+  // The level it was played at: given, or as the sweep's NN.json records it.
+  if (!levelTenthsDb) levelTenthsDb = measurement::ReadPlayedLevel(path);
   if (levelTenthsDb) loaded.result.levelTenthsDb = *levelTenthsDb;
   RecordCorrections(path, calibration, true);
   const bool responses = WantsResponses(parser);

@@ -260,6 +260,16 @@ void DeleteResultFiles(const QString& path) {
   if (IsSweepResultPath(path)) RemoveSideFiles(path);
 }
 
+std::optional<int32_t> ReadPlayedLevel(const QString& datPath) {
+  const QJsonValue v = QJsonDocument::fromJson(ReadSmallFile(SideJsonPath(datPath), 1 << 22))
+                           .object()
+                           .value(QStringLiteral("level_tenths_db"));
+  if (!v.isDouble()) return std::nullopt;
+  const double tenths = v.toDouble();
+  if (!(tenths >= -600 && tenths <= 0) || tenths != std::floor(tenths)) return std::nullopt;
+  return static_cast<int32_t>(tenths);
+}
+
 void ReadSideFilesInto(Result& result, const QString& datPath) {
   std::optional<ImpulseResponse> ir;
   if (result.mode == SignalMode::Sweep) ir = ReadSideFiles(datPath);

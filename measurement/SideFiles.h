@@ -83,6 +83,10 @@ bool IsSweepResultPath(const QString& path);
 // Deletes a result file and, for a sweep result, its side files.
 void DeleteResultFiles(const QString& path);
 
+// The level a sweep was played at, in tenths of a dB, as its NN.json
+// records it (nothing without one, or with a level no run can play).
+std::optional<int32_t> ReadPlayedLevel(const QString& datPath);
+
 // Reads datPath's side files into result.response (left empty without them).
 void ReadSideFilesInto(Result& result, const QString& datPath);
 

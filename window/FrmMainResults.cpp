@@ -302,9 +302,11 @@ void FrmMain::ExportSelected(bool picture) {
           AskSaveTarget(picture ? QStringLiteral("画像|*.png") : QStringLiteral("CSV|*.csv"), extension, name);
       if (target.isEmpty()) continue;
       basic::SetMousePointer(basic::vbHourglass);
-      // A result made here knows the level it was played at; the file alone does not.
+      // A result made here knows the level it was played at; a sweep's
+      // NN.json records it too.
       const QVariant level = LV->AuxID(i, kAuxPlayedLevel);
       if (level.isValid()) loaded.result.levelTenthsDb = level.toInt();
+      else if (const auto recorded = measurement::ReadPlayedLevel(source)) loaded.result.levelTenthsDb = *recorded;
       if (!picture) measurement::ReadSideFilesInto(loaded.result, source);
       const bool written = picture ? measurement::WriteImageFile(
                                          target, measurement::SpectrumPicture(loaded.result, {}, LV->DispColor(i),

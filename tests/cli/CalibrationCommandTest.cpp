@@ -108,6 +108,12 @@ TEST_F(CalibrationCommand, TheMarkerAndTheLevelSliderChangeNoExportedNumber) {
 TEST_F(CalibrationCommand, AResultWithoutItsLevelIsTakenAtTheDefaultUnlessTold) {
   const QString result = MeasureSweep("-20");
   const auto told = Rows(Export({result, "--level", "-20"}));
+  // Its NN.json records the level it was played at.
+  const auto recorded = Rows(Export({result}));
+  ASSERT_EQ(told.size(), recorded.size());
+  for (const auto& [f, row] : told) EXPECT_NEAR(recorded.at(f).gain, row.gain, 0.0051) << f;
+  // The result file alone: the default level, unless told.
+  ASSERT_TRUE(QFile::remove(QString(result).replace(".dat", ".json")));
   const auto assumed = Rows(Export({result}));
   ASSERT_EQ(told.size(), assumed.size());
   for (const auto& [f, row] : told) EXPECT_NEAR(assumed.at(f).gain - row.gain, -17.0, 0.0051) << f;
