@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -133,6 +134,15 @@ struct StreamShared {
   std::atomic<int> inCallback{0};     // callbacks under way
   std::atomic<bool> overflow{false};  // the status flags the callback was given
   std::atomic<bool> underflow{false};
+  // Output: the sound handed over is still in the host's buffers when the
+  // last frame has been taken, so the stream plays silence after it until it
+  // is stopped. The buffer is done once its last frame has reached the
+  // converter by the stream's clock, or at the latest once the host has
+  // taken as much silence as its buffers hold.
+  double rate = 0;
+  int64_t holdFrames = 0;    // what the host's buffers hold (its output latency, and a margin)
+  double endDacTime = -1;    // stream time the frame after the last one reaches the converter
+  int64_t silenceAfter = 0;  // silent frames handed over since the last one
 };
 
 class PortAudioStream : public SoundStream {
@@ -191,6 +201,11 @@ class PortAudioStream : public SoundStream {
     if (opened.err != paNoError) return PortAudioError(opened.err);
     m_Stream = opened.stream;
     m_DeviceInfo = info;
+    if (const PaStreamInfo* streamInfo = Pa_GetStreamInfo(m_Stream)) {
+      const double latency = std::clamp(streamInfo->outputLatency, 0.0, 10.0);
+      m_Shared->rate = sampleRate;
+      m_Shared->holdFrames = static_cast<int64_t>(std::ceil((latency + kHoldMarginSeconds) * sampleRate));
+    }
     Pa_SetStreamFinishedCallback(m_Stream, &PortAudioStream::Finished);
     return DeviceError::None;
   }
@@ -211,6 +226,8 @@ class PortAudioStream : public SoundStream {
     m_Shared->done.store(false);
     m_Shared->overflow.store(false);
     m_Shared->underflow.store(false);
+    m_Shared->endDacTime = -1;
+    m_Shared->silenceAfter = 0;
     if (!IsOutput()) return DeviceError::None;
     return StartStream();
   }
@@ -348,14 +365,14 @@ class PortAudioStream : public SoundStream {
     m_Shared->done.store(true);
   }
 
-  static int Callback(const void* input, void* output, unsigned long count, const PaStreamCallbackTimeInfo*,
+  static int Callback(const void* input, void* output, unsigned long count, const PaStreamCallbackTimeInfo* time,
                       PaStreamCallbackFlags status, void* user) {
     auto* shared = static_cast<StreamShared*>(user);
     shared->inCallback.fetch_add(1);
     NoteStatus(*shared, status);
     int result = paAbort;
     if (!shared->detached.load()) {
-      result = Transfer(*shared, input, output, count);
+      result = Transfer(*shared, input, output, count, time);
     } else if (shared->output && output) {
       std::fill_n(static_cast<StereoSample*>(output), count, StereoSample{});
     }
@@ -375,21 +392,39 @@ class PortAudioStream : public SoundStream {
     if (status & under) shared.underflow.store(true, std::memory_order_relaxed);
   }
 
-  static int Transfer(StreamShared& shared, const void* input, void* output, unsigned long count) {
+  static int Transfer(StreamShared& shared, const void* input, void* output, unsigned long count,
+                      const PaStreamCallbackTimeInfo* time) {
     const int64_t pos = shared.pos.load(std::memory_order_relaxed);
-    const int64_t n = std::min<int64_t>(static_cast<int64_t>(count), shared.frames - pos);
+    const int64_t n = std::max<int64_t>(0, std::min<int64_t>(static_cast<int64_t>(count), shared.frames - pos));
     if (shared.output) {
       auto* out = static_cast<StereoSample*>(output);
       if (n > 0) std::memcpy(out, shared.buffer + pos, static_cast<size_t>(n) * sizeof(StereoSample));
-      std::fill(out + std::max<int64_t>(n, 0), out + count, StereoSample{});
+      std::fill(out + n, out + count, StereoSample{});
     } else if (n > 0 && input) {
       std::memcpy(shared.buffer + pos, input, static_cast<size_t>(n) * sizeof(StereoSample));
     }
-    const int64_t next = pos + std::max<int64_t>(n, 0);
+    const int64_t next = pos + n;
     shared.pos.store(next, std::memory_order_release);
     if (next < shared.frames) return paContinue;
-    if (!shared.output) shared.done.store(true, std::memory_order_release);
-    return paComplete;  // playback is done once the stream has drained (Finished)
+    if (!shared.output) {
+      shared.done.store(true, std::memory_order_release);
+      return paComplete;
+    }
+    NotePlayedOut(shared, static_cast<int64_t>(count) - n, n, time);
+    return paContinue;  // silence until the stream is stopped
+  }
+
+  // After the output buffer's last frame: silent frames handed over in this
+  // callback, the first `offset` frames of which were the buffer's.
+  static void NotePlayedOut(StreamShared& shared, int64_t silent, int64_t offset,
+                            const PaStreamCallbackTimeInfo* time) {
+    const bool timed = time && time->outputBufferDacTime > 0 && shared.rate > 0;
+    if (timed && shared.endDacTime < 0 && offset > 0)
+      shared.endDacTime = time->outputBufferDacTime + static_cast<double>(offset) / shared.rate;
+    shared.silenceAfter += silent;
+    const bool reached = timed && shared.endDacTime >= 0 && time->currentTime >= shared.endDacTime;
+    if (reached || !timed || shared.silenceAfter >= shared.holdFrames)
+      shared.done.store(true, std::memory_order_release);
   }
 
   static void Finished(void* user) {
@@ -398,6 +433,8 @@ class PortAudioStream : public SoundStream {
   }
 
   static constexpr std::chrono::seconds kAbortWait{3};
+  // Beyond the output latency the host reports, what its buffers may hold.
+  static constexpr double kHoldMarginSeconds = 0.25;
 
   std::shared_ptr<PortAudioLibrary> m_Library;
   std::unique_ptr<StreamShared> m_Shared;

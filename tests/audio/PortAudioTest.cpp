@@ -151,6 +151,55 @@ TEST(PortAudioDevices, NoisePlayedOnTheOutputIsFoundInTheCapture) {
   EXPECT_GT(r, 0.8);
 }
 
+TEST(PortAudioDevices, TheLastFramesPlayedReachTheCapture) {
+  // Sound handed to the host is still in its buffers (a sound server's, a
+  // converter's) when the playback's last frame has been taken: the output
+  // runs on until the run closes it, so none of it is cut off.
+  PortAudioBackend backend;
+  if (!backend.Available()) GTEST_SKIP() << "PortAudio could not start here";
+  if (backend.DeviceCount(Direction::Output) == 0 || backend.DeviceCount(Direction::Input) == 0)
+    GTEST_SKIP() << "no sound device or sound server here (scripts/test starts one)";
+  const int outId = std::max(0, backend.DefaultDevice(Direction::Output));
+  const int inId = std::max(0, backend.DefaultDevice(Direction::Input));
+
+  constexpr int kRate = 48000;
+  // Noise in the playback's last half second, right up to its last frame.
+  std::vector<StereoSample> play(2 * kRate), rec(5 * kRate);
+  std::vector<double> noise(kRate / 2), last(kRate / 50);
+  std::mt19937 rng(11);
+  std::uniform_int_distribution<int> dist(-12000, 12000);
+  const size_t noiseFirst = play.size() - kRate / 2;
+  for (size_t i = noiseFirst; i < play.size(); ++i) {
+    const auto v = static_cast<int16_t>(dist(rng));
+    play[i] = {v, v};
+  }
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = play[noiseFirst + i].Left;
+  for (size_t i = 0; i < last.size(); ++i) last[i] = play[play.size() - last.size() + i].Left;
+
+  std::unique_ptr<SoundStream> in, out;
+  ASSERT_EQ(backend.Open(Direction::Input, inId, kRate, in), DeviceError::None);
+  ASSERT_EQ(backend.Open(Direction::Output, outId, kRate, out), DeviceError::None);
+  ASSERT_EQ(in->Queue(rec.data(), static_cast<uint32_t>(rec.size())), DeviceError::None);
+  ASSERT_EQ(out->Queue(play.data(), static_cast<uint32_t>(play.size())), DeviceError::None);
+  ASSERT_EQ(in->Start(), DeviceError::None);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!(in->Done() && out->Done()) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_TRUE(in->Done());
+  ASSERT_TRUE(out->Done());
+  EXPECT_EQ(in->Close(), DeviceError::None);
+  EXPECT_EQ(out->Close(), DeviceError::None);
+
+  std::vector<double> capture(rec.size());
+  for (size_t i = 0; i < rec.size(); ++i) capture[i] = rec[i].Left;
+  const size_t lag = BestLag(capture, noise);
+  ASSERT_GT(CorrelationAt(capture, noise, lag), 0.5);
+  // The last 20 ms where the noise before them says they belong.
+  const double r = CorrelationAt(capture, last, lag + noise.size() - last.size());
+  std::printf("noise found %zu frames into the capture; its last %zu frames correlate %.3f\n", lag, last.size(), r);
+  EXPECT_GT(r, 0.9);
+}
+
 TEST(PortAudioDevices, ClosingWhileRunningStopsTouchingTheBuffer) {
   PortAudioBackend backend;
   if (!backend.Available() || backend.DeviceCount(Direction::Input) == 0)
