@@ -11,6 +11,7 @@
 #include "cli/CalibrationOptions.h"
 #include "cli/Commands.h"
 #include "cli/Outputs.h"
+#include "cli/ResponseOutputs.h"
 #include "cli/VerdictLines.h"
 #include "measurement/MeasurementRun.h"
 #include "measurement/Recording.h"
@@ -34,7 +35,7 @@ QList<QCommandLineOption> AnalyseOptions() {
              {QStringLiteral("strict"),
               QStringLiteral("Exit with status 3 unless the quality is ok (the result is still stored).")},
          } +
-         OutputOptions() + CalibrationOptions();
+         OutputOptions() + CalibrationOptions() + ResponseOptions();
 }
 
 namespace {
@@ -76,7 +77,9 @@ int AnalyseCommand(const QCommandLineParser& parser) {
   }
   OutputRequest outputs;
   measurement::Calibration calibration;
-  if (!ReadOutputOptions(parser, outputs) || !ReadCalibrationOptions(parser, calibration)) return 1;
+  if (!ReadOutputOptions(parser, outputs) || !ReadCalibrationOptions(parser, calibration) ||
+      !CheckResponseOptions(parser))
+    return 1;
   WaveMMIO::PcmAudio played, captured;
   if (!ReadSound("played", parser.value(QStringLiteral("played")), played)) return 1;
   if (!ReadSound("captured", parser.value(QStringLiteral("captured")), captured)) return 1;
@@ -113,6 +116,7 @@ int AnalyseCommand(const QCommandLineParser& parser) {
     result.pathDelay.frames = static_cast<int32_t>(std::clamp(std::nearbyint(analysis.timing.start), -2e9, 2e9));
   result.levelTenthsDb = analysis.levelTenthsDb;
   result.verdict = analysis.verdict;
+  result.response = analysis.response;
   measurement::MeasurementRun numbering;  // no device: it only numbers and stores the result
   numbering.SetDataFolder(
       basic::EnsureTrailingSeparator(QDir::toNativeSeparators(QFileInfo(folder).absoluteFilePath()), 0));
@@ -122,6 +126,12 @@ int AnalyseCommand(const QCommandLineParser& parser) {
     return 1;
   }
   const QString path = saved.path;
+  // A result whose response could not be written beside it is still
+  // reported and exported, but the analysis did not leave all it should have.
+  const bool sideFilesFailed = !saved.sideFilesWritten;
+  if (sideFilesFailed)
+    Complain(QStringLiteral("cannot write the impulse response beside %1: %2")
+                 .arg(QDir::toNativeSeparators(path), saved.error));
   std::printf("result\t%s\n", QDir::toNativeSeparators(path).toLocal8Bit().constData());
   std::printf("mode\t%s\n", analysis.mode == measurement::SignalMode::Sweep ? "sweep" : "noise");
   if (analysis.timing.found) {
@@ -141,6 +151,8 @@ int AnalyseCommand(const QCommandLineParser& parser) {
   PrintVerdict(analysis.verdict);
   std::fflush(stdout);
   if (!WriteOutputs(result, calibration, kFirstTraceColor, outputs)) return 1;
+  if (WantsResponses(parser) && !WriteResponses(parser, path)) return 1;
+  if (sideFilesFailed) return 1;
   return VerdictStatus(analysis.verdict, parser.isSet(QStringLiteral("strict")));
 }
 

@@ -43,9 +43,8 @@ bool WantsResponses(const QCommandLineParser& parser) {
   return parser.isSet(kFrd) || parser.isSet(kIr) || parser.isSet(kDistortion);
 }
 
-bool WriteResponses(const QCommandLineParser& parser, const QString& resultPath) {
-  const auto smoothing = measurement::ParseSmoothing(parser.value(kSmooth).toStdString());
-  if (!smoothing) {
+bool CheckResponseOptions(const QCommandLineParser& parser) {
+  if (!measurement::ParseSmoothing(parser.value(kSmooth).toStdString())) {
     Complain(
         QStringLiteral("--smooth takes none, 1/48, 1/24, 1/12, 1/6 or 1/3, not \"%1\"").arg(parser.value(kSmooth)));
     return false;
@@ -56,6 +55,14 @@ bool WriteResponses(const QCommandLineParser& parser, const QString& resultPath)
     Complain(QStringLiteral("--points takes a whole number from 1 to 1000, not \"%1\"").arg(parser.value(kPoints)));
     return false;
   }
+  return true;
+}
+
+bool WriteResponses(const QCommandLineParser& parser, const QString& resultPath) {
+  if (!CheckResponseOptions(parser)) return false;
+  const measurement::Smoothing smoothing =
+      measurement::ParseSmoothing(parser.value(kSmooth).toStdString()).value_or(measurement::Smoothing::None);
+  const int points = parser.value(kPoints).toInt();
   const auto ir = measurement::ReadSideFiles(resultPath);
   if (!ir) {
     Complain(QStringLiteral("%1 has no impulse response beside it (%2 and %3)")
@@ -66,14 +73,14 @@ bool WriteResponses(const QCommandLineParser& parser, const QString& resultPath)
   bool written = true;
   if (parser.isSet(kFrd)) {
     const QString date = QDateTime::currentDateTime().toString(Qt::ISODate);
-    written = WriteText(parser.value(kFrd), measurement::FrdText(*ir, *smoothing, points, date), "FRD") && written;
+    written = WriteText(parser.value(kFrd), measurement::FrdText(*ir, smoothing, points, date), "FRD") && written;
   }
   if (parser.isSet(kIr) && !measurement::WriteFloatWav(parser.value(kIr), ir->samples, ir->rate)) {
     Complain(QStringLiteral("cannot write the impulse response to %1").arg(parser.value(kIr)));
     written = false;
   }
   if (parser.isSet(kDistortion))
-    written = WriteText(parser.value(kDistortion), measurement::DistortionCsvText(*ir, *smoothing, points),
+    written = WriteText(parser.value(kDistortion), measurement::DistortionCsvText(*ir, smoothing, points),
                         "distortion CSV") &&
               written;
   return written;

@@ -1,5 +1,5 @@
 #pragma once
-// What `export` writes from a sweep result's side files: the frequency
+// What `export` and `analyse` write from a sweep result's side files: the frequency
 // response as FRD text, the impulse response as a float WAV and the
 // distortion as CSV.
 #include <QCommandLineOption>
@@ -14,8 +14,11 @@ namespace cli {
 QList<QCommandLineOption> ResponseOptions();
 // Whether any of --frd, --ir and --distortion was given.
 bool WantsResponses(const QCommandLineParser& parser);
+// Whether --smooth and --points are as they should be; false after saying why.
+bool CheckResponseOptions(const QCommandLineParser& parser);
 // Writes what was asked for from the side files of the result at path;
-// false (after saying why) when they are missing or a file cannot be written.
+// false (after saying why) when the options are wrong, the side files are
+// missing or a file cannot be written.
 bool WriteResponses(const QCommandLineParser& parser, const QString& resultPath);
 
 }  // namespace cli

@@ -7,6 +7,7 @@
 #include "measurement/Graphs.h"
 #include "measurement/PathDelay.h"
 #include "measurement/ResultFiles.h"
+#include "measurement/RunResponse.h"
 #include "measurement/SideFiles.h"
 #include "measurement/TestSignal.h"
 #include "support/Paths.h"
@@ -221,10 +222,7 @@ void MeasurementRun::AnalyseSweep() {
   // Without a clear delay the capture is taken as it is.
   const RunTiming pairing = r.timing.found ? r.timing : RunTiming::Fixed(0, static_cast<int64_t>(r.envelope.size()));
   measurement::AnalyseSweep(m_RecBuf, r.sampleRate, r.sweepTable.freq, r.envelope, pairing);
-  r.response = r.timing.found ? Deconvolve(played, m_RecBuf, r.sampleRate,
-                                           SweepShapeFor(r.sampleRate, static_cast<int64_t>(played.size())),
-                                           CaptureTiming{r.timing.CaptureDelayFrames(), r.timing.driftPpm * 1e-6})
-                              : ImpulseResponse{};
+  r.response = SweepResponse(played, m_RecBuf, r.sampleRate, r.timing);
 }
 
 void MeasurementRun::Judge() {

@@ -6,6 +6,7 @@
 
 #include "dsp/C_FFT.h"
 #include "measurement/PathDelay.h"
+#include "measurement/RunResponse.h"
 #include "measurement/TestSignal.h"
 
 namespace measurement {
@@ -112,7 +113,15 @@ RecordingAnalysis AnalyseRecording(std::span<const StereoSample> played, std::sp
   if (out.timing.found && start >= 0 && start < static_cast<int64_t>(captured.size())) {
     const std::span<const StereoSample> aligned = captured.subspan(static_cast<size_t>(start));
     if (out.mode == SignalMode::Sweep) {
-      AnalyseSweep(captured.subspan(static_cast<size_t>(out.from)), rate, out.sweep.freq, out.level, out.followed);
+      const std::span<const StereoSample> rest = captured.subspan(static_cast<size_t>(out.from));
+      AnalyseSweep(rest, rate, out.sweep.freq, out.level, out.followed);
+      // What a run would have captured: on past the sweep's end by its tail,
+      // not the minutes a recorder may have run on.
+      const double end = out.followed.CaptureDelayFrames() +
+                         static_cast<double>(out.playedFrames) * (1 + std::abs(out.followed.driftPpm) * 1e-6) +
+                         static_cast<double>(std::max<int64_t>(CaptureTailFrames(rate, out.playedFrames), rate));
+      const auto kept = static_cast<size_t>(std::clamp(std::ceil(end), 0.0, static_cast<double>(rest.size())));
+      out.response = SweepResponse(played, rest.first(kept), rate, out.followed);
     } else {
       // One frame per twentieth of a second while the noise played.
       C_FFT fft;

@@ -11,6 +11,7 @@
 
 #include "audio/StereoSample.h"
 #include "measurement/Analysis.h"
+#include "measurement/ImpulseResponse.h"
 #include "measurement/SignalMode.h"
 #include "measurement/Timing.h"
 #include "measurement/Verdict.h"
@@ -39,13 +40,15 @@ struct RecordingAnalysis {
   int64_t from = 0;
   SweepTable sweep;
   std::vector<int16_t> level;  // the sweep's envelope, one entry per played frame
+  ImpulseResponse response;    // a sweep's, deconvolved along the timing followed (capture frames from `from`)
   NoiseSpectrum spectrum;
   Verdict verdict;
 };
 
 // Analyses a recording of played at rate. A sweep is followed piece by piece
-// from where it was found (the recorder's drift, dropouts and steps) and its
-// envelope read along that timing; played noise gives the mean
+// from where it was found (the recorder's drift, dropouts and steps), its
+// envelope read along that timing and its impulse response deconvolved
+// with it, as a run's; played noise gives the mean
 // spectrum of the recording while it played, one 2048-frame transform per
 // twentieth of a second, as a run does.
 RecordingAnalysis AnalyseRecording(std::span<const StereoSample> played, std::span<const StereoSample> captured,

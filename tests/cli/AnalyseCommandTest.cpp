@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <complex>
 #include <numbers>
 
 #include "audio/Biquad.h"
@@ -195,6 +196,79 @@ TEST_F(AnalyseCommandTest, ARecordingMadeElsewhereReadsLikeARun) {
     const double expected = 20 * std::log10(truth.MagnitudeAt(kRate, f)) - truth1k;
     EXPECT_NEAR(LevelNear(csv, f) - at1k, expected, 0.3) << f;
   }
+}
+
+// A sweep played elsewhere through a low-pass and a high-pass, recorded
+// 1.5 s early: the analysis leaves the response beside its result as a run
+// does, and the response, exported, reads the filters' magnitude.
+TEST_F(AnalyseCommandTest, ARecordingLeavesItsResponseBesideTheResult) {
+  constexpr int32_t kRate = 48000;
+  ASSERT_EQ(Zarin({"signal", "--mode", "sweep", "--rate", "48000", "--seconds", "4", "--level", "-3", "--out",
+                   F("played.wav")})
+                .status,
+            0);
+  int32_t rate = 0;
+  const std::vector<double> played = Left(F("played.wav"), rate);
+  ASSERT_EQ(rate, kRate);
+  const auto path = [] {
+    return std::vector<WaveMMIO::Biquad>{WaveMMIO::Biquad::LowPass(kRate, 3000, 0.9),
+                                         WaveMMIO::Biquad::HighPass(kRate, 80, 0.6)};
+  };
+  std::vector<WaveMMIO::Biquad> filters = path();
+  const auto through = [&](double x) {
+    for (WaveMMIO::Biquad& b : filters) x = b.Process(x);
+    return x;
+  };
+  constexpr size_t kSilence = 3 * kRate / 2;
+  std::vector<double> air(kSilence, 0.0);
+  for (const double x : played) air.push_back(through(x));
+  for (int i = 0; i < kRate; ++i) air.push_back(through(0.0));
+  ASSERT_TRUE(Write24(F("take.wav"), kRate, air));
+
+  const Outcome o = Zarin({"analyse", "--played", F("played.wav"), "--captured", F("take.wav"), "--folder", dir.path(),
+                           "--frd", F("take.frd"), "--ir", F("take.ir.wav"), "--distortion", F("take-thd.csv")});
+  ASSERT_EQ(o.status, 0) << o.err.toStdString() << o.out.toStdString();
+  EXPECT_NEAR(Value(o.out, "delay_frames").toDouble(), static_cast<double>(kSilence), 1);
+  EXPECT_EQ(Files(), (QStringList{"01.dat", "01.ir.wav", "01.json", "played.wav", "take-thd.csv", "take.frd",
+                                  "take.ir.wav", "take.wav"}));
+  QFile json(F("01.json"));
+  ASSERT_TRUE(json.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(json.readAll().contains("\"delay_ms\""));
+
+  // The same response exported afterwards from the stored result.
+  const Outcome e = Zarin({"export", F("01.dat"), "--frd", F("again.frd")});
+  ASSERT_EQ(e.status, 0) << e.err.toStdString();
+  const auto rows = [&](const QString& name) {
+    QFile f(F(name));
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << name.toStdString();
+    QStringList out;
+    for (const QString& line : QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts))
+      if (!line.startsWith('*')) out << line;
+    return out;
+  };
+  const QStringList frd = rows(QStringLiteral("take.frd"));
+  EXPECT_EQ(frd, rows(QStringLiteral("again.frd")));
+  ASSERT_GT(frd.size(), 400);
+  int checked = 0;
+  for (const QString& line : frd) {
+    const QStringList cells = line.split(' ');
+    ASSERT_EQ(cells.size(), 3) << line.toStdString();
+    const double f = cells[0].toDouble();
+    std::complex<double> truth = 1;
+    for (const WaveMMIO::Biquad& b : path()) truth *= b.ResponseAt(kRate, f);
+    if (f >= 20 && f <= 20000) {
+      EXPECT_NEAR(cells[1].toDouble(), 20 * std::log10(std::abs(truth)), 0.1) << f << " Hz";
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 400);
+  // The impulse response written is the one beside the result.
+  QFile a(F("take.ir.wav")), b(F("01.ir.wav"));
+  ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+  EXPECT_EQ(a.readAll(), b.readAll());
+  QFile thd(F("take-thd.csv"));
+  ASSERT_TRUE(thd.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(thd.readAll().startsWith("frequency_hz,thd_percent,h2_db,h3_db,h4_db,h5_db\n"));
 }
 
 TEST_F(AnalyseCommandTest, StrictFailsAClippedRecordingButStoresIt) {
