@@ -5,9 +5,9 @@
 #include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
-#include <QTime>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "controls/UC_ListView/UC_ListView.h"
@@ -106,13 +106,13 @@ UC_ListView::UC_ListView(QWidget* parent)
           });
   m_DragScrollTimer = new QTimer(this);
   m_DragScrollTimer->setInterval(kDragRepeatMs);
-  connect(m_DragScrollTimer, &QTimer::timeout, this,
-          [this] { DragScrollTimer_Timer(QTime::currentTime().msecsSinceStartOfDay() / 1000.0); });
+  m_Clock = [] { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); };
+  connect(m_DragScrollTimer, &QTimer::timeout, this, [this] { DragScrollTimer_Timer(); });
   connect(m_PictureList, &PictureBox::DragMoved, this, [this](double x, double y) {
     m_DragX = x;
     m_DragY = y;
     if (!m_DragScrollTimer->isActive()) m_DragScrollTimer->start();
-    List_DragOver(x, y, QTime::currentTime().msecsSinceStartOfDay() / 1000.0);
+    List_DragOver(x, y, m_Clock());
   });
   connect(m_PictureList, &PictureBox::DragLeft, m_DragScrollTimer, &QTimer::stop);
   connect(m_PictureTab, &PictureBox::MouseDown, this, &UC_ListView::Tab_MouseDown);

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "controls/UC_ListView/UC_ListView.h"
 #include "support/Rounding.h"
@@ -202,7 +203,11 @@ void UC_ListView::List_DragOver(double x, double y, double now) {
   SyncVertical();
 }
 
-void UC_ListView::DragScrollTimer_Timer(double now) { List_DragOver(m_DragX, m_DragY, now); }
+void UC_ListView::DragScrollTimer_Timer() { List_DragOver(m_DragX, m_DragY, m_Clock()); }
+
+void UC_ListView::SetClock(Clock clock) {
+  if (clock) m_Clock = std::move(clock);
+}
 
 bool UC_ListView::DragScrollTimerActive() const { return m_DragScrollTimer->isActive(); }
 

@@ -10,6 +10,7 @@
 #include <QVariant>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 class QComboBox;
@@ -206,10 +207,14 @@ class UC_ListView : public QWidget {
   void List_DragOver(double x, double y, double nowSeconds);
   // While a drag hovers over the rows the window system reports it again
   // only when something changes; this timer repeats the last report so that
-  // a pointer resting in a scrolling zone keeps scrolling. Its handler takes
-  // the time (seconds since midnight) so that tests can drive it.
-  void DragScrollTimer_Timer(double nowSeconds);
+  // a pointer resting in a scrolling zone keeps scrolling. Both read the
+  // list's clock.
+  void DragScrollTimer_Timer();
   bool DragScrollTimerActive() const;
+  // The clock the drag scrolling reads, in seconds (a steady clock unless
+  // set; tests set their own).
+  using Clock = std::function<double()>;
+  void SetClock(Clock clock);
   void Tab_MouseDown(int button, int shift, double x, double y);
   void Tab_MouseMove(int button, int shift, double x, double y);
   void Tab_MouseUp(int button, int shift, double x, double y);
@@ -309,6 +314,7 @@ class UC_ListView : public QWidget {
   double m_DragMarkTime = 0, m_DragMarkX = -1, m_DragMarkY = -1;
   double m_DragX = 0, m_DragY = 0;  // where the hovering drag was last reported
   QTimer* m_DragScrollTimer = nullptr;
+  Clock m_Clock;
   int32_t m_RightClickedTab = 0;
   bool m_DragStarted = false;
   bool m_SizingPointer = false;

@@ -459,6 +459,9 @@ TEST_F(ListTest, DraggingOverTheEdgesScrollsAfterAPause) {
 }
 
 TEST_F(ListTest, ADragRestingInAScrollingZoneKeepsScrolling) {
+  // The list reads this clock only: the machine's load cannot move it.
+  double now = 500.0;
+  lv.SetClock([&now] { return now; });
   Make(1, 60);
   ASSERT_TRUE(lv.VBarVisible());
   lv.ShowItem(20, 0);
@@ -471,13 +474,21 @@ TEST_F(ListTest, ADragRestingInAScrollingZoneKeepsScrolling) {
   QDragMoveEvent move(inFirstRow, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(lv.PictureList(), &move);  // the last report of the window system
   EXPECT_TRUE(lv.DragScrollTimerActive());
-  // The pointer rests; only the timer reports the drag again.
-  lv.DragScrollTimer_Timer(500.0);  // starts the pause
-  lv.DragScrollTimer_Timer(500.125);
+  // The pointer rests; only the timer reports the drag again. Scrolling lets
+  // events through, so the real timer may tick at any step too: a tick at
+  // the same time changes nothing.
+  const auto tickAt = [&](double t) {
+    now = t;
+    lv.DragScrollTimer_Timer();
+    lv.DragScrollTimer_Timer();
+  };
+  tickAt(500.0);  // starts the pause
+  tickAt(500.125);
   EXPECT_EQ(lv.TopItem(), 20);
-  lv.DragScrollTimer_Timer(500.25);  // 0.2 s on: one row up
+  tickAt(500.25);  // 0.2 s on: one row up
   EXPECT_EQ(lv.TopItem(), 19);
-  lv.DragScrollTimer_Timer(500.5);
+  QCoreApplication::processEvents();  // whatever the real timer does meanwhile
+  tickAt(500.5);
   EXPECT_EQ(lv.TopItem(), 18);
   QDragLeaveEvent leave;
   QCoreApplication::sendEvent(lv.PictureList(), &leave);
