@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QBuffer>
+#include <QFont>
 #include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
@@ -111,6 +112,16 @@ GainValues AsGain(const Result& result, const Calibration& calibration) {
   return scaled;
 }
 
+// The picture's text: one font, rasterised one way. Left to the defaults,
+// the window's desktop would choose both: its theme the family and size,
+// and a scaled screen (120 dpi is a scale of 1.25) glyphs without hinting.
+QFont PictureFont() {
+  QFont font(QStringLiteral("Sans Serif"), 9);
+  font.setHintingPreference(QFont::PreferVerticalHinting);
+  font.setStyleStrategy(QFont::NoSubpixelAntialias);
+  return font;
+}
+
 }  // namespace
 
 QImage SpectrumPicture(const Result& result, const Calibration& calibration, uint32_t color, QSize size) {
@@ -118,6 +129,7 @@ QImage SpectrumPicture(const Result& result, const Calibration& calibration, uin
   // front end asks and whatever screen it runs on. The window's frequency
   // axis is a strip 255 twips high under the spectrum.
   basic::Surface spectrum;
+  spectrum.SetSurfaceFont(PictureFont());
   const int axis = std::max(1, spectrum.ToPixels(255));
   if (size.width() < 1 || size.height() <= axis) return {};
   spectrum.SetBackColor(0xFFFFFF);
@@ -132,6 +144,7 @@ QImage SpectrumPicture(const Result& result, const Calibration& calibration, uin
                    result.sampleRate, false, kPictureOffsetDb, color);
   }
   basic::Surface scale;
+  scale.SetSurfaceFont(PictureFont());
   scale.SetForeColor(0);
   scale.SetBackColor(0xE0B0B0);
   scale.SetPixelSize(size.width(), axis);

@@ -1,6 +1,7 @@
 // A result's picture is the same whichever front end saves it and whatever
 // screen the window runs on: "Save Picture..." in the window and
 // `zarin export --png` give the same pixels.
+#include <QCoreApplication>
 #include <QImage>
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -30,6 +31,7 @@ class PictureTest : public FrmMainResultsTest, public ::testing::WithParamInterf
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("DISPLAY");
+    env.remove("QT_SCALE_FACTOR");  // a shell's command line, whatever the window's screen
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(ZARIN_EXE), {"export", result, "--png", png});
     EXPECT_TRUE(p.waitForFinished(120000));
@@ -68,3 +70,20 @@ INSTANTIATE_TEST_SUITE_P(Screens, PictureTest, ::testing::Values(15, 12),
                          [](const auto& info) { return std::string(info.param == 15 ? "At96Dpi" : "At120Dpi"); });
 
 }  // namespace
+
+// A screen of 120 dpi is a scaled screen to the toolkit (a scale of 1.25),
+// which rasterises text without hinting unless told otherwise. The case
+// above runs again in a process whose screen is scaled so.
+TEST(PictureOnAScaledScreen, SavePictureGivesTheCommandLinesPixels) {
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("1.25"));
+  p.setProcessEnvironment(env);
+  p.start(
+      QCoreApplication::applicationFilePath(),
+      {QStringLiteral("--gtest_filter=Screens/PictureTest.SavePictureGivesTheCommandLinesPixelsOnAnyScreen/At96Dpi")});
+  ASSERT_TRUE(p.waitForFinished(300000));
+  const QString out = QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
+  EXPECT_EQ(p.exitCode(), 0) << out.toStdString();
+  EXPECT_TRUE(out.contains(QStringLiteral("[  PASSED  ] 1 test."))) << out.toStdString();
+}
