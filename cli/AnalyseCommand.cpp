@@ -126,6 +126,7 @@ int AnalyseCommand(const QCommandLineParser& parser) {
     return 1;
   }
   const QString path = saved.path;
+  RecordCorrections(path, calibration, true);
   // A result whose response could not be written beside it is still
   // reported and exported, but the analysis did not leave all it should have.
   const bool sideFilesFailed = !saved.sideFilesWritten;
@@ -151,7 +152,7 @@ int AnalyseCommand(const QCommandLineParser& parser) {
   PrintVerdict(analysis.verdict);
   std::fflush(stdout);
   if (!WriteOutputs(result, calibration, kFirstTraceColor, outputs)) return 1;
-  if (WantsResponses(parser) && !WriteResponses(parser, path)) return 1;
+  if (WantsResponses(parser) && !WriteResponses(parser, path, calibration)) return 1;
   if (sideFilesFailed) return 1;
   return VerdictStatus(analysis.verdict, parser.isSet(QStringLiteral("strict")));
 }

@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QFileInfo>
 #include <cmath>
 
 #include "cli/Outputs.h"
@@ -41,6 +42,8 @@ bool ReadFile(const QCommandLineParser& parser, const QString& option, const cha
     return false;
   }
   curve = read.curve;
+  // Recorded as a path that still names the file from another folder.
+  path = QFileInfo(path).absoluteFilePath();
   return true;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The options that calibrate an export: --mic-cal, --device-cal and
-// --sensitivity, taken by `measure` and `export`.
+// --sensitivity, taken by `measure`, `analyse` and `export`.
 #include <QCommandLineOption>
 #include <QList>
 
@@ -12,8 +12,9 @@ namespace cli {
 
 QList<QCommandLineOption> CalibrationOptions();
 
-// Reads the files and the sensitivity; false (after saying why, naming the
-// file and the line) when one cannot be used.
+// Reads the files (keeping their absolute paths) and the sensitivity;
+// false (after saying why, naming the file and the line) when one cannot be
+// used.
 bool ReadCalibrationOptions(const QCommandLineParser& parser, measurement::Calibration& calibration);
 
 // Records the calibration's files in the result's NN.json (when it has

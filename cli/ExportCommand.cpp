@@ -59,7 +59,7 @@ int ExportCommand(const QCommandLineParser& parser) {
   if (levelTenthsDb) loaded.result.levelTenthsDb = *levelTenthsDb;
   RecordCorrections(path, calibration, true);
   const bool responses = WantsResponses(parser);
-  if (responses && !WriteResponses(parser, path)) return 1;
+  if (responses && !WriteResponses(parser, path, calibration)) return 1;
   const bool toStdout = request.csvToStdout || (request.csvPath.isEmpty() && request.pngPath.isEmpty() && !responses);
   // A sweep's response beside it gives the CSV its phase.
   if (!request.csvPath.isEmpty() || toStdout) measurement::ReadSideFilesInto(loaded.result, path);

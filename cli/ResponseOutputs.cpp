@@ -29,7 +29,9 @@ bool WriteText(const QString& path, const QString& text, const char* what) {
 
 QList<QCommandLineOption> ResponseOptions() {
   return {
-      {kFrd, QStringLiteral("Write the frequency response as FRD text to <file>."), QStringLiteral("file")},
+      {kFrd,
+       QStringLiteral("Write the frequency response as FRD text to <file> (--mic-cal and --device-cal taken off)."),
+       QStringLiteral("file")},
       {kIr, QStringLiteral("Write the impulse response as a 32-bit float WAV to <file>."), QStringLiteral("file")},
       {kDistortion, QStringLiteral("Write THD and H2..H5 as CSV to <file>."), QStringLiteral("file")},
       {kSmooth, QStringLiteral("Smoothing of the FRD and distortion: none, 1/48, 1/24, 1/12, 1/6 or 1/3."),
@@ -58,7 +60,8 @@ bool CheckResponseOptions(const QCommandLineParser& parser) {
   return true;
 }
 
-bool WriteResponses(const QCommandLineParser& parser, const QString& resultPath) {
+bool WriteResponses(const QCommandLineParser& parser, const QString& resultPath,
+                    const measurement::Calibration& calibration) {
   if (!CheckResponseOptions(parser)) return false;
   const measurement::Smoothing smoothing =
       measurement::ParseSmoothing(parser.value(kSmooth).toStdString()).value_or(measurement::Smoothing::None);
@@ -73,7 +76,8 @@ bool WriteResponses(const QCommandLineParser& parser, const QString& resultPath)
   bool written = true;
   if (parser.isSet(kFrd)) {
     const QString date = QDateTime::currentDateTime().toString(Qt::ISODate);
-    written = WriteText(parser.value(kFrd), measurement::FrdText(*ir, smoothing, points, date), "FRD") && written;
+    written = WriteText(parser.value(kFrd), measurement::FrdText(*ir, smoothing, points, date, calibration), "FRD") &&
+              written;
   }
   if (parser.isSet(kIr) && !measurement::WriteFloatWav(parser.value(kIr), ir->samples, ir->rate)) {
     Complain(QStringLiteral("cannot write the impulse response to %1").arg(parser.value(kIr)));

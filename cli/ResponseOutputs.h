@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include "measurement/Calibration.h"
+
 class QCommandLineParser;
 
 namespace cli {
@@ -16,9 +18,11 @@ QList<QCommandLineOption> ResponseOptions();
 bool WantsResponses(const QCommandLineParser& parser);
 // Whether --smooth and --points are as they should be; false after saying why.
 bool CheckResponseOptions(const QCommandLineParser& parser);
-// Writes what was asked for from the side files of the result at path;
-// false (after saying why) when the options are wrong, the side files are
-// missing or a file cannot be written.
-bool WriteResponses(const QCommandLineParser& parser, const QString& resultPath);
+// Writes what was asked for from the side files of the result at path, the
+// FRD with the calibration's files taken off; false (after saying why) when
+// the options are wrong, the side files are missing or a file cannot be
+// written.
+bool WriteResponses(const QCommandLineParser& parser, const QString& resultPath,
+                    const measurement::Calibration& calibration);
 
 }  // namespace cli

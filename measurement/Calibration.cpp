@@ -11,11 +11,22 @@ std::optional<double> Calibration::Sensitivity() const {
   return std::nullopt;
 }
 
+double CorrectionDb(const Calibration& calibration, double frequency) {
+  double db = 0;
+  if (calibration.mic) db += CorrectionDbAt(*calibration.mic, frequency);
+  if (calibration.device) db += CorrectionDbAt(*calibration.device, frequency);
+  return db;
+}
+
+double CorrectionPhaseDeg(const Calibration& calibration, double frequency) {
+  double degrees = 0;
+  if (calibration.mic) degrees += CorrectionPhaseAt(*calibration.mic, frequency);
+  if (calibration.device) degrees += CorrectionPhaseAt(*calibration.device, frequency);
+  return degrees;
+}
+
 std::vector<GainPoint> Corrected(std::vector<GainPoint> points, const Calibration& calibration) {
-  for (GainPoint& p : points) {
-    if (calibration.mic) p.gainDb -= CorrectionDbAt(*calibration.mic, p.frequency);
-    if (calibration.device) p.gainDb -= CorrectionDbAt(*calibration.device, p.frequency);
-  }
+  for (GainPoint& p : points) p.gainDb -= CorrectionDb(calibration, p.frequency);
   return points;
 }
 

@@ -23,6 +23,11 @@ struct Calibration {
   std::optional<double> Sensitivity() const;
 };
 
+// What the files take off at frequency: the sum of both files' dB values,
+// and of their phases (degrees; a file without phase adds none).
+double CorrectionDb(const Calibration& calibration, double frequency);
+double CorrectionPhaseDeg(const Calibration& calibration, double frequency);
+
 // The curve with both files' values at each point's frequency subtracted.
 std::vector<GainPoint> Corrected(std::vector<GainPoint> points, const Calibration& calibration);
 

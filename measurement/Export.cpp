@@ -48,8 +48,10 @@ QString ResultCsv(const Result& result, const Calibration& calibration) {
     hz.reserve(rows.size());
     for (const CurveRow& r : rows) hz.push_back(r.frequency);
     const std::vector<ResponsePoint> points = FrequencyResponse(result.response, hz);
+    // A file with phase takes its phase off as well.
     if (points.size() == rows.size())
-      for (size_t i = 0; i < rows.size(); ++i) rows[i].phaseDeg = points[i].phaseDeg;
+      for (size_t i = 0; i < rows.size(); ++i)
+        rows[i].phaseDeg = WrapPhaseDeg(points[i].phaseDeg - CorrectionPhaseDeg(calibration, rows[i].frequency));
   }
   return RowsCsv(rows);
 }
@@ -71,10 +73,7 @@ namespace {
 // The factor that moves a value of the result to the height at which the
 // picture's grid reads its gain (with the corrections at frequency taken off).
 double PictureFactor(double gainOfFullScale, const Calibration& calibration, double frequency) {
-  double db = gainOfFullScale + kPictureOffsetDb;
-  if (calibration.mic) db -= CorrectionDbAt(*calibration.mic, frequency);
-  if (calibration.device) db -= CorrectionDbAt(*calibration.device, frequency);
-  return basic::DbToLin(db);
+  return basic::DbToLin(gainOfFullScale + kPictureOffsetDb - CorrectionDb(calibration, frequency));
 }
 
 // The result's values scaled so that the window's drawing, at

@@ -3,6 +3,8 @@
 #include <QStringList>
 #include <cmath>
 
+#include "measurement/Correction.h"
+
 namespace measurement {
 
 namespace {
@@ -13,7 +15,8 @@ QString Number(double v, int decimals) { return QString::number(v, 'f', decimals
 
 }  // namespace
 
-QString FrdText(const ImpulseResponse& ir, Smoothing smoothing, int perOctave, const QString& date) {
+QString FrdText(const ImpulseResponse& ir, Smoothing smoothing, int perOctave, const QString& date,
+                const Calibration& calibration) {
   QStringList lines;
   const double rate = ir.rate;
   lines << QStringLiteral("* program zarin");
@@ -25,13 +28,18 @@ QString FrdText(const ImpulseResponse& ir, Smoothing smoothing, int perOctave, c
   lines << QStringLiteral("* smoothing %1")
                .arg(QString::fromLatin1(SmoothingName(smoothing).data(),
                                         static_cast<qsizetype>(SmoothingName(smoothing).size())));
+  if (calibration.mic) lines << QStringLiteral("* microphone file %1, taken off").arg(calibration.micPath);
+  if (calibration.device) lines << QStringLiteral("* sound card file %1, taken off").arg(calibration.devicePath);
   lines << QStringLiteral("* frequency_hz magnitude_db phase_deg");
   if (!ir.Empty()) {
     const auto hz = LogFrequencies(kLowestHz, rate / 2 * (1 - 1e-6), perOctave);
     ResponseOptions options;
     options.smoothing = smoothing;
-    for (const ResponsePoint& p : FrequencyResponse(ir, hz, options))
-      lines << QStringLiteral("%1 %2 %3").arg(Number(p.hz, 4), Number(p.gainDb, 4), Number(p.phaseDeg, 3));
+    for (const ResponsePoint& p : FrequencyResponse(ir, hz, options)) {
+      const double db = p.gainDb - CorrectionDb(calibration, p.hz);
+      const double phase = WrapPhaseDeg(p.phaseDeg - CorrectionPhaseDeg(calibration, p.hz));
+      lines << QStringLiteral("%1 %2 %3").arg(Number(p.hz, 4), Number(db, 4), Number(phase, 3));
+    }
   }
   return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }

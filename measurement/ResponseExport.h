@@ -6,6 +6,7 @@
 // sweep is left empty).
 #include <QString>
 
+#include "measurement/Calibration.h"
 #include "measurement/ImpulseResponse.h"
 #include "measurement/Responses.h"
 
@@ -14,8 +15,11 @@ namespace measurement {
 // Points per octave of the exports unless asked otherwise.
 inline constexpr int kExportPointsPerOctave = 48;
 
-// From 10 Hz to just below half the rate, on the 1000 * 2^(k / perOctave) grid.
-QString FrdText(const ImpulseResponse& ir, Smoothing smoothing, int perOctave, const QString& date);
+// From 10 Hz to just below half the rate, on the 1000 * 2^(k / perOctave)
+// grid, with the calibration's files taken off (their dB values from the
+// magnitude, their phases from the phase) and named in the header.
+QString FrdText(const ImpulseResponse& ir, Smoothing smoothing, int perOctave, const QString& date,
+                const Calibration& calibration = {});
 // From 10 Hz to half the sweep's end (where the second harmonic ends).
 QString DistortionCsvText(const ImpulseResponse& ir, Smoothing smoothing, int perOctave);
 

@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include "audio/Biquad.h"
+#include "measurement/Export.h"
 #include "measurement/ResponseExport.h"
 #include "measurement/SideFiles.h"
 #include "measurement/TestSignal.h"
@@ -172,6 +173,87 @@ TEST(ResponseExport, FrdReadsBackWithinAHundredthOfADecibelAndATenthOfADegree) {
   const QString sparse = FrdText(ir, Smoothing::None, 3, QStringLiteral("d"));
   EXPECT_EQ(sparse.count(QLatin1Char('\n')) - 6,
             static_cast<qsizetype>(LogFrequencies(10, 24000 * (1 - 1e-6), 3).size()));
+}
+
+// The rows of an FRD text: frequency -> (dB, degrees); the comments apart.
+struct FrdRows {
+  std::vector<double> hz, db, deg;
+  QStringList comments;
+};
+FrdRows ReadFrd(const QString& text) {
+  FrdRows rows;
+  for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    if (line.startsWith(QLatin1Char('*'))) {
+      rows.comments << line;
+      continue;
+    }
+    const QStringList f = line.split(QLatin1Char(' '));
+    rows.hz.push_back(f.value(0).toDouble());
+    rows.db.push_back(f.value(1).toDouble());
+    rows.deg.push_back(f.value(2).toDouble());
+  }
+  return rows;
+}
+
+TEST(ResponseExport, TheCorrectionFilesComeOffTheFrdAndTheCsvsPhase) {
+  const ImpulseResponse ir = SomeResponse();
+  Calibration calibration;
+  calibration.mic = ParseCorrection("* a microphone\n20 -1 10\n1000 0.5 -20\n20000 2 170\n").curve;
+  calibration.micPath = QStringLiteral("/cal/mic.frd");
+  calibration.device = ParseCorrection("20 0.25\n20000 -0.75\n").curve;  // no phase: none comes off
+  calibration.devicePath = QStringLiteral("/cal/card.txt");
+  ASSERT_TRUE(calibration.mic && calibration.device);
+  const FrdRows plain = ReadFrd(FrdText(ir, Smoothing::None, 12, QStringLiteral("d")));
+  const FrdRows corrected = ReadFrd(FrdText(ir, Smoothing::None, 12, QStringLiteral("d"), calibration));
+  EXPECT_TRUE(corrected.comments.join('\n').contains(QStringLiteral("/cal/mic.frd")));
+  EXPECT_TRUE(corrected.comments.join('\n').contains(QStringLiteral("/cal/card.txt")));
+  ASSERT_EQ(plain.hz, corrected.hz);
+  ASSERT_GT(plain.hz.size(), 100u);
+  // Linear in log frequency between the points; phase too, the step from
+  // -20 to 170 degrees taken the short way (to -190).
+  const auto micDb = [](double f) {
+    return f <= 20     ? -1.0
+           : f <= 1000 ? -1 + 1.5 * std::log(f / 20) / std::log(50.0)
+           : f < 20000 ? 0.5 + 1.5 * std::log(f / 1000) / std::log(20.0)
+                       : 2.0;
+  };
+  const auto micDeg = [](double f) {
+    return f <= 20     ? 10.0
+           : f <= 1000 ? 10 - 30 * std::log(f / 20) / std::log(50.0)
+           : f < 20000 ? -20 - 170 * std::log(f / 1000) / std::log(20.0)
+                       : -190.0;
+  };
+  const auto cardDb = [](double f) {
+    return f <= 20 ? 0.25 : f < 20000 ? 0.25 - std::log(f / 20) / std::log(1000.0) : -0.75;
+  };
+  for (size_t i = 0; i < plain.hz.size(); ++i) {
+    const double f = plain.hz[i];
+    EXPECT_NEAR(corrected.db[i], plain.db[i] - micDb(f) - cardDb(f), 0.0002) << f;
+    EXPECT_NEAR(std::remainder(corrected.deg[i] - (plain.deg[i] - micDeg(f)), 360.0), 0, 0.002) << f;
+    EXPECT_GT(corrected.deg[i], -180.0);
+    EXPECT_LE(corrected.deg[i], 180.0);
+  }
+
+  // The CSV of a sweep with its response: the phase column moves the same way.
+  const int32_t rate = 48000;
+  Result result;
+  std::vector<StereoSample> play(static_cast<size_t>(2 * rate));
+  GenerateSweep(play, rate, SignalAmplitude(-30), result.sweepTable, result.envelope);
+  std::fill(result.envelope.begin(), result.envelope.end(), int16_t{16000});  // the gain does not matter here
+  result.sampleRate = rate;
+  result.levelTenthsDb = -30;
+  result.response = ir;
+  const QStringList before = ResultCsv(result).split('\n', Qt::SkipEmptyParts);
+  const QStringList after = ResultCsv(result, calibration).split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(before.size(), after.size());
+  ASSERT_GT(after.size(), 200);
+  ASSERT_EQ(after.value(0), QStringLiteral("frequency_hz,gain_db,phase_deg"));
+  for (qsizetype i = 1; i < after.size(); ++i) {
+    const QStringList b = before[i].split(','), a = after[i].split(',');
+    const double f = b[0].toDouble();
+    EXPECT_NEAR(a[1].toDouble(), b[1].toDouble() - micDb(f) - cardDb(f), 0.0101) << f;
+    EXPECT_NEAR(std::remainder(a[2].toDouble() - (b[2].toDouble() - micDeg(f)), 360.0), 0, 0.0101) << f;
+  }
 }
 
 TEST(ResponseExport, DistortionCsvHasItsColumnsAndLeavesHarmonicsBeyondTheSweepEmpty) {
