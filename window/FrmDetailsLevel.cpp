@@ -96,7 +96,10 @@ void FrmDetails::ShowSensitivity() {
 
 void FrmDetails::SetSensitivity(std::optional<double> dbfs) {
   m_Calibration.sensitivityDbfs = dbfs;
-  basic::WriteSetting(window_files::SensitivitySettingKey(m_InputDevice), dbfs ? Decibels(*dbfs) : QString());
+  // Kept to a thousandth: a measured sensitivity read back after a restart
+  // is the one measured, not the one shown.
+  basic::WriteSetting(window_files::SensitivitySettingKey(m_InputDevice),
+                      dbfs && std::isfinite(*dbfs) ? QString::number(*dbfs, 'f', 3) : QString());
   ShowSensitivity();
   Redraw();
 }

@@ -85,11 +85,19 @@ TEST_F(FrmDetailsLevelTest, ASteadyCalibratorToneSetsTheSensitivity) {
   EXPECT_NEAR(*d.CurrentCalibration().sensitivityDbfs, expected, 0.02);
   EXPECT_EQ(d.TextSensitivity->text(), QString::number(expected, 'f', 1));
   EXPECT_TRUE(d.ButtonCalibrate->isEnabled());
-  // Remembered for the device.
+  // Remembered for the device as measured, not as shown to a tenth.
   FrmDetails again;
   again.SetInputDevice(WaveMMIO::LoopbackBackend::kDeviceName);
   ASSERT_TRUE(again.CurrentCalibration().sensitivityDbfs.has_value());
-  EXPECT_NEAR(*again.CurrentCalibration().sensitivityDbfs, expected, 0.05);
+  EXPECT_NEAR(*again.CurrentCalibration().sensitivityDbfs, *d.CurrentCalibration().sensitivityDbfs, 0.0006);
+  d.SetSensitivity(-19.953);
+  FrmDetails later;
+  later.SetInputDevice(WaveMMIO::LoopbackBackend::kDeviceName);
+  EXPECT_NEAR(*later.CurrentCalibration().sensitivityDbfs, -19.953, 1e-9);
+  EXPECT_EQ(later.TextSensitivity->text(), "-20.0");
+  // Leaving the box as shown keeps the value.
+  emit later.TextSensitivity->editingFinished();
+  EXPECT_NEAR(*later.CurrentCalibration().sensitivityDbfs, -19.953, 1e-9);
 
   // A 114 dB calibrator at the same level: the input is 20 dB less sensitive.
   d.ComboCalibrator->setCurrentIndex(1);
