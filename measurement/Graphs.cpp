@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QRect>
+
 #include "measurement/GraphScale.h"
 #include "support/Decibels.h"
 #include "support/Surface.h"
@@ -24,8 +26,10 @@ SpectrumScale ScaleOf(const Surface& p, int32_t rate, float offsetDb) {
 namespace {
 
 // A grid line across the picture and its label at the left, beside the line
-// but always whole inside the picture; a line outside it gets no label.
-void GridLine(Surface& picture, const SpectrumScale& s, double db, const QString& text) {
+// but always whole inside the picture; a line outside it gets no label. A
+// label that would fall under `keepClear` (pixels; a control standing on the
+// picture) is printed just right of it instead.
+void GridLine(Surface& picture, const SpectrumScale& s, double db, const QString& text, const QRect& keepClear = {}) {
   const int tpp = picture.TwipsPerPixel();
   const int32_t y = s.GridY(db);
   picture.MoveTo(20, y);
@@ -33,14 +37,19 @@ void GridLine(Surface& picture, const SpectrumScale& s, double db, const QString
   if (y < 0 || y > s.Height) return;
   const double height = picture.TextHeight(text);
   const double top = std::clamp(y * tpp - height / 2, 0.0, std::max(0.0, s.Height * tpp - height));
-  picture.SetCurrentX(4.0 * tpp);
+  double left = 4.0;
+  const QRect label(static_cast<int>(left), static_cast<int>(top / tpp),
+                    static_cast<int>(std::ceil(picture.TextWidth(text) / tpp)),
+                    static_cast<int>(std::ceil(height / tpp)));
+  if (!keepClear.isEmpty() && label.intersects(keepClear)) left = keepClear.right() + 1 + 4.0;
+  picture.SetCurrentX(left * tpp);
   picture.SetCurrentY(top);
   picture.Print(text);
 }
 
 }  // namespace
 
-void DrawSpectrumGrid(Surface& picture, float offsetDb) {
+void DrawSpectrumGrid(Surface& picture, float offsetDb, const QRect& keepClear) {
   const SpectrumScale s = ScaleOf(picture, 0, offsetDb);  // the grid needs no frequency axis
   picture.Cls();
   picture.SetForeColor(kGridColor);
@@ -48,7 +57,7 @@ void DrawSpectrumGrid(Surface& picture, float offsetDb) {
   for (const char* label : kLabels) {
     const QString text = QString::fromLatin1(label);
     if (text == QLatin1String("0")) picture.SetForeColor(kZeroLineColor);
-    GridLine(picture, s, text.toDouble(), text);
+    GridLine(picture, s, text.toDouble(), text, keepClear);
   }
 }
 

@@ -3,6 +3,7 @@
 // response curves), the frequency axis under it, the waveform of the newest
 // stretch, and the texts of the frequency read-out and the meter. Everything
 // is drawn from plain data onto a picture.
+#include <QRect>
 #include <QString>
 #include <cstdint>
 #include <span>
@@ -23,8 +24,9 @@ inline constexpr uint32_t kZeroLineColor = 0x303080;  // dark red
 
 // Clears the picture and draws the nine dB lines with their labels; the "0"
 // line comes last, in dark red. A label sits beside its line, always whole
-// inside the picture.
-void DrawSpectrumGrid(basic::Surface& picture, float offsetDb);
+// inside the picture and clear of `keepClear` (pixels), where a control such
+// as the frequency read-out stands on the picture.
+void DrawSpectrumGrid(basic::Surface& picture, float offsetDb, const QRect& keepClear = {});
 // For pictures saved as files: lines and labels every 6 dB below "-6" (-12,
 // -18, ...) while each label has a line of text to itself.
 void DrawLowGridLines(basic::Surface& picture, float offsetDb);

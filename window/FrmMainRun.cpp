@@ -120,7 +120,7 @@ void FrmMain::DrawSpectrum(int32_t start, int32_t fromFile, int32_t overlay, int
   basic::Trap([&] {
     basic::DoEvents();
     if (!overlay) {
-      measurement::DrawSpectrumGrid(*PictureFFT, m_OffsetDb);
+      measurement::DrawSpectrumGrid(*PictureFFT, m_OffsetDb, TextFreq->geometry());
       if (gridOnly) return;
     }
     const uint32_t curve = color != 0 ? static_cast<uint32_t>(color) : NextTraceColor();

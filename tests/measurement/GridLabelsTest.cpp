@@ -82,4 +82,27 @@ TEST(GridLabels, TheWindowsGridHasNothingBelowMinusSix) {
   for (int y = below; y < 198; ++y) EXPECT_NE(s.Pixel(600, y), kGridColor) << y;
 }
 
+TEST(GridLabels, ALabelUnderTheReadoutStandsBesideIt) {
+  // The frequency read-out stands over the picture's top-left corner, where
+  // "+6" would go: the label moves right of it, and nothing is drawn under it.
+  basic::Surface s;
+  Blank(s, 908, 198);
+  const QRect readout(7, 7, 60, 18);
+  DrawSpectrumGrid(s, -6.0f, readout);
+  int under = 0;
+  for (int y = readout.top(); y <= readout.bottom(); ++y)
+    for (int x = readout.left(); x <= readout.right(); ++x) under += (s.Pixel(x, y) & 0xFFFFFF) != 0xFFFFFF;
+  EXPECT_EQ(under, 0);
+  EXPECT_EQ(Ink(s, 0, 40), 0);  // not left in the strip either
+  int beside = 0;
+  for (int y = 1; y < 40; ++y)
+    for (int x = readout.right() + 1; x < readout.right() + 40; ++x) beside += (s.Pixel(x, y) & 0xFFFFFF) != 0xFFFFFF;
+  EXPECT_GT(beside, LoneInk("+6") / 2);
+  // Labels clear of it stay where they were.
+  basic::Surface plain;
+  Blank(plain, 908, 198);
+  DrawSpectrumGrid(plain, -6.0f);
+  EXPECT_EQ(Ink(s, 40, 198), Ink(plain, 40, 198));
+}
+
 }  // namespace
