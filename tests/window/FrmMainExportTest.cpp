@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QImage>
 #include <QMenu>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 #include "measurement/Export.h"
@@ -139,6 +140,50 @@ TEST_F(ExportMenuTest, TheMarkerTheLevelSliderAndTheScreenChangeNoExportedNumber
   for (int y = 0; y < picture.height() - axis; ++y)
     if (picture.pixel(x, y) == ink) nearest = std::min(nearest, std::abs(y - s.GridY(-6.0)));
   EXPECT_LE(nearest, 1);
+}
+
+// A result made at another level, dropped onto a window that did not make
+// it: its NN.json says the level, and the window's CSV is the command line's.
+TEST_F(ExportMenuTest, ADroppedResultExportsAsTheCommandLineExportsIt) {
+  QString result;
+  {
+    FrmMain maker;
+    PickLoopbackAt(maker, "48000", 2, measurement::SignalMode::Sweep);
+    maker.SliderValue[1]->SetValue(-200);  // played at -20.0 dB
+    maker.RecButton_ButtonClicked(0);
+    TickUntilIdle(maker);
+    ASSERT_EQ(Names(maker), QStringList{"01"});
+    result = dir.filePath("01.dat");
+    ASSERT_EQ(measurement::ReadPlayedLevel(result), -200);
+  }
+  FrmMain w;
+  w.SliderValue[1]->SetValue(-30);
+  w.LV_OLEDragDrop({result}, 0);
+  ASSERT_EQ(w.LV->ItemCount(), 1);
+  w.LV->UnSelectAll();
+  w.LV->SetSelectedItem(0);
+  pick = dir.filePath("window.csv");
+  w.MenuExportCsv->trigger();
+  QFile csv(pick);
+  ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+  const QString fromWindow = QString::fromUtf8(csv.readAll());
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove("DISPLAY");
+  p.setProcessEnvironment(env);
+  p.start(QStringLiteral(ZARIN_EXE), {"export", result});
+  ASSERT_TRUE(p.waitForFinished(120000));
+  ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+  EXPECT_EQ(fromWindow, QString::fromUtf8(p.readAllStandardOutput()));
+  // The cable's -6 dB, not 17 dB off as at the default level.
+  int middle = 0;
+  for (const QString& line : fromWindow.split('\n', Qt::SkipEmptyParts).mid(1)) {
+    const double f = line.section(',', 0, 0).toDouble();
+    if (f < 700 || f > 1500) continue;
+    EXPECT_NEAR(line.section(',', 1, 1).toDouble(), -6.0, 0.03) << f;
+    ++middle;
+  }
+  EXPECT_GT(middle, 20);
 }
 
 }  // namespace
