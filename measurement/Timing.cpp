@@ -29,9 +29,22 @@ constexpr int kMagnitudePoints = 512;
 constexpr int64_t kDriftStep = 64;
 constexpr double kDriftTop = 0.45;
 constexpr double kDriftBelow = 2.3;  // 20 dB in ln |H|
-// A drift that moves the sweep's end by less than this many frames is not
-// told apart from the path's own group delay, and reads 0.
+// A drift that moves the delay by less than this many frames across the
+// pieces it is read from is not told apart from the path's own group delay
+// (known to a fraction of a frame), and reads 0.
 constexpr double kLeastDriftFrames = 2.0;
+// The path's group delay is read from its magnitude, which a capture that
+// began after the sweep did has only from some frequency up: below it the
+// magnitude is guessed, and the group delay read near it (where it is large,
+// as above a high-pass corner) is known only to a share of itself. Then the
+// pieces whose group delay is larger than this neither tell the drift nor,
+// while a run has others, its offset.
+constexpr double kSureGroupDelaySeconds = 1e-4;
+// The pieces the drift is read from span at least this share of the sweep
+// (added over the runs between changes), or no drift is read: a slope over
+// a short stretch (a capture that began late, a run broken up by changes)
+// is the pieces' own error, not the clock's.
+constexpr double kLeastDriftSpan = 0.25;
 
 double FrequencyOf(std::span<const float> sweepFreq, int64_t b) {
   return b >= 0 && b < static_cast<int64_t>(sweepFreq.size()) ? sweepFreq[static_cast<size_t>(b)] : 0.0;
@@ -86,8 +99,44 @@ const char* TimingEventName(TimingEventKind kind) {
   return "";
 }
 
+namespace {
+
+// heardFrom .. heardTo - 1: the capture frames that were recorded.
+RunTiming FollowFromStart(std::span<const StereoSample> played, std::span<const StereoSample> captured, int32_t rate,
+                          std::span<const float> sweepFreq, std::optional<double> captureStartFrames, int64_t heardFrom,
+                          int64_t heardTo);
+
+}  // namespace
+
 RunTiming FollowTiming(std::span<const StereoSample> played, std::span<const StereoSample> captured, int32_t rate,
                        std::span<const float> sweepFreq, std::optional<double> captureStartFrames) {
+  // A capture that started well before or after the playback (a wait set
+  // between the two) is looked at as though it had started with it: the
+  // delays searched for are then the path's own, whatever the wait.
+  const int64_t shift = captureStartFrames && std::isfinite(*captureStartFrames)
+                            ? std::llround(std::clamp(*captureStartFrames, -9e15, 9e15))
+                            : 0;
+  const auto size = static_cast<int64_t>(captured.size());
+  if (shift == 0 || std::abs(shift) >= size)
+    return FollowFromStart(played, captured, rate, sweepFreq, captureStartFrames, 0, size);
+  // Capture frame c is playback frame c + shift: aligned[c + shift] = captured[c].
+  std::vector<StereoSample> aligned(static_cast<size_t>(size + std::max<int64_t>(shift, 0)));
+  for (int64_t c = std::max<int64_t>(0, -shift); c < size; ++c)
+    aligned[static_cast<size_t>(c + shift)] = captured[static_cast<size_t>(c)];
+  RunTiming t = FollowFromStart(played, aligned, rate, sweepFreq, *captureStartFrames - static_cast<double>(shift),
+                                std::max<int64_t>(shift, 0), size + shift);
+  // Back to frames of the capture as it was recorded.
+  t.captureStartFrames = captureStartFrames;
+  for (TimingSegment& segment : t.segments) segment.at -= static_cast<double>(shift);
+  for (TimingPiece& piece : t.pieces) piece.delay -= static_cast<double>(shift);
+  return t;
+}
+
+namespace {
+
+RunTiming FollowFromStart(std::span<const StereoSample> played, std::span<const StereoSample> captured, int32_t rate,
+                          std::span<const float> sweepFreq, std::optional<double> captureStartFrames, int64_t heardFrom,
+                          int64_t heardTo) {
   const auto n = static_cast<int64_t>(played.size());
   const double start = captureStartFrames.value_or(0.0);
   const PathDelay global = FindPathDelay(played, captured, rate, sweepFreq);
@@ -110,6 +159,15 @@ RunTiming FollowTiming(std::span<const StereoSample> played, std::span<const Ste
     const auto begin = played.begin() + piece.out.first;
     if (std::all_of(begin, begin + piece.out.count, [](const StereoSample& s) { return s.Left == 0; })) {
       piece.out.use = PieceUse::Silent;
+      continue;
+    }
+    // A piece played before the capture began, or arriving after it ended,
+    // was never recorded (in part): what it would read is a blend. Its
+    // search takes in half a piece more either side.
+    const int64_t arrives = piece.out.first + global.frames;
+    const int64_t reach = piece.out.count / 2;
+    if (arrives - reach < heardFrom || arrives + piece.out.count + reach > heardTo) {
+      piece.out.use = PieceUse::Unheard;
       continue;
     }
     piece.found =
@@ -139,8 +197,14 @@ RunTiming FollowTiming(std::span<const StereoSample> played, std::span<const Ste
     }
     return best;
   };
-  const std::vector<timing::MagnitudePoint> magnitude =
-      timing::SampleMagnitude(played, captured, rate, sweepFreq, rawLagAt, kMagnitudePoints);
+  // Only what was recorded: a reading that takes in frames from before the
+  // capture began would read the path too weak there.
+  const auto recorded = static_cast<int64_t>(captured.size());
+  const int64_t heardStart = std::clamp<int64_t>(heardFrom, 0, recorded);
+  const int64_t heardLength = std::clamp<int64_t>(heardTo, heardStart, recorded) - heardStart;
+  const std::vector<timing::MagnitudePoint> magnitude = timing::SampleMagnitude(
+      played, captured.subspan(static_cast<size_t>(heardStart), static_cast<size_t>(heardLength)), rate, sweepFreq,
+      [&](int64_t b) { return rawLagAt(b) - static_cast<double>(heardStart); }, kMagnitudePoints);
   const std::vector<double> groupDelay = timing::PathGroupDelay(magnitude, rate);
   for (Piece& piece : pieces) {
     if (piece.out.use != PieceUse::Used) continue;
@@ -207,21 +271,29 @@ RunTiming FollowTiming(std::span<const StereoSample> played, std::span<const Ste
   double strongest = -1e300;
   for (const Piece& piece : pieces)
     if (piece.out.use == PieceUse::Used) strongest = std::max(strongest, piece.logMagnitude);
+  const bool lowUnheard = pieces.front().out.use == PieceUse::Unheard;
+  const auto sure = [&](const Piece& piece) {
+    return !lowUnheard || std::abs(piece.groupDelay) <= kSureGroupDelaySeconds * rate;
+  };
   const auto forDrift = [&](const Piece& piece) {
     return piece.found.step <= kDriftStep && piece.logMagnitude >= strongest - kDriftBelow && !straddles(piece) &&
+           sure(piece) &&
            FrequencyOf(sweepFreq, piece.found.sliceFirst + piece.found.sliceFrames - 1) <= kDriftTop * rate;
   };
-  double sxy = 0, sxx = 0;
+  double sxy = 0, sxx = 0, spanned = 0;
   for (const auto& group : groups) {
-    double w = 0, mx = 0, my = 0;
+    double w = 0, mx = 0, my = 0, lo = 1e300, hi = -1e300;
     for (const size_t i : group) {
       if (!forDrift(pieces[i])) continue;
       const double wi = weight(pieces[i]);
       w += wi;
       mx += wi * pieces[i].found.centre;
       my += wi * pieces[i].Delay();
+      lo = std::min(lo, pieces[i].found.centre);
+      hi = std::max(hi, pieces[i].found.centre);
     }
     if (!(w > 0)) continue;
+    spanned += hi - lo;
     mx /= w;
     my /= w;
     for (const size_t i : group) {
@@ -231,21 +303,26 @@ RunTiming FollowTiming(std::span<const StereoSample> played, std::span<const Ste
       sxx += weight(pieces[i]) * dx * dx;
     }
   }
-  double slope = sxx > 0 ? sxy / sxx : 0.0;
-  if (std::abs(slope) * static_cast<double>(n) < kLeastDriftFrames) slope = 0;
+  double slope = sxx > 0 && spanned >= kLeastDriftSpan * static_cast<double>(n) ? sxy / sxx : 0.0;
+  if (std::abs(slope) * spanned < kLeastDriftFrames) slope = 0;
   t.driftPpm = slope * 1e6;
   // A drifting capture hears the sweep a little higher or lower, which on a
   // logarithmic sweep looks like a shift of slope / (its rise in ln f per
   // sample): every piece reads that much late.
   const double rise = std::log(FrequencyOf(sweepFreq, n - 1) / FrequencyOf(sweepFreq, 0)) / static_cast<double>(n - 1);
   const double doppler = rise > 0 && std::isfinite(rise) ? slope / rise : 0.0;
-  // Each run's offset under that slope, from all its pieces.
+  // Each run's offset under that slope, from its pieces that heard one side
+  // of every change and whose group delay is known well, where it has such.
   std::vector<double> offsets;
   for (const auto& group : groups) {
-    const bool whole = std::any_of(group.begin(), group.end(), [&](size_t i) { return !straddles(pieces[i]); });
+    const auto good = [&](size_t i, bool whole, bool known) {
+      return (!whole || !straddles(pieces[i])) && (!known || sure(pieces[i]));
+    };
+    const bool whole = std::any_of(group.begin(), group.end(), [&](size_t i) { return good(i, true, false); });
+    const bool known = std::any_of(group.begin(), group.end(), [&](size_t i) { return good(i, whole, true); });
     double w = 0, sum = 0;
     for (const size_t i : group) {
-      if (whole && straddles(pieces[i])) continue;
+      if (!good(i, whole, known)) continue;
       w += weight(pieces[i]);
       sum += weight(pieces[i]) * (pieces[i].Delay() - slope * pieces[i].found.centre);
     }
@@ -298,5 +375,7 @@ RunTiming FollowTiming(std::span<const StereoSample> played, std::span<const Ste
   t.delayFrames = offsetOf(0) + start;
   return t;
 }
+
+}  // namespace
 
 }  // namespace measurement

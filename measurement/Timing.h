@@ -39,6 +39,7 @@ enum class PieceUse {
   NoSignal,   // the played piece did not come back (no clear peak)
   Disagrees,  // its delay agrees with neither neighbour (an outlier)
   Silent,     // the played piece itself is silent (nothing to look for)
+  Unheard,    // played before the capture began or heard after it ended
 };
 
 struct TimingPiece {

@@ -251,3 +251,43 @@ TEST(TimingTest, TheCleanCableShowsNoEventAtAnyRate) {
 }
 
 }  // namespace
+
+namespace {
+
+// Dropouts and latency steps on a capture whose clock is the playback's: the
+// map breaks where they fell, but its slope stays one.
+struct DamageCase {
+  const char* name;
+  int32_t rate;
+  int32_t seconds;
+  std::vector<std::pair<double, double>> dropouts, steps;
+};
+
+class TimingDamageTest : public ::testing::TestWithParam<DamageCase> {};
+
+TEST_P(TimingDamageTest, DamageWithoutDriftReadsNoDrift) {
+  const DamageCase& c = GetParam();
+  Cable cable{.delayMs = 10};
+  cable.dropouts = c.dropouts;
+  cable.steps = c.steps;
+  cable_run::Run r = cable_run::Through(c.rate, c.seconds, cable);
+  const RunTiming t = FollowTiming(r.play, r.rec, c.rate, r.table.freq, r.captureStart);
+  ASSERT_TRUE(t.found);
+  EXPECT_EQ(t.driftPpm, 0) << Describe(t);
+  for (const TimingSegment& s : t.segments) EXPECT_EQ(s.slope, 1.0) << Describe(t);
+  size_t changes = 0;
+  for (const TimingEvent& e : t.events) changes += e.kind != TimingEventKind::LostPiece ? 1 : 0;
+  EXPECT_EQ(changes, c.dropouts.size() + c.steps.size()) << Describe(t);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DropoutsAndSteps, TimingDamageTest,
+    ::testing::Values(DamageCase{"OneStepEarly", 48000, 10, {}, {{3.0, 40}}},
+                      DamageCase{"OneStepLate", 48000, 10, {}, {{8.7, 40}}},
+                      DamageCase{"ShortStep", 48000, 4, {}, {{3.2, 25}}},
+                      DamageCase{"ThreeDropouts", 48000, 10, {{2.0, 20}, {4.5, 20}, {7.0, 20}}, {}},
+                      DamageCase{"DropoutsAndStep", 96000, 10, {{3.0, 20}, {6.0, 20}}, {{4.5, 40}}},
+                      DamageCase{"OneDropout", 44100, 4, {{1.1, 20}}, {}}),
+    [](const ::testing::TestParamInfo<DamageCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
