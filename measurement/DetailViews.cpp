@@ -78,6 +78,7 @@ std::shared_ptr<ResultDetails> ResultDetails::Read(const QString& path, float of
     if (std::optional<ImpulseResponse> ir = ReadSideFiles(path, &info)) {
       details->AttachResponse(std::move(*ir));
       details->m_Verdict = info.verdict;
+      for (const SideInfo::Event& e : info.events) details->m_TimingEventsHz.push_back(e.hz);
       details->m_PlayedLevelDb = info.levelTenthsDb / 10.0;
     }
   return details;
@@ -315,10 +316,18 @@ QString DetailSummary(const ResultDetails& details) {
     delay = QString::number(1000.0 * t.delayFrames / r->Response().rate, 'f', 2) + QStringLiteral(" ms");
     drift = QString::number(t.drift * 1e6, 'f', 1) + QStringLiteral(" ppm");
   }
-  return QStringLiteral("%1  %2 Hz  判定 %3  遅延 %4  ドリフト %5")
-      .arg(kind)
-      .arg(details.SampleRate())
-      .arg(verdict, delay, drift);
+  QString summary = QStringLiteral("%1  %2 Hz  判定 %3  遅延 %4  ドリフト %5")
+                        .arg(kind)
+                        .arg(details.SampleRate())
+                        .arg(verdict, delay, drift);
+  if (!details.TimingEventsHz().empty()) {
+    QStringList where;
+    for (const double hz : details.TimingEventsHz())
+      where << (hz >= 1000 ? QString::number(hz / 1000, 'f', 1) + QStringLiteral(" kHz")
+                           : QString::number(hz, 'f', 0) + QStringLiteral(" Hz"));
+    summary += QStringLiteral("  位相は信頼できません (タイミングの乱れ: %1)").arg(where.join(QStringLiteral(", ")));
+  }
+  return summary;
 }
 
 }  // namespace measurement

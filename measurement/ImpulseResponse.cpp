@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "dsp/FastFourier.h"
+#include "measurement/AlignedCapture.h"
 #include "measurement/TestSignal.h"
 
 namespace measurement {
@@ -59,23 +60,6 @@ double Floor(double f, double f1, double f2) {
   else if (f > f2) outside = f >= 2 * f2 ? 1.0 : std::log2(f / f2);
   const double s = 0.5 - 0.5 * std::cos(std::numbers::pi * outside);
   return kFloorInside * std::pow(kFloorOutside / kFloorInside, s);
-}
-
-// The captured left channel as a timing with drift heard it: sample j of the
-// result is the capture at delay + (j - delay) * (1 + drift), by cubic
-// (Catmull-Rom) interpolation between the frames around it.
-double CaptureAt(std::span<const StereoSample> captured, const CaptureTiming& timing, int64_t j) {
-  const auto frames = static_cast<int64_t>(captured.size());
-  if (timing.drift == 0) return j < frames ? captured[static_cast<size_t>(j)].Left : 0.0;
-  const double t = timing.delayFrames + (static_cast<double>(j) - timing.delayFrames) * (1.0 + timing.drift);
-  const double base = std::floor(t);
-  const double u = t - base;
-  const auto i = static_cast<int64_t>(base);
-  const auto at = [&](int64_t k) {
-    return k >= 0 && k < frames ? static_cast<double>(captured[static_cast<size_t>(k)].Left) : 0.0;
-  };
-  const double p0 = at(i - 1), p1 = at(i), p2 = at(i + 1), p3 = at(i + 2);
-  return p1 + 0.5 * u * (p2 - p0 + u * (2 * p0 - 5 * p1 + 4 * p2 - p3 + u * (3 * (p1 - p2) + p3 - p0)));
 }
 
 // The noise spectrum is read from stretches of this length (about 0.1 s),
@@ -205,7 +189,8 @@ SweepShape SweepShapeFor(int32_t rate, int64_t frames) {
 }
 
 ImpulseResponse Deconvolve(std::span<const StereoSample> played, std::span<const StereoSample> captured, int32_t rate,
-                           const SweepShape& sweep, const CaptureTiming& timing) {
+                           const SweepShape& sweep, const CaptureTiming& timing,
+                           std::span<const TimingSegment> segments) {
   ImpulseResponse result;
   const auto frames = static_cast<int64_t>(std::max(played.size(), captured.size()));
   const double lead = sweep.HarmonicLead(kMaxHarmonic);
@@ -225,11 +210,13 @@ ImpulseResponse Deconvolve(std::span<const StereoSample> played, std::span<const
   // Both real signals in one transform: played in the real part, capture in the imaginary.
   std::vector<Complex> z(n);
   std::array<bool, 2> playedSound{}, capturedSound{};
+  const AlignedCapture aligned(captured, timing.delayFrames, timing.drift, segments);
   InTwo(static_cast<size_t>(frames), [&](size_t begin, size_t end) {
     const size_t part = begin == 0 ? 0 : 1;
     for (size_t j = begin; j < end; ++j) {
-      const double p = j < played.size() ? played[j].Left : 0.0;
-      const double x = CaptureAt(captured, timing, static_cast<int64_t>(j));
+      const auto b = static_cast<int64_t>(j);
+      const double p = j < played.size() && aligned.Heard(b) ? played[j].Left : 0.0;
+      const double x = aligned.At(b);
       playedSound[part] = playedSound[part] || p != 0;
       capturedSound[part] = capturedSound[part] || x != 0;
       z[j] = {p, x};

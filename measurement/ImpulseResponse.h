@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "audio/StereoSample.h"
+#include "measurement/Timing.h"
 
 namespace measurement {
 
@@ -86,11 +87,16 @@ inline constexpr double kKeptAfterSeconds = 1.0;
 SweepShape SweepShapeFor(int32_t rate, int64_t frames);
 
 // Deconvolves the left channel of captured by that of played (the played
-// sweep, shape as given; the capture may run on after it): H = X conj(P) / (|P|^2 + e), with e tiny inside
-// the swept band and large outside it, so that only what the sweep excited
-// is kept. Uses two threads for long runs. An empty response when the
-// buffers are empty or silent.
+// sweep, shape as given; the capture may run on after it):
+// H = X conj(P) / (|P|^2 + e), with e tiny inside the swept band and large
+// outside it, so that only what the sweep excited is kept. The capture is
+// read where timing places each played frame or, when segments are given
+// (a timing followed piece by piece, in capture frames), where they do;
+// played frames they give no place (under a dropout, across a step) are
+// left out of both signals. Uses two threads for long runs. An empty
+// response when the buffers are empty or silent.
 ImpulseResponse Deconvolve(std::span<const StereoSample> played, std::span<const StereoSample> captured, int32_t rate,
-                           const SweepShape& sweep, const CaptureTiming& timing);
+                           const SweepShape& sweep, const CaptureTiming& timing,
+                           std::span<const TimingSegment> segments = {});
 
 }  // namespace measurement

@@ -12,8 +12,9 @@
 namespace measurement {
 
 // played is the played sweep (its whole buffer), captured the capture the
-// timing was found on (capture frames count from its first frame). Empty
-// when the timing found no sweep.
+// timing was found on (capture frames count from its first frame). The
+// response's arrival is its own (see ResponseArrival.h). Empty when the
+// timing found no sweep.
 ImpulseResponse SweepResponse(std::span<const StereoSample> played, std::span<const StereoSample> captured,
                               int32_t rate, const RunTiming& timing);
 

@@ -136,6 +136,17 @@ bool WriteSideFiles(const QString& datPath, const ImpulseResponse& ir, const Sid
   o[QStringLiteral("delay_ms")] = info.delayMs;
   o[QStringLiteral("delay_reference")] = info.delayReference;
   o[QStringLiteral("drift_ppm")] = info.driftPpm;
+  QJsonArray events;
+  for (const SideInfo::Event& e : info.events) {
+    QJsonObject event;
+    event[QStringLiteral("kind")] = e.kind;
+    event[QStringLiteral("time_s")] = e.timeS;
+    event[QStringLiteral("size_ms")] = e.sizeMs;
+    event[QStringLiteral("hz")] = e.hz;
+    events.append(event);
+  }
+  o[QStringLiteral("timing_events")] = events;
+  o[QStringLiteral("phase_trusted")] = info.PhaseTrusted();
   o[QStringLiteral("arrival_sample")] = static_cast<qint64>(ir.origin);
   o[QStringLiteral("sweep_f1_hz")] = ir.sweep.f1Hz;
   o[QStringLiteral("sweep_f2_hz")] = ir.sweep.f2Hz;
@@ -177,10 +188,16 @@ std::optional<ImpulseResponse> ReadSideFiles(const QString& datPath, SideInfo* i
     ir.noise.hz.push_back(hz[i].toDouble());
     ir.noise.density.push_back(d[i].toDouble());
   }
-  if (info)
-    *info = {o.value(QStringLiteral("verdict")).toString(), o.value(QStringLiteral("level_tenths_db")).toInt(),
-             o.value(QStringLiteral("delay_ms")).toDouble(), o.value(QStringLiteral("delay_reference")).toString(),
-             o.value(QStringLiteral("drift_ppm")).toDouble()};
+  if (info) {
+    *info = {o.value(QStringLiteral("verdict")).toString(),   o.value(QStringLiteral("level_tenths_db")).toInt(),
+             o.value(QStringLiteral("delay_ms")).toDouble(),  o.value(QStringLiteral("delay_reference")).toString(),
+             o.value(QStringLiteral("drift_ppm")).toDouble(), {}};
+    for (const QJsonValue v : o.value(QStringLiteral("timing_events")).toArray()) {
+      const QJsonObject e = v.toObject();
+      info->events.push_back({e.value(QStringLiteral("kind")).toString(), e.value(QStringLiteral("time_s")).toDouble(),
+                              e.value(QStringLiteral("size_ms")).toDouble(), e.value(QStringLiteral("hz")).toDouble()});
+    }
+  }
   return ir;
 }
 
@@ -216,6 +233,11 @@ SideInfo SideInfoOf(const Result& result) {
     info.delayMs = result.timing.DelayMs(result.sampleRate);
     info.delayReference = QString::fromLatin1(DelayReferenceName(result.timing.reference));
     info.driftPpm = result.timing.driftPpm;
+    const SweepShape sweep = SweepShapeFor(result.sampleRate, static_cast<int64_t>(result.envelope.size()));
+    for (const TimingEvent& e : result.timing.events) {
+      const double hz = sweep.RateConstant() > 0 ? sweep.f1Hz * std::exp(e.timeS / sweep.RateConstant()) : 0.0;
+      info.events.push_back({QString::fromLatin1(TimingEventName(e.kind)), e.timeS, e.sizeMs, hz});
+    }
   }
   return info;
 }

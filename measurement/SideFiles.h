@@ -29,6 +29,18 @@ struct SideInfo {
   double delayMs = 0;
   QString delayReference;  // "playback start" / "capture start"; empty: not known
   double driftPpm = 0;
+  // The timing's steps, dropouts and lost pieces, each at the frequency the
+  // sweep played then. The response is pieced together along them: its
+  // magnitude away from them holds, its phase (which rests on how exactly
+  // each piece's delay is known) is not to be trusted.
+  struct Event {
+    QString kind;  // "dropout", "step", "lost piece"
+    double timeS = 0;
+    double sizeMs = 0;
+    double hz = 0;
+  };
+  std::vector<Event> events;
+  bool PhaseTrusted() const { return events.empty(); }
 };
 
 // A 32-bit float mono WAV of samples at rate; false when it cannot be written.

@@ -11,6 +11,7 @@
 #include "measurement/Correction.h"
 #include "measurement/Result.h"
 #include "measurement/ResultFiles.h"
+#include "measurement/SideFiles.h"
 #include "measurement/TestSignal.h"
 #include "tests/measurement/SimulatedSweep.h"
 
@@ -300,3 +301,24 @@ TEST_F(DetailResultsTest, OtherTabsOfAnOldResultSayThatANewSweepIsNeeded) {
 }
 
 }  // namespace
+
+TEST_F(DetailResultsTest, ARunWhoseTimingSteppedSaysItsPhaseIsNotToBeTrusted) {
+  const QString path = WriteSweep(dir.filePath("01.dat"), 8000, 10000, 10000);
+  const ImpulseResponse ir = measurement::testing::SimulateSweep(8000, 2.0, -30).Response();
+  SideInfo info;
+  info.verdict = QStringLiteral("注意");
+  ASSERT_TRUE(WriteSideFiles(path, ir, info));
+  const auto clean = ResultDetails::Read(path, 0.0f);
+  ASSERT_TRUE(clean->HasResponse());
+  EXPECT_FALSE(DetailSummary(*clean).contains("位相は信頼できません")) << DetailSummary(*clean).toStdString();
+  info.events = {{QStringLiteral("step"), 1.2, 40.0, 1234.0}, {QStringLiteral("dropout"), 1.5, -20.0, 310.0}};
+  ASSERT_TRUE(WriteSideFiles(path, ir, info));
+  SideInfo back;
+  ASSERT_TRUE(ReadSideFiles(path, &back).has_value());
+  ASSERT_EQ(back.events.size(), 2u);
+  EXPECT_EQ(back.events[1].kind, QStringLiteral("dropout"));
+  EXPECT_DOUBLE_EQ(back.events[0].hz, 1234.0);
+  EXPECT_FALSE(back.PhaseTrusted());
+  const QString summary = DetailSummary(*ResultDetails::Read(path, 0.0f));
+  EXPECT_TRUE(summary.contains("位相は信頼できません (タイミングの乱れ: 1.2 kHz, 310 Hz)")) << summary.toStdString();
+}
