@@ -200,7 +200,7 @@ TEST_F(AnalyseCommandTest, ARecordingMadeElsewhereReadsLikeARun) {
 
 // A sweep played elsewhere through a low-pass and a high-pass, recorded
 // 1.5 s early: the analysis leaves the response beside its result as a run
-// does, and the response, exported, reads the filters' magnitude.
+// does, and the response, exported, reads the filters' magnitude and phase.
 TEST_F(AnalyseCommandTest, ARecordingLeavesItsResponseBesideTheResult) {
   constexpr int32_t kRate = 48000;
   ASSERT_EQ(Zarin({"signal", "--mode", "sweep", "--rate", "48000", "--seconds", "4", "--level", "-3", "--out",
@@ -259,6 +259,11 @@ TEST_F(AnalyseCommandTest, ARecordingLeavesItsResponseBesideTheResult) {
     if (f >= 20 && f <= 20000) {
       EXPECT_NEAR(cells[1].toDouble(), 20 * std::log10(std::abs(truth)), 0.1) << f << " Hz";
       ++checked;
+    }
+    // The phase with the response's own arrival taken off.
+    if (f >= 50 && f <= 10000) {
+      EXPECT_NEAR(std::remainder(cells[2].toDouble() - std::arg(truth) * 180 / std::numbers::pi, 360.0), 0, 3)
+          << f << " Hz";
     }
   }
   EXPECT_GT(checked, 400);
