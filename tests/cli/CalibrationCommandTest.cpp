@@ -48,20 +48,7 @@ std::map<double, Row> Rows(const QString& csv) {
 class CalibrationCommand : public ::testing::Test {
  protected:
   QString F(const QString& name) const { return dir.filePath(name); }
-  QStringList Measure(const QStringList& more) const {
-    return QStringList{"measure",
-                       "--output-device",
-                       "Loopback simulator",
-                       "--input-device",
-                       "Loopback simulator",
-                       "--rate",
-                       "48000",
-                       "--seconds",
-                       "2",
-                       "--folder",
-                       dir.path()} +
-           more;
-  }
+  QStringList Measure(const QStringList& more) const { return clitest::SimulatorMeasure("48000", dir.path(), more); }
   // Measures once and returns the result file's path.
   QString MeasureSweep(const QString& level = "-3", const QString& seconds = "2") {
     const Outcome o = Zarin(Measure({"--level", level, "--seconds", seconds}));

@@ -17,6 +17,7 @@
 #include "measurement/TestSignal.h"
 #include "support/Settings.h"
 #include "support/Surface.h"
+#include "tests/cli/ZarinProcess.h"
 
 namespace {
 
@@ -69,20 +70,7 @@ double LevelNear(const QString& csv, double frequency) {
 class CommandLineTest : public ::testing::Test {
  protected:
   QString F(const QString& name) const { return dir.filePath(name); }
-  QStringList Measure(const QStringList& more) const {
-    return QStringList{"measure",
-                       "--output-device",
-                       "Loopback simulator",
-                       "--input-device",
-                       "Loopback simulator",
-                       "--rate",
-                       "48000",
-                       "--seconds",
-                       "2",
-                       "--folder",
-                       dir.path()} +
-           more;
-  }
+  QStringList Measure(const QStringList& more) const { return clitest::SimulatorMeasure("48000", dir.path(), more); }
   QTemporaryDir dir;
 };
 

@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "tests/cli/TimedRun.h"
+#include "tests/cli/ZarinProcess.h"
 #include "support/ByteOrder.h"
 
 using zarin_test::RunZarin;
@@ -67,20 +68,7 @@ class Destinations : public ::testing::Test {
  protected:
   QString F(const QString& name) const { return dir.filePath(name); }
   QStringList Measure(const QStringList& more) const {
-    return QStringList{"measure",
-                       "--output-device",
-                       "Loopback simulator",
-                       "--input-device",
-                       "Loopback simulator",
-                       "--rate",
-                       "8000",
-                       "--seconds",
-                       "2",
-                       "--mode",
-                       "noise",
-                       "--folder",
-                       dir.path()} +
-           more;
+    return clitest::SimulatorMeasure("8000", dir.path(), QStringList{"--mode", "noise"} + more);
   }
   // Refused with a message before anything ran: no result file appeared.
   void ExpectRefused(const QStringList& args, const char* says) {

@@ -39,4 +39,12 @@ inline Outcome Run(const QString& program, const QStringList& args, const QProce
 
 inline Outcome Zarin(const QStringList& args) { return Run(QStringLiteral(ZARIN_EXE), args, WithoutDisplay()); }
 
+// `zarin measure` on the loopback simulator, a 2 s run at `rate` stored in
+// `folder`, with `more` after.
+inline QStringList SimulatorMeasure(const QString& rate, const QString& folder, const QStringList& more = {}) {
+  const QString sim = QStringLiteral("Loopback simulator");
+  const QStringList args{"measure", "--output-device", sim, "--input-device", sim, "--rate", rate, "--seconds", "2"};
+  return args + QStringList{"--folder", folder} + more;
+}
+
 }  // namespace clitest
