@@ -6,30 +6,19 @@
 
 #include <cmath>
 #include <complex>
-#include <numbers>
 #include <vector>
 
 #include "CableRun.h"
-#include "audio/Biquad.h"
 #include "measurement/AlignedCapture.h"
 #include "measurement/Responses.h"
 #include "measurement/RunResponse.h"
 #include "measurement/SideFiles.h"
+#include "tests/measurement/CableResponse.h"
 
 using namespace measurement;
-using WaveMMIO::Biquad;
-using WaveMMIO::LoopbackPath;
+using namespace measurement::testing;
 
 namespace {
-
-// The cable's complex gain at f.
-std::complex<double> Cable(int32_t rate, double f) {
-  const double q = 1 / std::sqrt(2.0);
-  std::complex<double> h = Biquad::HighPass(rate, LoopbackPath::kHighPassHz, q).ResponseAt(rate, f);
-  if (rate / 2 > LoopbackPath::kLowPassMinNyquistHz)
-    h *= Biquad::LowPass(rate, LoopbackPath::kLowPassHz, q).ResponseAt(rate, f);
-  return h * std::pow(10.0, LoopbackPath::kGainDb / 20);
-}
 
 // A response pieced together across steps and dropouts: its magnitude away
 // from them, within this at low frequencies (where the timing knows each
@@ -66,7 +55,7 @@ Worst Errors(const ImpulseResponse& ir, const cable_run::Run& run, const RunTimi
     if (p.hz >= 300) worst.gainAbove300Db = std::max(worst.gainAbove300Db, gainError);
     if (p.hz >= 50 && p.hz <= 10000) {
       const double allowed = 360 * p.hz * driftError * static_cast<double>(cable_run::SampleAt(run, p.hz)) / run.rate;
-      const double error = std::abs(std::remainder(p.phaseDeg - std::arg(truth) * 180 / std::numbers::pi, 360.0));
+      const double error = std::abs(WrapDeg(p.phaseDeg - Deg(truth)));
       worst.phaseDeg = std::max(worst.phaseDeg, std::max(0.0, error - allowed));
     }
     ++worst.points;

@@ -5,40 +5,20 @@
 
 #include <algorithm>
 #include <cmath>
-#include <complex>
-#include <numbers>
 #include <vector>
 
-#include "SimulatedSweep.h"
 #include "audio/Biquad.h"
+#include "tests/measurement/CableResponse.h"
+#include "tests/measurement/SimulatedSweep.h"
 #include "measurement/ImpulseResponse.h"
 #include "measurement/Responses.h"
 
 using namespace measurement;
-using measurement::testing::SimulateSweep;
+using namespace measurement::testing;
 using WaveMMIO::Biquad;
 using WaveMMIO::LoopbackPath;
 
 namespace {
-
-constexpr double kPi = std::numbers::pi;
-
-std::complex<double> Cascade(const std::vector<Biquad>& sections, double rate, double hz) {
-  std::complex<double> h = 1;
-  for (const Biquad& b : sections) h *= b.ResponseAt(rate, hz);
-  return h;
-}
-
-double WrapDeg(double d) { return std::remainder(d, 360.0); }
-
-// The simulator's fixed path at a rate: high-pass, low-pass (above 24 kHz
-// rates), gain.
-std::vector<Biquad> DefaultPath(double rate) {
-  const double q = 1 / std::sqrt(2.0);
-  std::vector<Biquad> path = {Biquad::HighPass(rate, LoopbackPath::kHighPassHz, q)};
-  if (rate / 2 > LoopbackPath::kLowPassMinNyquistHz) path.push_back(Biquad::LowPass(rate, LoopbackPath::kLowPassHz, q));
-  return path;
-}
 
 TEST(SweepShape, ComesFromTheSignalAndPlacesHarmonicsByTheirLead) {
   const SweepShape s = SweepShapeFor(48000, 96000);
@@ -154,14 +134,13 @@ TEST_P(SimulatorResponse, MagnitudeAndExcessPhaseMatchThePathsFilters) {
   const auto run = SimulateSweep(rate, 10, -30);
   const ImpulseResponse ir = run.Response();
   ASSERT_FALSE(ir.Empty());
-  const auto path = DefaultPath(rate);
   const auto hz = LogFrequencies(20, 0.9 * rate / 2, 24);
   const auto points = FrequencyResponse(ir, hz);
   for (const auto& p : points) {
-    const auto truth = Cascade(path, rate, p.hz) * std::pow(10.0, LoopbackPath::kGainDb / 20);
+    const auto truth = Cable(rate, p.hz);
     ASSERT_NEAR(p.gainDb, 20 * std::log10(std::abs(truth)), 0.1) << p.hz << " Hz at " << rate;
     if (p.hz >= 50 && p.hz <= 10000) {
-      ASSERT_NEAR(WrapDeg(p.phaseDeg - std::arg(truth) * 180 / kPi), 0, 3) << p.hz << " Hz at " << rate;
+      ASSERT_NEAR(WrapDeg(p.phaseDeg - Deg(truth)), 0, 3) << p.hz << " Hz at " << rate;
     }
   }
 }
@@ -178,7 +157,7 @@ TEST(SimulatorResponse, AFourthOrderHighPassReadsRightAtFiftyAndAHundredHertz) {
   for (const auto& p : points) {
     const auto truth = Cascade(path, rate, p.hz) * std::pow(10.0, LoopbackPath::kGainDb / 20);
     EXPECT_NEAR(p.gainDb, 20 * std::log10(std::abs(truth)), 0.1) << p.hz;
-    EXPECT_NEAR(WrapDeg(p.phaseDeg - std::arg(truth) * 180 / kPi), 0, 3) << p.hz;
+    EXPECT_NEAR(WrapDeg(p.phaseDeg - Deg(truth)), 0, 3) << p.hz;
   }
   EXPECT_NEAR(points[0].gainDb, -6 - 48.2, 0.2);  // 24 dB per octave, two octaves down
 }

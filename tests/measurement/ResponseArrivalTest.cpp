@@ -7,31 +7,20 @@
 
 #include <cmath>
 #include <complex>
-#include <numbers>
 #include <vector>
 
-#include "SimulatedSweep.h"
 #include "audio/Biquad.h"
 #include "measurement/Recording.h"
 #include "measurement/Responses.h"
 #include "measurement/TestSignal.h"
+#include "tests/measurement/CableResponse.h"
+#include "tests/measurement/SimulatedSweep.h"
 
 using namespace measurement;
-using measurement::testing::SimulateSweep;
+using namespace measurement::testing;
 using WaveMMIO::Biquad;
-using WaveMMIO::LoopbackPath;
 
 namespace {
-
-constexpr double kPi = std::numbers::pi;
-
-std::complex<double> Cascade(const std::vector<Biquad>& sections, double rate, double hz) {
-  std::complex<double> h = 1;
-  for (const Biquad& b : sections) h *= b.ResponseAt(rate, hz);
-  return h;
-}
-
-double WrapDeg(double d) { return std::remainder(d, 360.0); }
 
 // A one-pole low-pass as sound servers' plug-ins make it:
 // y(n) = (1 - a) x(n) + a y(n - 1), a from the corner frequency.
@@ -57,9 +46,8 @@ ImpulseResponse Misplaced(const measurement::testing::SimulatedSweep& run, doubl
 
 TEST(ResponseArrival, AMinimumPhasePathArrivesAtItsPureDelay) {
   const int32_t rate = 48000;
-  const double q = 1 / std::sqrt(2.0);
   const std::vector<std::vector<Biquad>> paths = {
-      {Biquad::HighPass(rate, LoopbackPath::kHighPassHz, q), Biquad::LowPass(rate, LoopbackPath::kLowPassHz, q)},
+      CableFilters(rate),
       {Biquad::LowPass(rate, 1000, 0.5)},
   };
   for (size_t p = 0; p < paths.size(); ++p) {
@@ -76,7 +64,7 @@ TEST(ResponseArrival, AMinimumPhasePathArrivesAtItsPureDelay) {
       EXPECT_NEAR(ir.timing.delayFrames, static_cast<double>(run.delayFrames), 0.05) << p << " " << off;
       for (const ResponsePoint& point : FrequencyResponse(ir, LogFrequencies(50, 10000, 6))) {
         const std::complex<double> truth = Cascade(paths[p], rate, point.hz);
-        ASSERT_NEAR(WrapDeg(point.phaseDeg - std::arg(truth) * 180 / kPi), 0, 3)
+        ASSERT_NEAR(WrapDeg(point.phaseDeg - Deg(truth)), 0, 3)
             << "path " << p << ", off " << off << ", " << point.hz << " Hz";
       }
     }
@@ -140,6 +128,6 @@ TEST(ResponseArrival, ARecordingThroughAOnePoleLowPassReadsItsPhase) {
   for (const ResponsePoint& p : FrequencyResponse(ir, LogFrequencies(50, 10000, 12))) {
     const std::complex<double> h = truth.ResponseAt(rate, p.hz);
     EXPECT_NEAR(p.gainDb, 20 * std::log10(std::abs(h)), 0.1) << p.hz << " Hz";
-    ASSERT_NEAR(WrapDeg(p.phaseDeg - std::arg(h) * 180 / kPi), 0, 3) << p.hz << " Hz";
+    ASSERT_NEAR(WrapDeg(p.phaseDeg - Deg(h)), 0, 3) << p.hz << " Hz";
   }
 }

@@ -14,10 +14,8 @@
 #include <cmath>
 #include <complex>
 #include <memory>
-#include <numbers>
 #include <vector>
 
-#include "audio/Biquad.h"
 #include "audio/LoopbackSim.h"
 #include "measurement/Export.h"
 #include "measurement/MeasurementRun.h"
@@ -25,28 +23,16 @@
 #include "measurement/Responses.h"
 #include "measurement/SideFiles.h"
 #include "support/CheckedFile.h"
+#include "tests/measurement/CableResponse.h"
 #include "widgets/MessageBox.h"
 
 using namespace measurement;
-using WaveMMIO::Biquad;
+using namespace measurement::testing;
 using WaveMMIO::LoopbackBackend;
-using WaveMMIO::LoopbackPath;
 
 namespace {
 
 constexpr int64_t kMs = 1'000'000;
-
-// The simulated cable at f: its Butterworth high-pass, the low-pass where
-// the simulator uses it, and its gain.
-std::complex<double> Cable(int32_t rate, double f) {
-  const double q = 1 / std::sqrt(2.0);
-  std::complex<double> h = Biquad::HighPass(rate, LoopbackPath::kHighPassHz, q).ResponseAt(rate, f);
-  if (rate / 2 > LoopbackPath::kLowPassMinNyquistHz)
-    h *= Biquad::LowPass(rate, LoopbackPath::kLowPassHz, q).ResponseAt(rate, f);
-  return h * std::pow(10.0, LoopbackPath::kGainDb / 20);
-}
-
-double Deg(std::complex<double> h) { return std::arg(h) * 180 / std::numbers::pi; }
 
 class RunSideFilesTest : public ::testing::Test {
  protected:
@@ -148,7 +134,7 @@ TEST_F(RunSideFilesTest, AFractionalDelayKeepsTheExcessPhaseWithinThreeDegrees) 
   EXPECT_GT(std::abs(ir.fraction), 0.3);
   for (const ResponsePoint& p : FrequencyResponse(ir, LogFrequencies(50, 10000, 12))) {
     const std::complex<double> truth = Cable(48000, p.hz);
-    ASSERT_NEAR(std::remainder(p.phaseDeg - Deg(truth), 360.0), 0, 3) << p.hz << " Hz";
+    ASSERT_NEAR(WrapDeg(p.phaseDeg - Deg(truth)), 0, 3) << p.hz << " Hz";
   }
 }
 
