@@ -13,6 +13,7 @@
 #include "measurement/Graphs.h"
 #include "measurement/MeasurementRun.h"
 #include "measurement/TestSignal.h"
+#include "tests/measurement/LoopbackRun.h"
 #include "widgets/PictureBox.h"
 
 using namespace measurement;
@@ -29,9 +30,7 @@ class EndToEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
     basic::SetTwipsPerPixel(15);
-    std::vector<std::unique_ptr<WaveMMIO::SoundBackend>> backends;
-    backends.push_back(std::make_unique<WaveMMIO::LoopbackBackend>([clock = now] { return *clock; }));
-    WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends), [clock = now] { return *clock; });
+    measurement::testing::InstallSimulator(now);
     fft.Init(kFftPoints);
     picture.SetPixelSize(908, 198);  // the spectrum picture at the design window size
     picture.SetBackColor(0xFFFFFF);

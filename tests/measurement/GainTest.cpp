@@ -14,6 +14,7 @@
 #include "measurement/Analysis.h"
 #include "measurement/MeasurementRun.h"
 #include "measurement/TestSignal.h"
+#include "tests/measurement/LoopbackRun.h"
 
 using namespace measurement;
 using WaveMMIO::Biquad;
@@ -126,9 +127,7 @@ TEST(GainScale, ASweepCurveSkipsGapsAndReadsWithinItsTables) {
 class SimulatorGain : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::vector<std::unique_ptr<WaveMMIO::SoundBackend>> backends;
-    backends.push_back(std::make_unique<WaveMMIO::LoopbackBackend>([clock = now] { return *clock; }));
-    WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends), [clock = now] { return *clock; });
+    measurement::testing::InstallSimulator(now);
     fft.Init(kFftPoints);
     MeasurementRun::Callbacks cb;
     cb.StretchReady = [this](int32_t, int32_t last) {

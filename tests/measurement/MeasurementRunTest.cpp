@@ -12,24 +12,17 @@
 #include "audio/LoopbackSim.h"
 #include "measurement/TestSignal.h"
 #include "support/Decibels.h"
+#include "tests/measurement/LoopbackRun.h"
 #include "widgets/MessageBox.h"
 
 using namespace measurement;
-using WaveMMIO::LoopbackBackend;
+using namespace measurement::testing;
 
 namespace {
 
-constexpr int64_t kMs = 1'000'000;
-
-// A run on the loopback simulator, with a clock the test steps 5 ms per tick.
-class RunTest : public ::testing::Test {
+class RunTest : public LoopbackRunTest {
  protected:
   void SetUp() override {
-    std::vector<std::unique_ptr<WaveMMIO::SoundBackend>> backends;
-    auto loopback = std::make_unique<LoopbackBackend>([clock = now] { return *clock; });
-    cable = loopback.get();
-    backends.push_back(std::move(loopback));
-    WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends), [clock = now] { return *clock; });
     basic::SetMessagePresenter([this](const QString&, const QString& text, basic::MsgIcon) { messages << text; });
     MeasurementRun::Callbacks cb;
     cb.StretchReady = [this](int32_t a, int32_t b) {
@@ -45,32 +38,11 @@ class RunTest : public ::testing::Test {
     cb.Stopped = [this] { ++stopped; };
     cb.SweepCompleted = [this] { ++sweepsCompleted; };
     cb.ResultReady = [this](const QString& p, const Result&) { results << p; };
-    cb.Wait = [this](int32_t ms) { *now += std::max(ms, 0) * kMs; };
-    run.SetCallbacks(cb);
+    SetUpRun(cb);
     run.SetDataFolder("/data/");
   }
   void TearDown() override { basic::SetMessagePresenter({}); }
 
-  RunRequest Request(SignalMode mode, int32_t rate, int32_t seconds) {
-    RunRequest r;
-    r.deviceOut = LoopbackBackend::kDeviceName;
-    r.deviceIn = LoopbackBackend::kDeviceName;
-    r.mode = mode;
-    r.sampleRate = rate;
-    r.seconds = seconds;
-    return r;
-  }
-  // Ticks every 5 ms until the run ends (or a limit).
-  void RunToEnd(int maxTicks = 100000) {
-    for (int i = 0; i < maxTicks && run.Running(); ++i) {
-      *now += 5 * kMs;
-      run.Tick();
-    }
-  }
-
-  std::shared_ptr<int64_t> now = std::make_shared<int64_t>(1'000 * kMs);
-  LoopbackBackend* cable = nullptr;
-  MeasurementRun run;
   std::vector<std::pair<int32_t, int32_t>> stretches;
   QStringList results, messages;
   int stopped = 0, sweepsCompleted = 0;

@@ -24,30 +24,22 @@
 #include "measurement/SideFiles.h"
 #include "support/CheckedFile.h"
 #include "tests/measurement/CableResponse.h"
+#include "tests/measurement/LoopbackRun.h"
 #include "widgets/MessageBox.h"
 
 using namespace measurement;
 using namespace measurement::testing;
-using WaveMMIO::LoopbackBackend;
 
 namespace {
 
-constexpr int64_t kMs = 1'000'000;
-
-class RunSideFilesTest : public ::testing::Test {
+class RunSideFilesTest : public LoopbackRunTest {
  protected:
   void SetUp() override {
-    std::vector<std::unique_ptr<WaveMMIO::SoundBackend>> backends;
-    auto loopback = std::make_unique<LoopbackBackend>([clock = now] { return *clock; });
-    cable = loopback.get();
-    backends.push_back(std::move(loopback));
-    WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends), [clock = now] { return *clock; });
     basic::SetMessagePresenter([](const QString&, const QString&, basic::MsgIcon) {});
     MeasurementRun::Callbacks cb;
     cb.SweepCompleted = [this] { run.AnalyseSweep(); };
     cb.ResultReady = [this](const QString&, const Result& result) { stored = run.StoreResult(result); };
-    cb.Wait = [this](int32_t ms) { *now += std::max(ms, 0) * kMs; };
-    run.SetCallbacks(cb);
+    SetUpRun(cb);
     run.SetDataFolder(dir.path() + "/");
   }
   void TearDown() override {
@@ -55,26 +47,15 @@ class RunSideFilesTest : public ::testing::Test {
     basic::SetWriteFault({});
   }
   void Measure(int32_t rate, int32_t seconds) {
-    RunRequest r;
-    r.deviceOut = r.deviceIn = LoopbackBackend::kDeviceName;
-    r.mode = SignalMode::Sweep;
-    r.sampleRate = rate;
-    r.seconds = seconds;
-    ASSERT_TRUE(run.Start(r));
-    for (int i = 0; i < 100000 && run.Running(); ++i) {
-      *now += 5 * kMs;
-      run.Tick();
-    }
+    ASSERT_TRUE(run.Start(Request(SignalMode::Sweep, rate, seconds)));
+    RunToEnd();
   }
   QByteArray Bytes(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
   }
 
-  std::shared_ptr<int64_t> now = std::make_shared<int64_t>(1'000 * kMs);
-  LoopbackBackend* cable = nullptr;
   QTemporaryDir dir;
-  MeasurementRun run;
   StoredResult stored;
 };
 
@@ -106,16 +87,8 @@ TEST_F(RunSideFilesTest, ASweepRunLeavesTheCablesResponseBesideItsResult) {
     EXPECT_TRUE(json.contains(QLatin1String(key))) << key;
 
   // A noise run has none.
-  RunRequest noise;
-  noise.deviceOut = noise.deviceIn = LoopbackBackend::kDeviceName;
-  noise.mode = SignalMode::Noise;
-  noise.sampleRate = 48000;
-  noise.seconds = 1;
-  ASSERT_TRUE(run.Start(noise));
-  for (int i = 0; i < 100000 && run.Running(); ++i) {
-    *now += 5 * kMs;
-    run.Tick();
-  }
+  ASSERT_TRUE(run.Start(Request(SignalMode::Noise, 48000, 1)));
+  RunToEnd();
   EXPECT_EQ(stored.path, dir.filePath("02.fft"));
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), (QStringList{"01.dat", "01.ir.wav", "01.json", "02.fft"}));
 }

@@ -9,6 +9,7 @@
 #include "measurement/MeasurementRun.h"
 #include "measurement/TestSignal.h"
 #include "measurement/VerdictText.h"
+#include "tests/measurement/LoopbackRun.h"
 
 using namespace measurement;
 
@@ -52,11 +53,7 @@ class FlaggingBackend : public WaveMMIO::LoopbackBackend {
 class RunVerdictTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    auto backend = std::make_unique<FlaggingBackend>([clock = now] { return *clock; });
-    sim = backend.get();
-    std::vector<std::unique_ptr<WaveMMIO::SoundBackend>> backends;
-    backends.push_back(std::move(backend));
-    WaveMMIO::SoundHost::Instance().SetBackends(std::move(backends), [clock = now] { return *clock; });
+    sim = measurement::testing::InstallSimulator<FlaggingBackend>(now);
     MeasurementRun::Callbacks cb;
     cb.SweepCompleted = [this] { run.AnalyseSweep(); };
     run.SetCallbacks(cb);
