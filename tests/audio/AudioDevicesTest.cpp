@@ -8,8 +8,7 @@
 #include "tests/audio/FakeBackend.h"
 
 using namespace WaveMMIO;
-using zarin_test::FakeBackend;
-using zarin_test::UseBackends;
+using zarin_test::UseCodecDevices;
 
 namespace {
 
@@ -21,10 +20,7 @@ struct Captured {
 class AudioDevicesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    UseBackends(std::make_unique<FakeBackend>(
-                    std::vector<std::string>{"Speakers (2- USB Audio CODEC)", "Realtek Digital Output", "2- Line Out"},
-                    std::vector<std::string>{"Mic (1- X)", "2- USB Audio CODEC", "Line In"}),
-                std::make_unique<LoopbackBackend>([] { return int64_t{0}; }));
+    UseCodecDevices();
     basic::SetLogError(1);
     basic::SetLogObserver([this](const QString& t, int e) { got.logLines.emplace_back(t, e); });
     basic::SetMessagePresenter([this](const QString& title, const QString& text, basic::MsgIcon icon) {

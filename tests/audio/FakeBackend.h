@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/LoopbackSim.h"
 #include "audio/SoundDevice.h"
 
 namespace zarin_test {
@@ -33,6 +34,15 @@ inline void UseBackends(std::unique_ptr<WaveMMIO::SoundBackend> a, std::unique_p
   list.push_back(std::move(a));
   if (b) list.push_back(std::move(b));
   WaveMMIO::SoundHost::Instance().SetBackends(std::move(list));
+}
+
+// The devices a machine with a numbered USB codec lists, three each way,
+// and the loopback simulator after them.
+inline void UseCodecDevices() {
+  UseBackends(std::make_unique<FakeBackend>(
+                  std::vector<std::string>{"Speakers (2- USB Audio CODEC)", "Realtek Digital Output", "2- Line Out"},
+                  std::vector<std::string>{"Mic (1- X)", "2- USB Audio CODEC", "Line In"}),
+              std::make_unique<WaveMMIO::LoopbackBackend>([] { return int64_t{0}; }));
 }
 
 }  // namespace zarin_test

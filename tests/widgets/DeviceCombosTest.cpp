@@ -11,17 +11,13 @@
 using namespace WaveMMIO;
 using zarin_test::FakeBackend;
 using zarin_test::UseBackends;
+using zarin_test::UseCodecDevices;
 
 namespace {
 
 class DeviceCombosTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    UseBackends(std::make_unique<FakeBackend>(
-                    std::vector<std::string>{"Speakers (2- USB Audio CODEC)", "Realtek Digital Output", "2- Line Out"},
-                    std::vector<std::string>{"Mic (1- X)", "2- USB Audio CODEC", "Line In"}),
-                std::make_unique<LoopbackBackend>([] { return int64_t{0}; }));
-  }
+  void SetUp() override { UseCodecDevices(); }
   static QStringList Items(const QComboBox& c) {
     QStringList l;
     for (int i = 0; i < c.count(); ++i) l << c.itemText(i);
