@@ -8,14 +8,19 @@
 
 #include <cmath>
 #include <complex>
-#include <numbers>
 
 #include "audio/Biquad.h"
 #include "audio/PcmWav.h"
 #include "measurement/TestSignal.h"
 #include "support/ByteOrder.h"
 #include "tests/cli/ZarinProcess.h"
+#include "tests/measurement/CableResponse.h"
+#include "tests/measurement/Resample.h"
 
+using measurement::testing::Cascade;
+using measurement::testing::Deg;
+using measurement::testing::Resample;
+using measurement::testing::WrapDeg;
 using WaveMMIO::StereoSample;
 
 namespace {
@@ -29,29 +34,6 @@ QString Value(const QString& out, const QString& key) {
   for (const QString& line : out.split('\n'))
     if (line.section('\t', 0, 0) == key) return line.section('\t', 1);
   return {};
-}
-
-// A recording as a recorder on its own clock makes it: x(n / (1 + ppm / 10^6)),
-// interpolated by a windowed sinc.
-std::vector<double> Resample(const std::vector<double>& x, double ppm) {
-  constexpr int kHalf = 32;
-  const double ratio = 1 / (1 + ppm * 1e-6);
-  std::vector<double> y(static_cast<size_t>(static_cast<double>(x.size()) / ratio) - kHalf);
-  for (size_t n = 0; n < y.size(); ++n) {
-    const double t = static_cast<double>(n) * ratio;
-    const auto centre = static_cast<int64_t>(std::floor(t));
-    double sum = 0;
-    for (int64_t k = centre - kHalf + 1; k <= centre + kHalf; ++k) {
-      if (k < 0 || k >= static_cast<int64_t>(x.size())) continue;
-      const double d = t - static_cast<double>(k);
-      const double sinc = d == 0 ? 1 : std::sin(std::numbers::pi * d) / (std::numbers::pi * d);
-      const double w =
-          0.42 + 0.5 * std::cos(std::numbers::pi * d / kHalf) + 0.08 * std::cos(2 * std::numbers::pi * d / kHalf);
-      sum += x[static_cast<size_t>(k)] * sinc * w;
-    }
-    y[n] = sum;
-  }
-  return y;
 }
 
 // Mono 24-bit PCM of samples at 16-bit scale.
@@ -94,6 +76,8 @@ double LevelNear(const QString& csv, double frequency) {
   return level;
 }
 
+constexpr int32_t kRate = 48000;
+
 class AnalyseCommandTest : public ::testing::Test {
  protected:
   QString F(const QString& name) const { return dir.filePath(name); }
@@ -107,6 +91,17 @@ class AnalyseCommandTest : public ::testing::Test {
     std::vector<double> x(audio.frames.size());
     for (size_t i = 0; i < x.size(); ++i) x[i] = audio.frames[i].Left;
     return x;
+  }
+  // played.wav: a sweep of `seconds` at kRate and -3 dB, as `zarin signal`
+  // writes it; its left channel in `played`.
+  void WritePlayed(int seconds, std::vector<double>& played) const {
+    ASSERT_EQ(Zarin({"signal", "--mode", "sweep", "--rate", QString::number(kRate), "--seconds",
+                     QString::number(seconds), "--level", "-3", "--out", F("played.wav")})
+                  .status,
+              0);
+    int32_t rate = 0;
+    played = Left(F("played.wav"), rate);
+    ASSERT_EQ(rate, kRate);
   }
   QTemporaryDir dir;
 };
@@ -159,14 +154,8 @@ TEST_F(AnalyseCommandTest, TheSignalIsWhatARunPlays) {
 // A sweep played elsewhere through a known filter and recorded by a device
 // that started 3 s early, runs 40 ppm fast and writes 24-bit files.
 TEST_F(AnalyseCommandTest, ARecordingMadeElsewhereReadsLikeARun) {
-  constexpr int32_t kRate = 48000;
-  ASSERT_EQ(Zarin({"signal", "--mode", "sweep", "--rate", "48000", "--seconds", "10", "--level", "-3", "--out",
-                   F("played.wav")})
-                .status,
-            0);
-  int32_t rate = 0;
-  const std::vector<double> played = Left(F("played.wav"), rate);
-  ASSERT_EQ(rate, kRate);
+  std::vector<double> played;
+  ASSERT_NO_FATAL_FAILURE(WritePlayed(10, played));
   WaveMMIO::Biquad filter = WaveMMIO::Biquad::HighPass(kRate, 200, 0.707);
   std::vector<double> air(static_cast<size_t>(3 * kRate), 0.0);
   for (const double x : played) air.push_back(filter.Process(x));
@@ -202,14 +191,8 @@ TEST_F(AnalyseCommandTest, ARecordingMadeElsewhereReadsLikeARun) {
 // 1.5 s early: the analysis leaves the response beside its result as a run
 // does, and the response, exported, reads the filters' magnitude and phase.
 TEST_F(AnalyseCommandTest, ARecordingLeavesItsResponseBesideTheResult) {
-  constexpr int32_t kRate = 48000;
-  ASSERT_EQ(Zarin({"signal", "--mode", "sweep", "--rate", "48000", "--seconds", "4", "--level", "-3", "--out",
-                   F("played.wav")})
-                .status,
-            0);
-  int32_t rate = 0;
-  const std::vector<double> played = Left(F("played.wav"), rate);
-  ASSERT_EQ(rate, kRate);
+  std::vector<double> played;
+  ASSERT_NO_FATAL_FAILURE(WritePlayed(4, played));
   const auto path = [] {
     return std::vector<WaveMMIO::Biquad>{WaveMMIO::Biquad::LowPass(kRate, 3000, 0.9),
                                          WaveMMIO::Biquad::HighPass(kRate, 80, 0.6)};
@@ -254,16 +237,14 @@ TEST_F(AnalyseCommandTest, ARecordingLeavesItsResponseBesideTheResult) {
     const QStringList cells = line.split(' ');
     ASSERT_EQ(cells.size(), 3) << line.toStdString();
     const double f = cells[0].toDouble();
-    std::complex<double> truth = 1;
-    for (const WaveMMIO::Biquad& b : path()) truth *= b.ResponseAt(kRate, f);
+    const std::complex<double> truth = Cascade(path(), kRate, f);
     if (f >= 20 && f <= 20000) {
       EXPECT_NEAR(cells[1].toDouble(), 20 * std::log10(std::abs(truth)), 0.1) << f << " Hz";
       ++checked;
     }
     // The phase with the response's own arrival taken off.
     if (f >= 50 && f <= 10000) {
-      EXPECT_NEAR(std::remainder(cells[2].toDouble() - std::arg(truth) * 180 / std::numbers::pi, 360.0), 0, 3)
-          << f << " Hz";
+      EXPECT_NEAR(WrapDeg(cells[2].toDouble() - Deg(truth)), 0, 3) << f << " Hz";
     }
   }
   EXPECT_GT(checked, 400);

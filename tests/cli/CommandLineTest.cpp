@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -21,29 +20,13 @@
 
 namespace {
 
-struct Outcome {
-  int status = -1;
-  QString out, err;
-};
+using clitest::Outcome;
 
 // platform: what QT_QPA_PLATFORM says (none by default); never a display.
 Outcome Zarin(const QStringList& args, const QString& platform = QString()) {
-  QProcess p;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(QString::fromLatin1(name));
+  QProcessEnvironment env = clitest::WithoutDisplay();
   if (!platform.isEmpty()) env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
-  p.setProcessEnvironment(env);
-  p.start(QStringLiteral(ZARIN_EXE), args);
-  Outcome o;
-  if (!p.waitForFinished(120000)) {
-    p.kill();
-    p.waitForFinished();
-    return o;
-  }
-  o.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-  o.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-  o.err = QString::fromLocal8Bit(p.readAllStandardError());
-  return o;
+  return clitest::Run(QStringLiteral(ZARIN_EXE), args, env);
 }
 
 QString Read(const QString& path) {
