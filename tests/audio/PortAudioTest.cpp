@@ -74,6 +74,19 @@ double CorrelationAt(const std::vector<double>& capture, const std::vector<doubl
   return xx > 0 && yy > 0 ? xy / std::sqrt(xx * yy) : 0;
 }
 
+// Opens the default output and input at rate, queues play and rec on them
+// and starts them. The buffers must outlive the streams.
+void PlayAndRecord(PortAudioBackend& backend, int rate, std::vector<StereoSample>& play, std::vector<StereoSample>& rec,
+                   std::unique_ptr<SoundStream>& in, std::unique_ptr<SoundStream>& out) {
+  const int outId = std::max(0, backend.DefaultDevice(Direction::Output));
+  const int inId = std::max(0, backend.DefaultDevice(Direction::Input));
+  ASSERT_EQ(backend.Open(Direction::Input, inId, rate, in), DeviceError::None);
+  ASSERT_EQ(backend.Open(Direction::Output, outId, rate, out), DeviceError::None);
+  ASSERT_EQ(in->Queue(rec.data(), static_cast<uint32_t>(rec.size())), DeviceError::None);
+  ASSERT_EQ(out->Queue(play.data(), static_cast<uint32_t>(play.size())), DeviceError::None);
+  ASSERT_EQ(in->Start(), DeviceError::None);
+}
+
 TEST(PortAudioDevices, StartingAndStoppingPrintsNothingOnStderr) {
   // ALSA and JACK report every device they probe; none of that may reach the user.
   char path[] = "/tmp/zarin-stderr-XXXXXX";
@@ -99,9 +112,6 @@ TEST(PortAudioDevices, NoisePlayedOnTheOutputIsFoundInTheCapture) {
     GTEST_SKIP() << "no sound device or sound server here (scripts/test starts one)";
   for (int i = 0; i < backend.DeviceCount(Direction::Output); ++i)
     std::printf("output %d: %s\n", i, backend.DeviceName(Direction::Output, i).c_str());
-  const int outId = std::max(0, backend.DefaultDevice(Direction::Output));
-  const int inId = std::max(0, backend.DefaultDevice(Direction::Input));
-
   constexpr int kRate = 48000;
   // 1.5 s of noise after 0.2 s of silence; the capture is long enough for the
   // sound server's start-up stall.
@@ -116,11 +126,7 @@ TEST(PortAudioDevices, NoisePlayedOnTheOutputIsFoundInTheCapture) {
   }
 
   std::unique_ptr<SoundStream> in, out;
-  ASSERT_EQ(backend.Open(Direction::Input, inId, kRate, in), DeviceError::None);
-  ASSERT_EQ(backend.Open(Direction::Output, outId, kRate, out), DeviceError::None);
-  ASSERT_EQ(in->Queue(rec.data(), static_cast<uint32_t>(rec.size())), DeviceError::None);
-  ASSERT_EQ(out->Queue(play.data(), static_cast<uint32_t>(play.size())), DeviceError::None);
-  ASSERT_EQ(in->Start(), DeviceError::None);
+  ASSERT_NO_FATAL_FAILURE(PlayAndRecord(backend, kRate, play, rec, in, out));
 
   // Real devices run in real time: wait for both buffers, with a generous limit.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -159,9 +165,6 @@ TEST(PortAudioDevices, TheLastFramesPlayedReachTheCapture) {
   if (!backend.Available()) GTEST_SKIP() << "PortAudio could not start here";
   if (backend.DeviceCount(Direction::Output) == 0 || backend.DeviceCount(Direction::Input) == 0)
     GTEST_SKIP() << "no sound device or sound server here (scripts/test starts one)";
-  const int outId = std::max(0, backend.DefaultDevice(Direction::Output));
-  const int inId = std::max(0, backend.DefaultDevice(Direction::Input));
-
   constexpr int kRate = 48000;
   // Noise in the playback's last half second, right up to its last frame.
   std::vector<StereoSample> play(2 * kRate), rec(5 * kRate);
@@ -177,11 +180,7 @@ TEST(PortAudioDevices, TheLastFramesPlayedReachTheCapture) {
   for (size_t i = 0; i < last.size(); ++i) last[i] = play[play.size() - last.size() + i].Left;
 
   std::unique_ptr<SoundStream> in, out;
-  ASSERT_EQ(backend.Open(Direction::Input, inId, kRate, in), DeviceError::None);
-  ASSERT_EQ(backend.Open(Direction::Output, outId, kRate, out), DeviceError::None);
-  ASSERT_EQ(in->Queue(rec.data(), static_cast<uint32_t>(rec.size())), DeviceError::None);
-  ASSERT_EQ(out->Queue(play.data(), static_cast<uint32_t>(play.size())), DeviceError::None);
-  ASSERT_EQ(in->Start(), DeviceError::None);
+  ASSERT_NO_FATAL_FAILURE(PlayAndRecord(backend, kRate, play, rec, in, out));
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (!(in->Done() && out->Done()) && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
