@@ -66,7 +66,8 @@ bool WriteResponses(const QCommandLineParser& parser, const QString& resultPath,
   const measurement::Smoothing smoothing =
       measurement::ParseSmoothing(parser.value(kSmooth).toStdString()).value_or(measurement::Smoothing::None);
   const int points = parser.value(kPoints).toInt();
-  const auto ir = measurement::ReadSideFiles(resultPath);
+  measurement::SideInfo info;
+  const auto ir = measurement::ReadSideFiles(resultPath, &info);
   if (!ir) {
     Complain(QStringLiteral("%1 has no impulse response beside it (%2 and %3)")
                  .arg(resultPath, QFileInfo(measurement::ImpulseWavPath(resultPath)).fileName(),
@@ -76,8 +77,9 @@ bool WriteResponses(const QCommandLineParser& parser, const QString& resultPath,
   bool written = true;
   if (parser.isSet(kFrd)) {
     const QString date = QDateTime::currentDateTime().toString(Qt::ISODate);
-    written = WriteText(parser.value(kFrd), measurement::FrdText(*ir, smoothing, points, date, calibration), "FRD") &&
-              written;
+    written =
+        WriteText(parser.value(kFrd), measurement::FrdText(*ir, smoothing, points, date, calibration, info), "FRD") &&
+        written;
   }
   if (parser.isSet(kIr) && !measurement::WriteFloatWav(parser.value(kIr), ir->samples, ir->rate)) {
     Complain(QStringLiteral("cannot write the impulse response to %1").arg(parser.value(kIr)));

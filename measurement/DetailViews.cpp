@@ -6,6 +6,7 @@
 
 #include "measurement/Calibrator.h"
 #include "measurement/Correction.h"
+#include "measurement/PhaseDoubt.h"
 #include "measurement/ResultFiles.h"
 #include "measurement/SideFiles.h"
 #include "measurement/TestSignal.h"
@@ -78,7 +79,7 @@ std::shared_ptr<ResultDetails> ResultDetails::Read(const QString& path, float of
     if (std::optional<ImpulseResponse> ir = ReadSideFiles(path, &info)) {
       details->AttachResponse(std::move(*ir));
       details->m_Verdict = info.verdict;
-      for (const SideInfo::Event& e : info.events) details->m_TimingEventsHz.push_back(e.hz);
+      details->m_PhaseDoubt = PhaseDoubtJa(info);
       details->m_PlayedLevelDb = info.levelTenthsDb / 10.0;
     }
   return details;
@@ -320,13 +321,7 @@ QString DetailSummary(const ResultDetails& details) {
                         .arg(kind)
                         .arg(details.SampleRate())
                         .arg(verdict, delay, drift);
-  if (!details.TimingEventsHz().empty()) {
-    QStringList where;
-    for (const double hz : details.TimingEventsHz())
-      where << (hz >= 1000 ? QString::number(hz / 1000, 'f', 1) + QStringLiteral(" kHz")
-                           : QString::number(hz, 'f', 0) + QStringLiteral(" Hz"));
-    summary += QStringLiteral("  位相は信頼できません (タイミングの乱れ: %1)").arg(where.join(QStringLiteral(", ")));
-  }
+  if (!details.PhaseDoubt().isEmpty()) summary += QStringLiteral("  ") + details.PhaseDoubt();
   return summary;
 }
 

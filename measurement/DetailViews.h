@@ -60,9 +60,10 @@ class ResultDetails {
   ResponseViews* Response() const { return m_Response.get(); }
   // The run's verdict, as its side file words it (empty without one).
   const QString& Verdict() const { return m_Verdict; }
-  // Where the run's timing stepped, dropped or lost the sweep (Hz; empty:
-  // nowhere): the phase read from the response is not to be trusted then.
-  const std::vector<double>& TimingEventsHz() const { return m_TimingEventsHz; }
+  // Why the phase read from the response is not to be trusted (where the
+  // run's timing stepped, dropped or lost the sweep, and what else moved its
+  // frames), in the window's words; empty when it is.
+  const QString& PhaseDoubt() const { return m_PhaseDoubt; }
   // The level the run played at (dB re full scale), as its side file
   // records it; unknown without one.
   std::optional<double> PlayedLevelDb() const { return m_PlayedLevelDb; }
@@ -84,7 +85,7 @@ class ResultDetails {
   std::map<int, std::vector<CurvePoint>> m_Smoothed;
   std::shared_ptr<ResponseViews> m_Response;
   QString m_Verdict;
-  std::vector<double> m_TimingEventsHz;
+  QString m_PhaseDoubt;
   std::optional<double> m_PlayedLevelDb;
   double m_CaptureOffsetDb = 0;
 };

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "measurement/Correction.h"
+#include "measurement/PhaseDoubt.h"
 
 namespace measurement {
 
@@ -16,7 +17,7 @@ QString Number(double v, int decimals) { return QString::number(v, 'f', decimals
 }  // namespace
 
 QString FrdText(const ImpulseResponse& ir, Smoothing smoothing, int perOctave, const QString& date,
-                const Calibration& calibration) {
+                const Calibration& calibration, const SideInfo& info) {
   QStringList lines;
   const double rate = ir.rate;
   lines << QStringLiteral("* program zarin");
@@ -30,6 +31,7 @@ QString FrdText(const ImpulseResponse& ir, Smoothing smoothing, int perOctave, c
                                         static_cast<qsizetype>(SmoothingName(smoothing).size())));
   if (calibration.mic) lines << QStringLiteral("* microphone file %1, taken off").arg(calibration.micPath);
   if (calibration.device) lines << QStringLiteral("* sound card file %1, taken off").arg(calibration.devicePath);
+  if (const QString doubt = PhaseDoubt(info); !doubt.isEmpty()) lines << QStringLiteral("* ") + doubt;
   lines << QStringLiteral("* frequency_hz magnitude_db phase_deg");
   if (!ir.Empty()) {
     const auto hz = LogFrequencies(kLowestHz, rate / 2 * (1 - 1e-6), perOctave);

@@ -9,6 +9,7 @@
 #include "measurement/Calibration.h"
 #include "measurement/ImpulseResponse.h"
 #include "measurement/Responses.h"
+#include "measurement/SideFiles.h"
 
 namespace measurement {
 
@@ -18,8 +19,9 @@ inline constexpr int kExportPointsPerOctave = 48;
 // From 10 Hz to just below half the rate, on the 1000 * 2^(k / perOctave)
 // grid, with the calibration's files taken off (their dB values from the
 // magnitude, their phases from the phase) and named in the header.
+// A run whose phase is not to be trusted (info) says why in the header.
 QString FrdText(const ImpulseResponse& ir, Smoothing smoothing, int perOctave, const QString& date,
-                const Calibration& calibration = {});
+                const Calibration& calibration = {}, const SideInfo& info = {});
 // From 10 Hz to half the sweep's end (where the second harmonic ends).
 QString DistortionCsvText(const ImpulseResponse& ir, Smoothing smoothing, int perOctave);
 

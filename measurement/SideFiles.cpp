@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -146,6 +147,18 @@ bool WriteSideFiles(const QString& datPath, const ImpulseResponse& ir, const Sid
     events.append(event);
   }
   o[QStringLiteral("timing_events")] = events;
+  QJsonArray reasons;
+  for (const VerdictReason& r : info.reasons) {
+    QJsonObject reason;
+    reason[QStringLiteral("reason")] = ReasonKey(r.reason);
+    reason[QStringLiteral("value")] = r.value;
+    if (r.reason == Reason::LowSnr) {
+      reason[QStringLiteral("low_hz")] = r.low;
+      reason[QStringLiteral("high_hz")] = r.high;
+    }
+    reasons.append(reason);
+  }
+  o[QStringLiteral("verdict_reasons")] = reasons;
   o[QStringLiteral("phase_trusted")] = info.PhaseTrusted();
   o[QStringLiteral("arrival_sample")] = static_cast<qint64>(ir.origin);
   o[QStringLiteral("sweep_f1_hz")] = ir.sweep.f1Hz;
@@ -189,13 +202,25 @@ std::optional<ImpulseResponse> ReadSideFiles(const QString& datPath, SideInfo* i
     ir.noise.density.push_back(d[i].toDouble());
   }
   if (info) {
-    *info = {o.value(QStringLiteral("verdict")).toString(),   o.value(QStringLiteral("level_tenths_db")).toInt(),
-             o.value(QStringLiteral("delay_ms")).toDouble(),  o.value(QStringLiteral("delay_reference")).toString(),
-             o.value(QStringLiteral("drift_ppm")).toDouble(), {}};
+    *info = {o.value(QStringLiteral("verdict")).toString(),
+             o.value(QStringLiteral("level_tenths_db")).toInt(),
+             o.value(QStringLiteral("delay_ms")).toDouble(),
+             o.value(QStringLiteral("delay_reference")).toString(),
+             o.value(QStringLiteral("drift_ppm")).toDouble(),
+             {},
+             {}};
     for (const QJsonValue v : o.value(QStringLiteral("timing_events")).toArray()) {
       const QJsonObject e = v.toObject();
       info->events.push_back({e.value(QStringLiteral("kind")).toString(), e.value(QStringLiteral("time_s")).toDouble(),
                               e.value(QStringLiteral("size_ms")).toDouble(), e.value(QStringLiteral("hz")).toDouble()});
+    }
+    // Reasons a later program knows and this one does not are passed over.
+    for (const QJsonValue v : o.value(QStringLiteral("verdict_reasons")).toArray()) {
+      const QJsonObject r = v.toObject();
+      if (const std::optional<Reason> reason = ReasonOfKey(r.value(QStringLiteral("reason")).toString()))
+        info->reasons.push_back({*reason, r.value(QStringLiteral("value")).toDouble(),
+                                 r.value(QStringLiteral("low_hz")).toDouble(),
+                                 r.value(QStringLiteral("high_hz")).toDouble()});
     }
   }
   return ir;
@@ -225,9 +250,15 @@ AppliedCorrections ReadAppliedCorrections(const QString& datPath) {
   return {c.value(QStringLiteral("mic")).toString(), c.value(QStringLiteral("device")).toString()};
 }
 
+bool SideInfo::PhaseTrusted() const {
+  return events.empty() &&
+         std::none_of(reasons.begin(), reasons.end(), [](const VerdictReason& r) { return DamagesTiming(r.reason); });
+}
+
 SideInfo SideInfoOf(const Result& result) {
   SideInfo info;
   info.verdict = QualityKey(result.verdict.quality);
+  info.reasons = result.verdict.reasons;
   info.levelTenthsDb = result.levelTenthsDb;
   if (result.timing.found) {
     info.delayMs = result.timing.DelayMs(result.sampleRate);

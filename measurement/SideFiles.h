@@ -40,7 +40,13 @@ struct SideInfo {
     double hz = 0;
   };
   std::vector<Event> events;
-  bool PhaseTrusted() const { return events.empty(); }
+  // The verdict's reasons (NN.json's "verdict_reasons"; none in a file
+  // written before it kept them).
+  std::vector<VerdictReason> reasons;
+  // The phase holds when nothing moved the run's timing: no event above
+  // and no reason that damages timing (gaps in the capture, the host's
+  // overflows and underflows) even where the timing saw no event.
+  bool PhaseTrusted() const;
 };
 
 // A 32-bit float mono WAV of samples at rate; false when it cannot be written.

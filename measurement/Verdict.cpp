@@ -216,6 +216,26 @@ Quality SeverityOf(const VerdictReason& reason) {
   }
 }
 
+bool DamagesTiming(Reason reason) {
+  switch (reason) {
+    case Reason::Dropouts:
+    case Reason::TimingSteps:
+    case Reason::LostPieces:
+    case Reason::CaptureGaps:
+    case Reason::CaptureOverflow:
+    case Reason::CaptureUnderflow:
+    case Reason::PlaybackUnderflow:
+    case Reason::PlaybackOverflow: return true;
+    case Reason::NoSignal:
+    case Reason::Clipped:
+    case Reason::LowHeadroom:
+    case Reason::LowSnr:
+    case Reason::NoiseUnmeasured:
+    case Reason::Drift: return false;
+  }
+  return false;
+}
+
 int32_t CountGaps(std::span<const StereoSample> captured, int32_t rate, const TimingFacts& timing,
                   std::span<const int16_t> envelope) {
   if (!timing.found || rate <= 0) return 0;

@@ -108,4 +108,11 @@ inline constexpr double kMinGapSeconds = 0.001;
 // The severity each reason carries on its own (LowSnr: by its value).
 Quality SeverityOf(const VerdictReason& reason);
 
+// Whether a reason tells of frames lost, inserted or moved along the run:
+// the timing's dropouts, steps and lost pieces, gaps in the capture, and
+// the host's overflows and underflows. A response read across them keeps
+// its magnitude, but its phase rests on where each piece lies, and a piece
+// a frame off turns it by degrees.
+bool DamagesTiming(Reason reason);
+
 }  // namespace measurement

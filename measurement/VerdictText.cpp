@@ -54,6 +54,49 @@ QString ReasonKey(Reason reason) {
   return {};
 }
 
+std::optional<Reason> ReasonOfKey(const QString& key) {
+  for (const Reason r :
+       {Reason::NoSignal, Reason::Clipped, Reason::LowHeadroom, Reason::LowSnr, Reason::NoiseUnmeasured,
+        Reason::Dropouts, Reason::TimingSteps, Reason::LostPieces, Reason::CaptureGaps, Reason::Drift,
+        Reason::CaptureOverflow, Reason::CaptureUnderflow, Reason::PlaybackUnderflow, Reason::PlaybackOverflow})
+    if (ReasonKey(r) == key) return r;
+  return std::nullopt;
+}
+
+QString TimingDamage(const VerdictReason& r) {
+  // "1 dropout", "2 dropouts".
+  const auto count = [&](const char* thing) {
+    const QString n = Number(r.value, 0);
+    return n + QLatin1Char(' ') + QLatin1String(thing) + (n == QLatin1String("1") ? QString() : QStringLiteral("s"));
+  };
+  switch (r.reason) {
+    case Reason::Dropouts: return count("dropout");
+    case Reason::TimingSteps: return count("delay step");
+    case Reason::LostPieces: return count("lost piece");
+    case Reason::CaptureGaps: return count("capture gap");
+    case Reason::CaptureOverflow: return QStringLiteral("input overflow");
+    case Reason::CaptureUnderflow: return QStringLiteral("input underflow");
+    case Reason::PlaybackUnderflow: return QStringLiteral("output underflow");
+    case Reason::PlaybackOverflow: return QStringLiteral("output overflow");
+    default: return {};
+  }
+}
+
+QString TimingDamageJa(const VerdictReason& r) {
+  const QString count = Number(r.value, 0);
+  switch (r.reason) {
+    case Reason::Dropouts: return QStringLiteral("入力の途切れ %1 回").arg(count);
+    case Reason::TimingSteps: return QStringLiteral("遅延の跳び %1 回").arg(count);
+    case Reason::LostPieces: return QStringLiteral("戻らなかった区間 %1 か所").arg(count);
+    case Reason::CaptureGaps: return QStringLiteral("信号途中の欠け %1 か所").arg(count);
+    case Reason::CaptureOverflow: return QStringLiteral("入力オーバーフロー");
+    case Reason::CaptureUnderflow: return QStringLiteral("入力アンダーフロー");
+    case Reason::PlaybackUnderflow: return QStringLiteral("出力アンダーフロー");
+    case Reason::PlaybackOverflow: return QStringLiteral("出力オーバーフロー");
+    default: return {};
+  }
+}
+
 QString ReasonSentence(const VerdictReason& r) {
   switch (r.reason) {
     case Reason::NoSignal:

@@ -166,6 +166,14 @@ TEST_F(CommandLineTest, ASweepWithSideFilesExportsItsResponses) {
   EXPECT_TRUE(Read(F("d.csv")).startsWith("frequency_hz,thd_percent,h2_db,h3_db,h4_db,h5_db\n"));
   EXPECT_EQ(Zarin({"export", F("01.dat"), "--frd", F("b.frd"), "--smooth", "1/5"}).status, 1);
   EXPECT_EQ(Zarin({"export", F("01.dat"), "--frd", F("b.frd"), "--points", "0"}).status, 1);
+  EXPECT_FALSE(Read(F("a.frd")).contains("phase not")) << Read(F("a.frd")).toStdString();
+  // A run whose host put silence into the capture: the header says so.
+  measurement::SideInfo doubted{QStringLiteral("warning"), -200};
+  doubted.reasons = {{measurement::Reason::CaptureGaps, 1}, {measurement::Reason::CaptureUnderflow}};
+  ASSERT_TRUE(measurement::WriteSideFiles(F("01.dat"), ir, doubted));
+  ASSERT_EQ(Zarin({"export", F("01.dat"), "--frd", F("c.frd")}).status, 0);
+  EXPECT_TRUE(Read(F("c.frd")).contains("\n* phase not to be trusted: 1 capture gap; input underflow\n"))
+      << Read(F("c.frd")).toStdString();
 }
 
 TEST_F(CommandLineTest, AMeasuredSweepLeavesTheCablesResponseBesideItsResult) {

@@ -321,4 +321,11 @@ TEST_F(DetailResultsTest, ARunWhoseTimingSteppedSaysItsPhaseIsNotToBeTrusted) {
   EXPECT_FALSE(back.PhaseTrusted());
   const QString summary = DetailSummary(*ResultDetails::Read(path, 0.0f));
   EXPECT_TRUE(summary.contains("位相は信頼できません (タイミングの乱れ: 1.2 kHz, 310 Hz)")) << summary.toStdString();
+  // A run whose host filled the capture with silence, with no timing event.
+  info.events.clear();
+  info.reasons = {{Reason::CaptureGaps, 2}, {Reason::CaptureUnderflow}};
+  ASSERT_TRUE(WriteSideFiles(path, ir, info));
+  const QString gaps = DetailSummary(*ResultDetails::Read(path, 0.0f));
+  EXPECT_TRUE(gaps.endsWith("  位相は信頼できません (信号途中の欠け 2 か所、入力アンダーフロー)"))
+      << gaps.toStdString();
 }

@@ -2,11 +2,13 @@
 // clipped and noisy paths, and the host's flags reaching it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "audio/LoopbackSim.h"
 #include "audio/WaveMMIO.h"
 #include "measurement/MeasurementRun.h"
+#include "measurement/SideFiles.h"
 #include "measurement/TestSignal.h"
 #include "measurement/VerdictText.h"
 #include "tests/measurement/LoopbackRun.h"
@@ -17,15 +19,32 @@ namespace {
 
 constexpr int64_t kMs = 1'000'000;
 
-// A stream that reports what its host would have flagged, otherwise the simulator's.
+// Frames [from, to) of a capture that its host filled with silence.
+struct Silence {
+  int64_t from = 0, to = 0;
+};
+
+// A stream that reports what its host would have flagged, otherwise the
+// simulator's, and whose capture holds the silence its host put in.
 class FlaggingStream : public WaveMMIO::SoundStream {
  public:
-  FlaggingStream(std::unique_ptr<WaveMMIO::SoundStream> inner, WaveMMIO::StreamFlags flags)
-      : m_Inner(std::move(inner)), m_Flags(flags) {}
-  WaveMMIO::DeviceError Queue(WaveMMIO::StereoSample* b, uint32_t n) override { return m_Inner->Queue(b, n); }
+  FlaggingStream(std::unique_ptr<WaveMMIO::SoundStream> inner, WaveMMIO::StreamFlags flags, Silence silence)
+      : m_Inner(std::move(inner)), m_Flags(flags), m_Silence(silence) {}
+  WaveMMIO::DeviceError Queue(WaveMMIO::StereoSample* b, uint32_t n) override {
+    m_Buffer = b, m_Frames = n;
+    return m_Inner->Queue(b, n);
+  }
   WaveMMIO::DeviceError Start() override { return m_Inner->Start(); }
-  WaveMMIO::DeviceError Position(int64_t& frames) override { return m_Inner->Position(frames); }
-  bool Done() override { return m_Inner->Done(); }
+  WaveMMIO::DeviceError Position(int64_t& frames) override {
+    const WaveMMIO::DeviceError e = m_Inner->Position(frames);
+    Silent();
+    return e;
+  }
+  bool Done() override {
+    const bool done = m_Inner->Done();
+    Silent();
+    return done;
+  }
   WaveMMIO::StreamFlags Flags() override { return m_Flags; }
   WaveMMIO::DeviceError Reset() override { return m_Inner->Reset(); }
   WaveMMIO::DeviceError Stop() override { return m_Inner->Stop(); }
@@ -33,19 +52,30 @@ class FlaggingStream : public WaveMMIO::SoundStream {
   WaveMMIO::DeviceError Close() override { return m_Inner->Close(); }
 
  private:
+  // The simulator has computed the frames by the time it answers: the
+  // silence goes over what it wrote there.
+  void Silent() {
+    for (int64_t i = std::max<int64_t>(0, m_Silence.from); i < std::min<int64_t>(m_Silence.to, m_Frames); ++i)
+      m_Buffer[i] = {};
+  }
   std::unique_ptr<WaveMMIO::SoundStream> m_Inner;
   WaveMMIO::StreamFlags m_Flags;
+  Silence m_Silence;
+  WaveMMIO::StereoSample* m_Buffer = nullptr;
+  int64_t m_Frames = 0;
 };
 
 class FlaggingBackend : public WaveMMIO::LoopbackBackend {
  public:
   using LoopbackBackend::LoopbackBackend;
   WaveMMIO::StreamFlags flags[2];  // output, input
+  Silence captureSilence;
   WaveMMIO::DeviceError Open(WaveMMIO::Direction d, int index, int rate,
                              std::unique_ptr<WaveMMIO::SoundStream>& stream) override {
     const WaveMMIO::DeviceError result = LoopbackBackend::Open(d, index, rate, stream);
     if (result == WaveMMIO::DeviceError::None)
-      stream = std::make_unique<FlaggingStream>(std::move(stream), flags[static_cast<int>(d)]);
+      stream = std::make_unique<FlaggingStream>(std::move(stream), flags[static_cast<int>(d)],
+                                                d == WaveMMIO::Direction::Input ? captureSilence : Silence{});
     return result;
   }
 };
@@ -150,6 +180,40 @@ TEST_F(RunVerdictTest, ALossInTheCaptureIsNeverGood) {
     EXPECT_NE(v.quality, Quality::Good) << ms << " ms " << Describe(v);
     EXPECT_TRUE(v.Has(Reason::Dropouts) || v.Has(Reason::CaptureGaps)) << ms << " ms " << Describe(v);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A host that filled a few milliseconds of the capture with silence moves
+// no timing the run can see, yet the response pieced across the silence
+// has lost frames: its phase is not claimed.
+TEST_F(RunVerdictTest, SilenceTheHostPutInTheCaptureLeavesThePhaseUntrusted) {
+  EXPECT_TRUE(SideInfoOf(run.Current()).PhaseTrusted()) << "before any run";
+  Measure(48000);
+  ASSERT_FALSE(run.Current().response.Empty());
+  EXPECT_TRUE(SideInfoOf(run.Current()).PhaseTrusted()) << Describe(run.Current().verdict);
+
+  sim->captureSilence = {48000 + 100, 48000 + 100 + 144};  // 3 ms, inside the sweep
+  sim->flags[1] = {true, false, true};                     // input underflow
+  const Verdict& v = Measure(48000);
+  EXPECT_TRUE(run.Current().timing.events.empty()) << run.Current().timing.events.size();
+  EXPECT_TRUE(v.Has(Reason::CaptureGaps)) << Describe(v);
+  EXPECT_TRUE(v.Has(Reason::CaptureUnderflow)) << Describe(v);
+  const SideInfo info = SideInfoOf(run.Current());
+  EXPECT_FALSE(info.PhaseTrusted());
+  EXPECT_EQ(info.reasons, v.reasons);
+
+  // Either alone is enough.
+  sim->flags[1] = {};
+  Measure(48000);
+  EXPECT_TRUE(run.Current().verdict.Has(Reason::CaptureGaps)) << Describe(run.Current().verdict);
+  EXPECT_FALSE(SideInfoOf(run.Current()).PhaseTrusted());
+  sim->captureSilence = {};
+  sim->flags[0] = {true, false, true};  // output underflow
+  Measure(48000);
+  EXPECT_FALSE(SideInfoOf(run.Current()).PhaseTrusted()) << Describe(run.Current().verdict);
 }
 
 }  // namespace

@@ -214,7 +214,12 @@ TEST(Verdict, EveryReasonHasItsWords) {
     EXPECT_FALSE(ReasonKey(r.reason).isEmpty()) << i;
     EXPECT_FALSE(ReasonSentence(r).isEmpty()) << i;
     EXPECT_FALSE(ReasonSentenceJa(r).isEmpty()) << i;
+    EXPECT_EQ(ReasonOfKey(ReasonKey(r.reason)), r.reason) << i;
+    // A reason that damages the timing has its few words for the phase's note.
+    EXPECT_EQ(TimingDamage(r).isEmpty(), !DamagesTiming(r.reason)) << i;
+    EXPECT_EQ(TimingDamageJa(r).isEmpty(), !DamagesTiming(r.reason)) << i;
   }
+  EXPECT_FALSE(ReasonOfKey(QStringLiteral("nothing_of_the_kind")).has_value());
   EXPECT_EQ(QualityWord(Quality::Good), QStringLiteral("良好"));
   EXPECT_EQ(QualityWord(Quality::Warning), QStringLiteral("注意"));
   EXPECT_EQ(QualityWord(Quality::Bad), QStringLiteral("不良"));
