@@ -46,3 +46,30 @@ void ComplexFFT::Run(std::span<std::complex<double>> data, bool inverse) const {
     for (size_t i = 0; i < n; ++i) a[i] *= scale;
   }
 }
+
+namespace {
+
+template <class Sample>
+HannSpectrum Windowed(std::span<const Sample> x) {
+  HannSpectrum s;
+  const size_t n = x.size();
+  if (n < 2) return s;
+  size_t size = 2;
+  while (size < n) size *= 2;
+  ComplexFFT fft;
+  if (!fft.Init(size)) return s;
+  s.bins.resize(size);
+  for (size_t i = 0; i < n; ++i) {
+    const double w =
+        0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * (static_cast<double>(i) + 0.5) / static_cast<double>(n));
+    s.bins[i] = x[i] * w;
+    s.windowEnergy += w * w;
+  }
+  fft.Forward(s.bins);
+  return s;
+}
+
+}  // namespace
+
+HannSpectrum HannTransform(std::span<const float> x) { return Windowed(x); }
+HannSpectrum HannTransform(std::span<const double> x) { return Windowed(x); }

@@ -25,3 +25,14 @@ class ComplexFFT {
   size_t m_Size = 0;
   std::vector<std::complex<double>> m_Twiddles;  // e^(-2 pi i k / N), k < N / 2
 };
+
+// A stretch of signal under a Hann window, w(i) = 0.5 - 0.5 cos(2 pi (i + 0.5) / n),
+// zero-padded to the next power of two and transformed forward, with the sum
+// of w(i)^2. Empty when there are fewer than two samples or the transform
+// cannot be set up.
+struct HannSpectrum {
+  std::vector<std::complex<double>> bins;
+  double windowEnergy = 0;
+};
+HannSpectrum HannTransform(std::span<const float> x);
+HannSpectrum HannTransform(std::span<const double> x);

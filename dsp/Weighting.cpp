@@ -11,8 +11,6 @@ namespace dsp {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
 double Sq(double x) { return x * x; }
 
 // The unnormalised analytic forms as amplitude factors.
@@ -43,28 +41,18 @@ double WeightingDb(Weighting weighting, double frequency) {
 
 double WeightedLevelDbfs(std::span<const float> samples, int32_t sampleRate, Weighting weighting) {
   const double silence = -std::numeric_limits<double>::infinity();
-  const size_t n = samples.size();
-  if (n < 2 || sampleRate <= 0) return silence;
-  size_t size = 2;
-  while (size < n) size *= 2;
-  ComplexFFT fft;
-  if (!fft.Init(size)) return silence;
-  std::vector<std::complex<double>> data(size);
-  double windowEnergy = 0;
-  for (size_t i = 0; i < n; ++i) {
-    const double w = 0.5 - 0.5 * std::cos(2.0 * kPi * (static_cast<double>(i) + 0.5) / static_cast<double>(n));
-    data[i] = samples[i] * w;
-    windowEnergy += w * w;
-  }
-  fft.Forward(data);
+  if (sampleRate <= 0) return silence;
+  const HannSpectrum data = HannTransform(samples);
+  const size_t size = data.bins.size();
+  if (size == 0) return silence;
   double power = 0;
   for (size_t k = 0; k < size; ++k) {
     const double bin = static_cast<double>(k <= size / 2 ? k : size - k);
     const double g = WeightingGain(weighting, bin * sampleRate / static_cast<double>(size));
-    power += std::norm(data[k]) * g * g;
+    power += std::norm(data.bins[k]) * g * g;
   }
   // Parseval: the sum over bins is size times the windowed signal's energy.
-  const double meanSquare = power / static_cast<double>(size) / windowEnergy;
+  const double meanSquare = power / static_cast<double>(size) / data.windowEnergy;
   if (!(meanSquare > 0)) return silence;
   return 10.0 * std::log10(2.0 * meanSquare);
 }

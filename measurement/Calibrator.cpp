@@ -11,7 +11,6 @@ namespace measurement {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr double kFullScale = 32767.0;
 constexpr double kLowestHz = 20.0;  // below this: offset and rumble, not the tone
 constexpr double kToneShare = 0.9;  // of the power above kLowestHz
@@ -45,18 +44,9 @@ CalibratorCheck CheckCalibrator(std::span<const WaveMMIO::StereoSample> capture,
 
   // The tone: the strongest bin of a Hann-windowed transform, refined by a
   // parabola through the logarithms of it and its neighbours.
-  size_t size = 2;
-  while (size < n) size *= 2;
-  ComplexFFT fft;
-  if (!fft.Init(size)) return check;
-  std::vector<std::complex<double>> spectrum(size);
-  double windowEnergy = 0;
-  for (size_t i = 0; i < n; ++i) {
-    const double w = 0.5 - 0.5 * std::cos(2.0 * kPi * (static_cast<double>(i) + 0.5) / static_cast<double>(n));
-    spectrum[i] = x[i] * w;
-    windowEnergy += w * w;
-  }
-  fft.Forward(spectrum);
+  const HannSpectrum spectrum = HannTransform(x);
+  const size_t size = spectrum.bins.size();
+  if (size == 0) return check;
   const double binHz = static_cast<double>(rate) / static_cast<double>(size);
   const auto lowest = static_cast<size_t>(std::ceil(kLowestHz / binHz));
   const size_t half = size / 2;
@@ -64,11 +54,11 @@ CalibratorCheck CheckCalibrator(std::span<const WaveMMIO::StereoSample> capture,
   double total = 0;
   size_t peak = 0;
   for (size_t k = std::max<size_t>(lowest, 1); k <= half; ++k) {
-    power[k] = std::norm(spectrum[k]) * (k == half ? 1.0 : 2.0);  // both halves of the transform
+    power[k] = std::norm(spectrum.bins[k]) * (k == half ? 1.0 : 2.0);  // both halves of the transform
     total += power[k];
     if (peak == 0 || power[k] > power[peak]) peak = k;
   }
-  const auto toMeanSquare = [&](double p) { return p / static_cast<double>(size) / windowEnergy; };
+  const auto toMeanSquare = [&](double p) { return p / static_cast<double>(size) / spectrum.windowEnergy; };
   if (peak == 0 || !(total > 0) || PowerDb(toMeanSquare(total)) < kSilenceDbfs) return check;
   double offset = 0;
   if (peak > lowest && peak < half && power[peak - 1] > 0 && power[peak + 1] > 0) {
