@@ -18,56 +18,10 @@ set -euo pipefail
 
 zarin=${1:?usage: placement.sh ZARIN_EXE [XGRAB_EXE]}
 xgrab=${2:-}
-skip() { echo "SKIP: $*"; exit 77; }
-fail() { echo "FAIL: $*"; exit 1; }
 
-command -v Xvfb >/dev/null || skip "no X server: Xvfb is not installed (scripts/install-deps installs it)"
-for tool in openbox xdotool xwininfo xprop; do
-  command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps installs it)"
-done
-
-tmp=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-
-# Runs a test command every 0.1 s until it succeeds or `seconds` have passed.
-wait_until() {
-  local seconds=$1 end
-  shift
-  end=$((SECONDS + seconds))
-  until "$@"; do
-    ((SECONDS < end)) || return 1
-    sleep 0.1
-  done
-}
-
-# A private X server on a free display, 96 dpi (15 twips per pixel); it must
-# not reset when its last client leaves, as between the checks below.
-exec 3>"$tmp/display"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -dpi 96 -nolisten tcp -noreset >"$tmp/xvfb.log" 2>&1 &
-pids+=($!)
-exec 3>&-
-has_display() { grep -qx '[0-9][0-9]*' "$tmp/display" 2>/dev/null; }
-wait_until 20 has_display || skip "no X server: Xvfb did not start ($(head -c 300 "$tmp/xvfb.log"))"
-export DISPLAY=":$(head -n1 "$tmp/display")"
-answers() { xprop -root >/dev/null 2>&1; }
-wait_until 20 answers || skip "no X server: Xvfb on $DISPLAY does not answer ($(head -c 300 "$tmp/xvfb.log"))"
-
-# The first synthetic key switches the server's core keyboard to the XTEST
-# device's key map, and the window manager reloads its key bindings when told
-# of that; a key that arrives meanwhile passes the window manager by. One
-# harmless key before the window manager runs gets that over with.
-xdotool key shift
-
-openbox --sm-disable >"$tmp/openbox.log" 2>&1 &
-pids+=($!)
-wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-wait_until 20 wm_ready || fail "openbox did not start: $(cat "$tmp/openbox.log")"
+# The X server, the window manager and the helpers.
+# shellcheck source=tests/desktop/xsession.sh
+source "$(dirname "${BASH_SOURCE[0]}")/xsession.sh"
 
 # The program's own settings and data, never the user's. The sound server is
 # still found (its cookie named explicitly) but never started from here.
