@@ -15,8 +15,10 @@
 #include <vector>
 
 #include "support/CheckedFile.h"
+#include "tests/support/FileBytes.h"
 
 using namespace measurement;
+using zarin_test::Contents;
 
 namespace {
 
@@ -28,10 +30,6 @@ class ResultNumbers : public ::testing::Test {
   }
   QString Folder() const { return dir.path() + "/"; }
   QString P(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
-  static QByteArray Contents(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-  }
   QStringList Entries() const {
     return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
   }

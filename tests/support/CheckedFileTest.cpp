@@ -11,8 +11,11 @@
 #include <cerrno>
 
 #include "support/Paths.h"
+#include "tests/support/FileBytes.h"
 
 using namespace basic;
+using zarin_test::Contents;
+using zarin_test::Put;
 
 namespace {
 
@@ -20,15 +23,6 @@ class CheckedFileTest : public ::testing::Test {
  protected:
   ~CheckedFileTest() override { SetWriteFault({}); }
   QString P(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
-  static QByteArray Contents(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-  }
-  static void Put(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-  }
   QStringList Entries() const {
     return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
   }

@@ -5,22 +5,17 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "tests/support/FileBytes.h"
+
 using namespace basic;
+using zarin_test::Contents;
+using zarin_test::Put;
 
 namespace {
 
 class FileHandleTest : public ::testing::Test {
  protected:
   QString Path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
-  static QByteArray Contents(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-  }
-  static void Put(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-  }
   QTemporaryDir dir;
 };
 
