@@ -30,6 +30,13 @@ struct Rig {
     Step(startDelayNs);
     ASSERT_EQ(in->Start(), DeviceError::None);
   }
+  // A second of silence played and captured at 48 kHz, both started now.
+  void RunSilentSecond() {
+    Open(48000);
+    play.assign(48000, {});
+    rec.assign(48000, {});
+    Run();
+  }
   void Step(int64_t ns) { *now += ns; }
   int64_t InPos() {
     int64_t p = -1;
@@ -186,10 +193,7 @@ TEST(LoopbackSim, CaptureStartedLaterHearsThePlaybackOfThatInstant) {
 
 TEST(LoopbackSim, PositionFollowsTheClockAndStopsAtTheEnd) {
   Rig rig;
-  rig.Open(48000);
-  rig.play.assign(48000, {});
-  rig.rec.assign(48000, {});
-  rig.Run();
+  rig.RunSilentSecond();
   EXPECT_EQ(rig.InPos(), 0);
   rig.Step(kSecond / 4);
   EXPECT_EQ(rig.InPos(), 12000);
@@ -270,10 +274,7 @@ TEST(LoopbackSim, DeviceRules) {
 
 TEST(LoopbackSim, UnprepareWaitsForTheBufferToBeReturned) {
   Rig rig;
-  rig.Open(48000);
-  rig.play.assign(48000, {});
-  rig.rec.assign(48000, {});
-  rig.Run();
+  rig.RunSilentSecond();
   rig.Step(kSecond / 10);
   EXPECT_EQ(rig.in->Unprepare(), DeviceError::StillPlaying);
   EXPECT_EQ(rig.out->Unprepare(), DeviceError::StillPlaying);
@@ -315,10 +316,7 @@ TEST(LoopbackSim, ClosingWhileRunningLetsGoOfTheBuffers) {
 
 TEST(LoopbackSim, AnUnpluggedDeviceReportsAnErrorAndLetsGo) {
   Rig rig;
-  rig.Open(48000);
-  rig.play.assign(48000, {});
-  rig.rec.assign(48000, {});
-  rig.Run();
+  rig.RunSilentSecond();
   rig.Step(kSecond / 10);
   EXPECT_EQ(rig.InPos(), 4800);
   rig.backend.Unplug();

@@ -17,13 +17,13 @@
 #include "widgets/PictureBox.h"
 
 using namespace measurement;
+using measurement::testing::kMs;
 using WaveMMIO::Biquad;
 using WaveMMIO::StereoSample;
 
 namespace {
 
 constexpr int kRate = 48000;
-constexpr int64_t kMs = 1'000'000;
 constexpr uint32_t kCurve = 0xFF80FF;
 
 class EndToEndTest : public ::testing::Test {

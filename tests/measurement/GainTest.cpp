@@ -17,13 +17,13 @@
 #include "tests/measurement/LoopbackRun.h"
 
 using namespace measurement;
+using measurement::testing::kMs;
 using WaveMMIO::Biquad;
 using WaveMMIO::StereoSample;
 
 namespace {
 
 constexpr int kRate = 48000;
-constexpr int64_t kMs = 1'000'000;
 
 double Db(double x) { return 20 * std::log10(x); }
 
