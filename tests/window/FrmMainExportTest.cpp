@@ -16,7 +16,7 @@
 
 namespace {
 
-using zarin_test::FrmMainResultsTest;
+using zarin_test::FilePickTest;
 
 // An exported CSV reads the simulator's cable, -6.0 dB, at each of its
 // points from 700 Hz to 1.5 kHz, of which there are more than 20.
@@ -31,24 +31,7 @@ void ExpectCablePassband(const QString& csv) {
   EXPECT_GT(middle, 20);
 }
 
-class ExportMenuTest : public FrmMainResultsTest {
- protected:
-  void SetUp() override {
-    FrmMainResultsTest::SetUp();
-    old = basic::SetFilePresenter([this](int32_t, const QString& filter, const QString&, const QString& name) {
-      filters << filter;
-      names << name;
-      return pick;
-    });
-  }
-  void TearDown() override {
-    basic::SetFilePresenter(old);
-    FrmMainResultsTest::TearDown();
-  }
-  QString pick;
-  QStringList filters, names;
-  basic::FilePresenter old;
-};
+class ExportMenuTest : public FilePickTest {};
 
 TEST_F(ExportMenuTest, TheMenuOffersBothBesideDeleteAndSaveAs) {
   FrmMain w;

@@ -86,4 +86,25 @@ class FrmMainResultsTest : public FrmMainTest {
   QTemporaryDir dir;
 };
 
+// The same with a file dialog that answers `pick` and notes the filter and
+// the name it was offered.
+class FilePickTest : public FrmMainResultsTest {
+ protected:
+  void SetUp() override {
+    FrmMainResultsTest::SetUp();
+    old = basic::SetFilePresenter([this](int32_t, const QString& filter, const QString&, const QString& name) {
+      filters << filter;
+      names << name;
+      return pick;
+    });
+  }
+  void TearDown() override {
+    basic::SetFilePresenter(old);
+    FrmMainResultsTest::TearDown();
+  }
+  QString pick;
+  QStringList filters, names;
+  basic::FilePresenter old;
+};
+
 }  // namespace zarin_test

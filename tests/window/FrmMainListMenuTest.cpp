@@ -12,21 +12,10 @@
 
 namespace {
 
-using zarin_test::FrmMainResultsTest;
+using zarin_test::FilePickTest;
 
-class ListMenuTest : public FrmMainResultsTest {
+class ListMenuTest : public FilePickTest {
  protected:
-  void SetUp() override {
-    FrmMainResultsTest::SetUp();
-    old = basic::SetFilePresenter([this](int32_t, const QString&, const QString&, const QString& name) {
-      names << name;
-      return pick;
-    });
-  }
-  void TearDown() override {
-    basic::SetFilePresenter(old);
-    FrmMainResultsTest::TearDown();
-  }
   void Run(FrmMain& w, measurement::SignalMode mode) {
     PickLoopbackAt(w, mode == measurement::SignalMode::Sweep ? "48000" : "8000", 2, mode);
     w.RecButton_ButtonClicked(0);
@@ -53,9 +42,6 @@ class ListMenuTest : public FrmMainResultsTest {
     EXPECT_EQ(all, any) << "the result items are enabled or greyed together";
     return all;
   }
-  QString pick;
-  QStringList names;
-  basic::FilePresenter old;
 };
 
 TEST_F(ListMenuTest, TheMenuActsOnTheLineUnderThePointer) {

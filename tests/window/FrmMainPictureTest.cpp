@@ -13,18 +13,13 @@
 
 namespace {
 
-using zarin_test::FrmMainResultsTest;
+using zarin_test::FilePickTest;
 
-class PictureTest : public FrmMainResultsTest, public ::testing::WithParamInterface<int> {
+class PictureTest : public FilePickTest, public ::testing::WithParamInterface<int> {
  protected:
-  void SetUp() override {
-    FrmMainResultsTest::SetUp();
-    old = basic::SetFilePresenter([this](int32_t, const QString&, const QString&, const QString&) { return pick; });
-  }
   void TearDown() override {
-    basic::SetFilePresenter(old);
     basic::SetTwipsPerPixel(15);
-    FrmMainResultsTest::TearDown();
+    FilePickTest::TearDown();
   }
   // The picture the command line makes of a result file.
   QImage Exported(const QString& result, const QString& png) {
@@ -38,8 +33,6 @@ class PictureTest : public FrmMainResultsTest, public ::testing::WithParamInterf
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     return QImage(png);
   }
-  QString pick;
-  basic::FilePresenter old;
 };
 
 TEST_P(PictureTest, SavePictureGivesTheCommandLinesPixelsOnAnyScreen) {

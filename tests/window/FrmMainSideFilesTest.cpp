@@ -21,18 +21,13 @@
 
 namespace {
 
-using zarin_test::FrmMainResultsTest;
+using zarin_test::FilePickTest;
 
-class SideFilesWindowTest : public FrmMainResultsTest {
+class SideFilesWindowTest : public FilePickTest {
  protected:
-  void SetUp() override {
-    FrmMainResultsTest::SetUp();
-    old = basic::SetFilePresenter([this](int32_t, const QString&, const QString&, const QString&) { return pick; });
-  }
   void TearDown() override {
-    basic::SetFilePresenter(old);
     basic::SetWriteFault({});
-    FrmMainResultsTest::TearDown();
+    FilePickTest::TearDown();
   }
   void Sweep(FrmMain& w) {
     PickLoopbackAt(w, "48000", 2, measurement::SignalMode::Sweep);
@@ -48,8 +43,6 @@ class SideFilesWindowTest : public FrmMainResultsTest {
     w.LV->UnSelectAll();
     w.LV->SetSelectedItem(item);
   }
-  QString pick;
-  basic::FilePresenter old;
   QTemporaryDir other;
 };
 
