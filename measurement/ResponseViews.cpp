@@ -18,6 +18,15 @@ PlotCurve Named(const QString& name, uint32_t color, ValueUnit unit) {
   return c;
 }
 
+// One value of each point into c, a gap where the response is at its floor.
+PlotCurve PointCurve(const std::vector<ResponsePoint>& points, double ResponsePoint::*value, PlotCurve c) {
+  for (const ResponsePoint& p : points) {
+    c.x.push_back(p.hz);
+    c.y.push_back(p.gainDb > -199 ? p.*value : kNaN);
+  }
+  return c;
+}
+
 }  // namespace
 
 ResponseViews::ResponseViews(ImpulseResponse ir) : m_Ir(std::move(ir)) {}
@@ -51,12 +60,7 @@ const std::vector<DistortionPoint>& ResponseViews::Harmonics(Smoothing smoothing
 }
 
 PlotCurve ResponseViews::MagnitudeCurve(Smoothing smoothing, const QString& name, uint32_t color) {
-  PlotCurve c = Named(name, color, ValueUnit::Decibel);
-  for (const ResponsePoint& p : Points(smoothing)) {
-    c.x.push_back(p.hz);
-    c.y.push_back(p.gainDb > -199 ? p.gainDb : kNaN);
-  }
-  return c;
+  return PointCurve(Points(smoothing), &ResponsePoint::gainDb, Named(name, color, ValueUnit::Decibel));
 }
 
 PlotCurve ResponseViews::PhaseCurve(Smoothing smoothing, const QString& name, uint32_t color) {
@@ -76,12 +80,7 @@ PlotCurve ResponseViews::PhaseCurve(Smoothing smoothing, const QString& name, ui
 }
 
 PlotCurve ResponseViews::GroupDelayCurve(Smoothing smoothing, const QString& name, uint32_t color) {
-  PlotCurve c = Named(name, color, ValueUnit::Millisecond);
-  for (const ResponsePoint& p : Points(smoothing)) {
-    c.x.push_back(p.hz);
-    c.y.push_back(p.gainDb > -199 ? p.groupDelayMs : kNaN);
-  }
-  return c;
+  return PointCurve(Points(smoothing), &ResponsePoint::groupDelayMs, Named(name, color, ValueUnit::Millisecond));
 }
 
 std::vector<PlotView> ResponseViews::ImpulseViews(const QString& name, uint32_t color) {
