@@ -80,6 +80,12 @@ int AnalyseCommand(const QCommandLineParser& parser) {
   if (!ReadOutputOptions(parser, outputs) || !ReadCalibrationOptions(parser, calibration) ||
       !CheckResponseOptions(parser))
     return 1;
+  // Nothing written may land on the recordings read or on the result to come.
+  const QStringList destinations = Destinations(outputs) + ResponseDestinations(parser);
+  if (!KeepsClearOfResults(destinations, folder) ||
+      !KeepsClearOf(destinations, parser.value(QStringLiteral("played")), false) ||
+      !KeepsClearOf(destinations, parser.value(QStringLiteral("captured")), false))
+    return 1;
   WaveMMIO::PcmAudio played, captured;
   if (!ReadSound("played", parser.value(QStringLiteral("played")), played)) return 1;
   if (!ReadSound("captured", parser.value(QStringLiteral("captured")), captured)) return 1;

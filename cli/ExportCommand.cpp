@@ -29,7 +29,8 @@ int ExportCommand(const QCommandLineParser& parser) {
   const QString path = positional[1];
   OutputRequest request;
   measurement::Calibration calibration;
-  if (!ReadOutputOptions(parser, request) || !KeepsClearOf(request, path) ||
+  if (!ReadOutputOptions(parser, request) ||
+      !KeepsClearOf(Destinations(request) + ResponseDestinations(parser), path) ||
       !ReadCalibrationOptions(parser, calibration))
     return 1;
   std::optional<int32_t> levelTenthsDb;

@@ -163,7 +163,7 @@ bool MakePlan(const QCommandLineParser& parser, Plan& plan) {
     return false;
   }
   plan.folder = basic::EnsureTrailingSeparator(QDir::toNativeSeparators(QFileInfo(plan.folder).absoluteFilePath()), 0);
-  return ReadOutputOptions(parser, plan.outputs) && KeepsClearOfResults(plan.outputs, plan.folder) &&
+  return ReadOutputOptions(parser, plan.outputs) && KeepsClearOfResults(Destinations(plan.outputs), plan.folder) &&
          ReadCalibrationOptions(parser, plan.calibration);
 }
 

@@ -14,6 +14,7 @@
 
 #include "measurement/Export.h"
 #include "measurement/Result.h"
+#include "measurement/SideFiles.h"
 #include "support/CheckedFile.h"
 
 namespace cli {
@@ -123,29 +124,54 @@ bool ReadOutputOptions(const QCommandLineParser& parser, OutputRequest& request)
   return true;
 }
 
-bool KeepsClearOfResults(const OutputRequest& request, const QString& resultFolder) {
-  static const QRegularExpression resultName(QStringLiteral("^[0-9]+\\.(dat|fft)$"),
+QStringList Destinations(const OutputRequest& request) {
+  QStringList paths;
+  for (const QString& path : {request.csvPath, request.pngPath})
+    if (!path.isEmpty()) paths << path;
+  return paths;
+}
+
+namespace {
+
+bool Distinct(const QStringList& destinations) {
+  for (qsizetype i = 0; i < destinations.size(); ++i)
+    for (qsizetype j = i + 1; j < destinations.size(); ++j)
+      if (SameFile(destinations[i], destinations[j])) {
+        Complain(QStringLiteral("two outputs name the same file: %1").arg(destinations[i]));
+        return false;
+      }
+  return true;
+}
+
+}  // namespace
+
+bool KeepsClearOfResults(const QStringList& destinations, const QString& resultFolder) {
+  static const QRegularExpression resultName(QStringLiteral("^[0-9]+\\.(dat|fft|ir\\.wav|json)$"),
                                              QRegularExpression::CaseInsensitiveOption);
   const QString folder = QFileInfo(resultFolder).canonicalFilePath();
-  for (const QString& path : {request.csvPath, request.pngPath}) {
-    if (path.isEmpty()) continue;
+  for (const QString& path : destinations) {
     const QFileInfo info(path);
     if (QFileInfo(info.absolutePath()).canonicalFilePath() == folder && resultName.match(info.fileName()).hasMatch()) {
       Complain(QStringLiteral("%1 is where the run's own result may go; name another file").arg(path));
       return false;
     }
   }
-  return true;
+  return Distinct(destinations);
 }
 
-bool KeepsClearOf(const OutputRequest& request, const QString& source) {
-  for (const QString& path : {request.csvPath, request.pngPath}) {
-    if (!path.isEmpty() && SameFile(path, source)) {
-      Complain(QStringLiteral("%1 is the result file being read; name another file").arg(path));
+bool KeepsClearOf(const QStringList& destinations, const QString& source, bool sourceIsResult) {
+  for (const QString& path : destinations) {
+    if (SameFile(path, source)) {
+      Complain(QStringLiteral("%1 is a file being read; name another file").arg(path));
+      return false;
+    }
+    if (sourceIsResult &&
+        (SameFile(path, measurement::ImpulseWavPath(source)) || SameFile(path, measurement::SideJsonPath(source)))) {
+      Complain(QStringLiteral("%1 is a side file of the result being read; name another file").arg(path));
       return false;
     }
   }
-  return true;
+  return Distinct(destinations);
 }
 
 bool WriteOutputs(const measurement::Result& result, const measurement::Calibration& calibration, uint32_t color,

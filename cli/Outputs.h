@@ -5,6 +5,7 @@
 #include <QList>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 class QCommandLineParser;
@@ -30,10 +31,14 @@ QList<QCommandLineOption> OutputOptions();
 // nothing, in a folder that takes new files, with a name that fits; the two
 // must differ and the picture's name end in .png. "--csv -" is standard output.
 bool ReadOutputOptions(const QCommandLineParser& parser, OutputRequest& request);
-// False (after saying why) when a destination could become a run's result
-// in resultFolder ("07.fft"), or is the file source.
-bool KeepsClearOfResults(const OutputRequest& request, const QString& resultFolder);
-bool KeepsClearOf(const OutputRequest& request, const QString& source);
+// The files the request writes (standard output aside).
+QStringList Destinations(const OutputRequest& request);
+// False (after saying why) when two destinations are one file, or one could
+// become a run's result or its side files in resultFolder ("07.fft",
+// "07.ir.wav"), or is the file source (or, for a result, one of its side
+// files).
+bool KeepsClearOfResults(const QStringList& destinations, const QString& resultFolder);
+bool KeepsClearOf(const QStringList& destinations, const QString& source, bool sourceIsResult = true);
 
 // Writes what was asked for from the result, with the calibration applied;
 // false (after saying why) when something could not be written. An empty

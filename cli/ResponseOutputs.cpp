@@ -45,6 +45,13 @@ bool WantsResponses(const QCommandLineParser& parser) {
   return parser.isSet(kFrd) || parser.isSet(kIr) || parser.isSet(kDistortion);
 }
 
+QStringList ResponseDestinations(const QCommandLineParser& parser) {
+  QStringList paths;
+  for (const QString& option : {kFrd, kIr, kDistortion})
+    if (parser.isSet(option)) paths << parser.value(option);
+  return paths;
+}
+
 bool CheckResponseOptions(const QCommandLineParser& parser) {
   if (!measurement::ParseSmoothing(parser.value(kSmooth).toStdString())) {
     Complain(

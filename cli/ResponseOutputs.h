@@ -5,6 +5,7 @@
 #include <QCommandLineOption>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include "measurement/Calibration.h"
 
@@ -16,6 +17,8 @@ namespace cli {
 QList<QCommandLineOption> ResponseOptions();
 // Whether any of --frd, --ir and --distortion was given.
 bool WantsResponses(const QCommandLineParser& parser);
+// The files --frd, --ir and --distortion name.
+QStringList ResponseDestinations(const QCommandLineParser& parser);
 // Whether --smooth and --points are as they should be; false after saying why.
 bool CheckResponseOptions(const QCommandLineParser& parser);
 // Writes what was asked for from the side files of the result at path, the

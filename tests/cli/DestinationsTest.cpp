@@ -111,6 +111,34 @@ TEST_F(Destinations, EveryDestinationIsCheckedBeforeTheRun) {
   EXPECT_EQ(Bytes(F("r.fft")), Fft(48000, 1.0f));
 }
 
+// What a sweep result is made of (the result, its response and its record)
+// is never an output's destination, nor are the recordings analysed.
+TEST_F(Destinations, NoOutputLandsOnAResultItsSideFilesOrTheRecordings) {
+  const zarin_test::Finished run = RunZarin(clitest::SimulatorMeasure("8000", dir.path(), {"--mode", "sweep"}), 120000);
+  ASSERT_EQ(run.status, 0) << run.err.toStdString();
+  QByteArray kept[3];
+  const QString files[3] = {F("01.dat"), F("01.ir.wav"), F("01.json")};
+  for (int i = 0; i < 3; ++i) kept[i] = Bytes(files[i]);
+  ASSERT_FALSE(kept[1].isEmpty());
+  ExpectRefused({"export", F("01.dat"), "--frd", F("01.dat")}, "being read");
+  ExpectRefused({"export", F("01.dat"), "--distortion", F("01.json")}, "side file");
+  ExpectRefused({"export", F("01.dat"), "--ir", F("01.ir.wav")}, "side file");
+  ExpectRefused({"export", F("01.dat"), "--csv", F("01.json")}, "side file");
+  ExpectRefused({"export", F("01.dat"), "--frd", F("out.txt"), "--distortion", F("out.txt")}, "same file");
+  ExpectRefused(Measure({"--csv", F("02.json")}), "run's own result");
+  ExpectRefused(Measure({"--csv", F("03.IR.wav")}), "run's own result");
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Bytes(files[i]), kept[i]) << files[i].toStdString();
+  Put(F("played.wav"), "RIFF");
+  Put(F("take.wav"), "RIFF");
+  const QStringList analyse{"analyse",     "--played", F("played.wav"), "--captured",
+                            F("take.wav"), "--folder", dir.path()};
+  ExpectRefused(analyse + QStringList{"--ir", F("take.wav")}, "being read");
+  ExpectRefused(analyse + QStringList{"--csv", F("played.wav")}, "being read");
+  ExpectRefused(analyse + QStringList{"--frd", F("02.dat")}, "run's own result");
+  ExpectRefused(analyse + QStringList{"--distortion", F("02.json")}, "run's own result");
+  EXPECT_EQ(Bytes(F("take.wav")), QByteArray("RIFF"));
+}
+
 TEST_F(Destinations, ADashSendsTheCsvToStandardOutput) {
   Put(F("r.fft"), Fft(48000, 1.0f));
   const zarin_test::Finished o = RunZarin({"export", F("r.fft"), "--csv", "-", "--png", F("r.png")});
