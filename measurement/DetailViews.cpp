@@ -10,6 +10,7 @@
 #include "measurement/ResultFiles.h"
 #include "measurement/SideFiles.h"
 #include "measurement/TestSignal.h"
+#include "measurement/VerdictText.h"
 
 namespace measurement {
 
@@ -80,6 +81,10 @@ std::shared_ptr<ResultDetails> ResultDetails::Read(const QString& path, float of
       details->AttachResponse(std::move(*ir));
       details->m_Verdict = info.verdict;
       details->m_PhaseDoubt = PhaseDoubtJa(info);
+      if (!info.delayReference.isEmpty()) {
+        details->m_RunDelayMs = info.delayMs;
+        details->m_RunDriftPpm = info.driftPpm;
+      }
       details->m_PlayedLevelDb = info.levelTenthsDb / 10.0;
     }
   return details;
@@ -311,12 +316,12 @@ QString DetailSummary(const ResultDetails& details) {
   if (!details.Readable()) return QStringLiteral("読み込めません");
   const QString kind = details.IsSweep() ? QStringLiteral("スウィープ") : QStringLiteral("ホワイトノイズ");
   QString delay = QStringLiteral("—"), drift = QStringLiteral("—");
-  const QString verdict = details.Verdict().isEmpty() ? QStringLiteral("—") : details.Verdict();
-  if (const ResponseViews* r = details.Response(); r && r->Response().rate > 0) {
-    const CaptureTiming& t = r->Response().timing;
-    delay = QString::number(1000.0 * t.delayFrames / r->Response().rate, 'f', 2) + QStringLiteral(" ms");
-    drift = QString::number(t.drift * 1e6, 'f', 1) + QStringLiteral(" ppm");
-  }
+  QString verdict = details.Verdict().isEmpty() ? QStringLiteral("—") : details.Verdict();
+  for (const Quality q : {Quality::Good, Quality::Warning, Quality::Bad})
+    if (verdict == QualityKey(q)) verdict = QualityWord(q);
+  // The delay and drift the run reported, as the main window shows them.
+  if (details.RunDelayMs()) delay = QString::number(*details.RunDelayMs(), 'f', 2) + QStringLiteral(" ms");
+  if (details.RunDriftPpm()) drift = QString::number(*details.RunDriftPpm(), 'f', 1) + QStringLiteral(" ppm");
   QString summary = QStringLiteral("%1  %2 Hz  判定 %3  遅延 %4  ドリフト %5")
                         .arg(kind)
                         .arg(details.SampleRate())

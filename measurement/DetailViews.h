@@ -64,6 +64,10 @@ class ResultDetails {
   // run's timing stepped, dropped or lost the sweep, and what else moved its
   // frames), in the window's words; empty when it is.
   const QString& PhaseDoubt() const { return m_PhaseDoubt; }
+  // The run's delay (ms) and drift (ppm) as the run reported them and its
+  // side file records them; unknown without one, or when no delay was found.
+  std::optional<double> RunDelayMs() const { return m_RunDelayMs; }
+  std::optional<double> RunDriftPpm() const { return m_RunDriftPpm; }
   // The level the run played at (dB re full scale), as its side file
   // records it; unknown without one.
   std::optional<double> PlayedLevelDb() const { return m_PlayedLevelDb; }
@@ -86,6 +90,7 @@ class ResultDetails {
   std::shared_ptr<ResponseViews> m_Response;
   QString m_Verdict;
   QString m_PhaseDoubt;
+  std::optional<double> m_RunDelayMs, m_RunDriftPpm;
   std::optional<double> m_PlayedLevelDb;
   double m_CaptureOffsetDb = 0;
 };

@@ -208,8 +208,12 @@ void FrmDetails::Redraw() {
     const std::vector<measurement::DetailSeries> series = ShownSeries();
     m_Views = measurement::BuildDetailViews(m_Tab, m_Smoothing, series, ShownReferences(), m_Calibration);
     measurement::DrawPlots(*PicturePlot, m_Views);
-    TextSummary->setText(
-        series.empty() || !series.front().details ? QString() : measurement::DetailSummary(*series.front().details));
+    // What does not fit the line ends in "…"; the whole of it is the tooltip.
+    const QString summary =
+        series.empty() || !series.front().details ? QString() : measurement::DetailSummary(*series.front().details);
+    const QString fits = TextSummary->fontMetrics().elidedText(summary, Qt::ElideRight, TextSummary->width());
+    TextSummary->setText(fits);
+    TextSummary->setToolTip(fits == summary ? QString() : summary);
     TextCursor->clear();
   });
   basic::SetMousePointer(basic::vbDefault);

@@ -370,6 +370,8 @@ void FrmMain::OpenDetails(int32_t item) {
     }
     m_Details->SetInputDevice(InputDeviceName());
     m_Details->SetResults(ListEntries(*LV), item, m_OffsetDb);
+    // A window left minimised comes back, or the user would see nothing happen.
+    m_Details->setWindowState(m_Details->windowState() & ~Qt::WindowMinimized);
     m_Details->show();
     m_Details->raise();
     m_Details->activateWindow();

@@ -13,6 +13,7 @@
 #include "measurement/MeasurementRun.h"
 #include "measurement/ResultFiles.h"
 #include "measurement/SideFiles.h"
+#include "measurement/VerdictText.h"
 #include "tests/measurement/SimulatedSweep.h"
 
 using namespace measurement;
@@ -113,10 +114,16 @@ TEST_F(ResponseViewsTest, AResultWithItsResponseFillsEveryTab) {
   // Without side files: the envelope only.
   EXPECT_FALSE(ResultDetails::Read(dir.filePath("01.dat"), 0.0f)->HasResponse());
   // With them: the response read back from beside the result.
-  ASSERT_TRUE(WriteSideFiles(dir.filePath("01.dat"), sweep->Response(), {QStringLiteral("良好"), -30}));
+  // The side file as a run writes it: the verdict's key, the delay the run
+  // reported (from the playback's start, not where the capture holds the
+  // response) and its drift.
+  ASSERT_TRUE(WriteSideFiles(dir.filePath("01.dat"), sweep->Response(),
+                             {QualityKey(Quality::Good), -30, 10.25, QStringLiteral("playback start"), 1.5, {}}));
   const auto d = ResultDetails::Read(dir.filePath("01.dat"), 0.0f);
   ASSERT_TRUE(d->HasResponse());
   EXPECT_TRUE(DetailSummary(*d).contains("判定 良好")) << DetailSummary(*d).toStdString();
+  EXPECT_TRUE(DetailSummary(*d).contains("遅延 10.25 ms")) << DetailSummary(*d).toStdString();
+  EXPECT_TRUE(DetailSummary(*d).contains("ドリフト 1.5 ppm")) << DetailSummary(*d).toStdString();
   for (int tab = 0; tab < kDetailTabCount; ++tab) {
     const std::vector<PlotView> v =
         BuildDetailViews(static_cast<DetailTab>(tab), Smoothing::None, {{"01", 0x123456, d}});
@@ -127,7 +134,6 @@ TEST_F(ResponseViewsTest, AResultWithItsResponseFillsEveryTab) {
   // The magnitude is the response's gain, not the envelope's level.
   const PlotView m = BuildDetailViews(DetailTab::Magnitude, Smoothing::None, {{"01", 0x123456, d}})[0];
   EXPECT_NEAR(CurveValueAt(m.curves.back(), 1000), PathDb(1000), 0.2);
-  EXPECT_TRUE(DetailSummary(*d).contains("遅延 10.00 ms")) << DetailSummary(*d).toStdString();
 }
 
 }  // namespace
