@@ -106,6 +106,33 @@ void PrintAt(Surface& picture, double xPx, double yPx, const QString& text, uint
   picture.Print(text, false);
 }
 
+// The curves' names, one a line under each other, each after a stroke of
+// its colour, on a framed white box at the data area's top right.
+void DrawLegend(Surface& picture, const PlotView& view, const PlotScale& s) {
+  const int tpp = picture.TwipsPerPixel();
+  const double textH = picture.TextHeight() / tpp;
+  constexpr double kStroke = 20, kGap = 6, kPad = 4;
+  double names = 0;
+  for (const PlotCurve& c : view.curves) names = std::max(names, picture.TextWidth(c.name) / tpp);
+  const double w = kPad + kStroke + kGap + names + kPad;
+  const double h = 2 * kPad + textH * static_cast<double>(view.curves.size());
+  const double left = s.Right() - kPad - w, top = s.Top() + kPad;
+  if (view.curves.empty() || left < s.Left() || top + h > s.Bottom()) return;
+  picture.Line(left * tpp, top * tpp, (left + w) * tpp, (top + h) * tpp, kPlotBack, basic::LineKind::FilledBox);
+  picture.Line(left * tpp, top * tpp, (left + w) * tpp, (top + h) * tpp, kPlotFrame, basic::LineKind::Box);
+  double y = top + kPad;
+  for (const PlotCurve& c : view.curves) {
+    const int row = basic::Round32(y + textH / 2);
+    picture.SetForeColor(c.color);
+    picture.SetDrawWidth(2);
+    picture.MoveTo(basic::Round32(left + kPad), row);
+    picture.LineTo(basic::Round32(left + kPad + kStroke), row);
+    picture.SetDrawWidth(1);
+    PrintAt(picture, left + kPad + kStroke + kGap, y, c.name, kPlotText);
+    y += textH;
+  }
+}
+
 void DrawPane(Surface& picture, const PlotView& view, const PlotScale& s, int paneTop, int paneHeight) {
   const int tpp = picture.TwipsPerPixel();
   const int width = picture.PixelWidth();
@@ -162,6 +189,7 @@ void DrawPane(Surface& picture, const PlotView& view, const PlotScale& s, int pa
   }
 
   for (const PlotCurve& curve : view.curves) DrawCurve(picture, s, curve);
+  if (view.legend) DrawLegend(picture, view, s);
 
   if (!view.title.isEmpty()) PrintAt(picture, s.Left() + 4, s.Top() + 2, view.title, kPlotText);
   if (!view.note.isEmpty()) {

@@ -38,6 +38,8 @@ struct PlotView {
   QString title;  // printed at the top left of the pane
   QString note;   // printed in the middle of the pane (what is missing)
   std::vector<PlotCurve> curves;
+  // A key at the top right: each curve's name beside a stroke of its colour.
+  bool legend = false;
 };
 
 // Where a view's data area lies on a pane (pixels) and the mapping between

@@ -130,6 +130,7 @@ PlotView ResponseViews::DistortionView(Smoothing smoothing) {
   view.yMin = -120, view.yMax = 0;
   view.yUnit = ValueUnit::Decibel;
   view.title = QStringLiteral("歪み (dB, 基本波に対して)");
+  view.legend = true;  // which line is which harmonic, and which the noise
   std::vector<PlotCurve> harmonics;
   for (int n = kFirstReportedHarmonic; n <= kLastReportedHarmonic; ++n)
     harmonics.push_back(

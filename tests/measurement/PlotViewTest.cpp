@@ -239,6 +239,39 @@ TEST_F(PlotDrawingTest, StackedViewsDrawEachInItsOwnPaneAndNotesAreShown) {
   EXPECT_EQ(ReddishCount(pic, t.Left() + 1, t.Top() + 1, t.Right() - 1, t.Bottom() - 1), 0);
 }
 
+TEST_F(PlotDrawingTest, AKeyNamesEachCurveInItsColourAtTheTopRight) {
+  PlotView v = FrequencyView(-60, 10);
+  PlotCurve a = Flat(-50, 0x2040C0), b = Flat(-55, 0x10A010), c;
+  a.name = QStringLiteral("H2"), b.name = QStringLiteral("ノイズ");
+  c.name = QStringLiteral("THD"), c.color = 0xC02020;  // no values: seen only in the key
+  v.curves = {a, b, c};
+  const PlotScale s = ScaleOfPane(pic, v, 0, 1);
+  const int midX = (s.Left() + s.Right()) / 2, midY = (s.Top() + s.Bottom()) / 2;
+  const auto rowOf = [&](uint32_t color) {
+    std::vector<int> rows;
+    for (int x = midX; x <= s.Right(); ++x)
+      for (const int y : InkRows(pic, x, color))
+        if (y <= midY) rows.push_back(y);
+    return rows.empty() ? -1 : rows.front();
+  };
+  DrawPlots(pic, {v});
+  for (const uint32_t color : {0x2040C0u, 0x10A010u, 0xC02020u}) EXPECT_EQ(rowOf(color), -1) << color;
+  v.legend = true;
+  DrawPlots(pic, {v});
+  for (const uint32_t color : {0x2040C0u, 0x10A010u, 0xC02020u})
+    EXPECT_GE(InkCount(pic, color, midX, s.Top(), s.Right(), midY), 20) << color;
+  // In the curves' order, one under the other, each with its name beside it.
+  EXPECT_LT(rowOf(0x2040C0), rowOf(0x10A010));
+  EXPECT_LT(rowOf(0x10A010), rowOf(0xC02020));
+  int dark = 0;
+  for (int y = s.Top(); y <= midY; ++y)
+    for (int x = midX; x <= s.Right(); ++x) {
+      const uint32_t p = pic.Pixel(x, y);
+      dark += (p & 0xFF) < 0x60 && ((p >> 8) & 0xFF) < 0x60 && ((p >> 16) & 0xFF) < 0x60 && p != kPlotFrame;
+    }
+  EXPECT_GT(dark, 30);
+}
+
 TEST_F(PlotDrawingTest, TheLastCurveIsDrawnOverTheOthers) {
   PlotView v = FrequencyView(-60, 10);
   PlotCurve under = Flat(-10, 0x0000FF), over = Flat(-10, 0x00FF00);
