@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QResizeEvent>
 #include <algorithm>
 
@@ -63,6 +64,7 @@ FrmDetails::FrmDetails(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(PicturePlot, &PictureBox::MouseMove, this, &FrmDetails::PicturePlot_MouseMove);
     CreateFileControls();
     CreateLevelControls();
+    CreateExportControls();
   });
   resize(Px(kClientWidth), Px(kClientHeight));
 }
@@ -90,6 +92,7 @@ void FrmDetails::Layout() {
     TextCursor->setGeometry(Px(w - kMargin - 3200), Px(510), Px(3200), Px(270));
     LayoutFileControls(w);
     LayoutLevelControls(w);
+    if (ButtonExport) ButtonExport->setGeometry(Px(w - kMargin - 2100), Px(1215), Px(2100), Px(kRowHeight));
     PicturePlot->setGeometry(Px(kMargin), Px(kPlotTop), Px(std::max(600, w - 3 * kMargin - kChecksWidth)),
                              Px(std::max(600, h - kPlotTop - kMargin)));
     const int checksLeft = w - kMargin - kChecksWidth + 300;
@@ -214,6 +217,8 @@ void FrmDetails::Redraw() {
     const QString fits = TextSummary->fontMetrics().elidedText(summary, Qt::ElideRight, TextSummary->width());
     TextSummary->setText(fits);
     TextSummary->setToolTip(fits == summary ? QString() : summary);
+    if (ButtonExport)
+      ButtonExport->setEnabled(!series.empty() && series.front().details && series.front().details->HasResponse());
     TextCursor->clear();
   });
   basic::SetMousePointer(basic::vbDefault);

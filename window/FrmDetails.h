@@ -6,7 +6,7 @@
 // controls; what it shows comes from measurement::BuildDetailViews.
 // A microphone's and a sound card's correction file (remembered per input
 // device) are taken off the results' curves; reference curves from files
-// are drawn beside them.
+// are drawn beside them. The opened result's response can be exported.
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -68,6 +68,12 @@ class FrmDetails : public QWidget {
   // results list (ReferenceOpened), shown once it is listed; false (after
   // saying why) for a file not of the correction form.
   bool OpenReference(const QString& path);
+  // Writes the opened result's response to target: the impulse response for
+  // a ".wav", the distortion for a ".csv", else the frequency response as
+  // FRD text (smoothing and correction files as shown); false, after saying
+  // why, for a result without a response, one of its own files or a file
+  // that cannot be written.
+  bool ExportResponse(const QString& target);
 
   // The sensitivity typed in or measured (dBFS that 94 dB SPL reads),
   // remembered for the input device; none: the microphone file's, if any.
@@ -124,6 +130,7 @@ class FrmDetails : public QWidget {
   QPushButton* ButtonDeviceOff = nullptr;
   QLabel* LabelDevice = nullptr;
   QPushButton* ButtonReference = nullptr;
+  QPushButton* ButtonExport = nullptr;
   QLineEdit* TextSensitivity = nullptr;
   QComboBox* ComboCalibrator = nullptr;  // 94 dB, 114 dB
   QPushButton* ButtonCalibrate = nullptr;
@@ -150,6 +157,8 @@ class FrmDetails : public QWidget {
   void ShowCorrectionNames();
   void ChooseCorrection(window_files::CorrectionKind kind);
   void ChooseReference();
+  void CreateExportControls();
+  void ChooseExport();
   void CreateLevelControls();
   void LayoutLevelControls(int width);
   void ShowSensitivity();

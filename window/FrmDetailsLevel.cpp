@@ -81,7 +81,8 @@ void FrmDetails::LayoutLevelControls(int width) {
   at(ComboCalibrator, 105 + 3300, 1050);
   at(ButtonCalibrate, 105 + 4410, 900);
   at(ButtonLevel, 105 + 5610, 1050);
-  at(LabelLevel, 105 + 6720, std::max(1500, width - 2 * 105 - 6720));
+  // The export button takes the row's right end.
+  at(LabelLevel, 105 + 6720, std::max(1500, width - 2 * 105 - 6720 - 2100 - 60));
 }
 
 void FrmDetails::ShowSensitivity() {
