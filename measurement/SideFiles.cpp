@@ -187,7 +187,11 @@ std::optional<ImpulseResponse> ReadSideFiles(const QString& datPath, SideInfo* i
   ImpulseResponse ir;
   ir.rate = wav->rate;
   ir.samples = wav->samples;
-  ir.origin = static_cast<int64_t>(o.value(QStringLiteral("arrival_sample")).toDouble(-1));
+  // Only a place inside the response is cast: a double beyond int64_t's
+  // range would make the cast undefined.
+  const double arrival = o.value(QStringLiteral("arrival_sample")).toDouble(-1);
+  if (!(arrival >= 0 && arrival < static_cast<double>(ir.samples.size()))) return std::nullopt;
+  ir.origin = static_cast<int64_t>(arrival);
   ir.timing = {o.value(QStringLiteral("delay_frames")).toDouble(), o.value(QStringLiteral("drift")).toDouble()};
   ir.fraction = ir.timing.delayFrames - std::round(ir.timing.delayFrames);
   ir.sweep = {o.value(QStringLiteral("sweep_f1_hz")).toDouble(), o.value(QStringLiteral("sweep_f2_hz")).toDouble(),
