@@ -152,6 +152,14 @@ BENCHMARK(BM_FastFourier65536OneThread)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FastFourier8M)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FastFourier8MOneThread)->Unit(benchmark::kMillisecond);
 
+// Where a second thread starts to pay: sizes 2^15 .. 2^20 with one thread
+// allowed and with two (below the size the transform splits at, two
+// threads allowed run as one).
+void BM_FastFourierThreads(benchmark::State& state) {
+  FastFourierAt(state, size_t{1} << state.range(0), static_cast<int>(state.range(1)));
+}
+BENCHMARK(BM_FastFourierThreads)->ArgsProduct({{15, 16, 17, 18, 19, 20}, {1, 2}})->Unit(benchmark::kMicrosecond);
+
 #ifdef ZARIN_BENCH_FFTW
 void FftwAt(benchmark::State& state, size_t n, unsigned flags) {
   const int size = static_cast<int>(n);
