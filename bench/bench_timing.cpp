@@ -17,7 +17,9 @@ using namespace measurement;
 
 // The sweep 0.3 s late through a band-pass, with the capture running on past
 // the playback as a run's does, and 100 ppm of drift so that every piece
-// has its own delay (the capture resampled by linear interpolation).
+// has its own delay (the capture resampled by linear interpolation, which
+// droops the top of the band without the group delay a minimum-phase path
+// would have: the top piece reads early, and the drift must not follow it).
 void BM_FollowTiming30s192k(benchmark::State& state) {
   const int32_t rate = 192000, n = 30 * rate, delay = 57600;
   std::vector<StereoSample> play(static_cast<size_t>(n));

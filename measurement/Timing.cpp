@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <limits>
 
 #include "measurement/PathDelay.h"
+#include "measurement/TimingDrift.h"
 #include "measurement/TimingPieces.h"
 
 namespace measurement {
@@ -40,11 +43,11 @@ constexpr double kLeastDriftFrames = 2.0;
 // pieces whose group delay is larger than this neither tell the drift nor,
 // while a run has others, its offset.
 constexpr double kSureGroupDelaySeconds = 1e-4;
-// The pieces the drift is read from span at least this share of the sweep
-// (added over the runs between changes), or no drift is read: a slope over
-// a short stretch (a capture that began late, a run broken up by changes)
-// is the pieces' own error, not the clock's.
-constexpr double kLeastDriftSpan = 0.25;
+// The pieces the drift is read from reach over at least this share of the
+// sweep, or no drift is read: a slope over a short stretch (a capture that
+// began late, a run broken up by changes) is the pieces' own error, not the
+// clock's.
+constexpr double kLeastDriftSpan = 0.15;
 
 double FrequencyOf(std::span<const float> sweepFreq, int64_t b) {
   return b >= 0 && b < static_cast<int64_t>(sweepFreq.size()) ? sweepFreq[static_cast<size_t>(b)] : 0.0;
@@ -202,20 +205,26 @@ RunTiming FollowFromStart(std::span<const StereoSample> played, std::span<const 
   const auto recorded = static_cast<int64_t>(captured.size());
   const int64_t heardStart = std::clamp<int64_t>(heardFrom, 0, recorded);
   const int64_t heardLength = std::clamp<int64_t>(heardTo, heardStart, recorded) - heardStart;
-  const std::vector<timing::MagnitudePoint> magnitude = timing::SampleMagnitude(
-      played, captured.subspan(static_cast<size_t>(heardStart), static_cast<size_t>(heardLength)), rate, sweepFreq,
-      [&](int64_t b) { return rawLagAt(b) - static_cast<double>(heardStart); }, kMagnitudePoints);
-  const std::vector<double> groupDelay = timing::PathGroupDelay(magnitude, rate);
-  for (Piece& piece : pieces) {
-    if (piece.out.use != PieceUse::Used) continue;
-    const timing::SliceView view =
-        timing::ViewSlice(groupDelay, magnitude, rate, sweepFreq, piece.found.sliceFirst, piece.found.sliceFrames);
-    piece.groupDelay = view.groupDelay;
-    piece.logMagnitude = view.logMagnitude;
-    piece.found.centre = view.centre;
-    piece.out.centre = view.centre;
-    piece.out.delay = piece.Delay();
-  }
+  // Reads the path's magnitude with the capture frame of sweep sample b at
+  // b + lagAt(b) (not a number: no reading there), and each used piece's
+  // group delay and delay from it.
+  const auto readGroupDelays = [&](const std::function<double(int64_t)>& lagAt) {
+    const std::vector<timing::MagnitudePoint> magnitude = timing::SampleMagnitude(
+        played, captured.subspan(static_cast<size_t>(heardStart), static_cast<size_t>(heardLength)), rate, sweepFreq,
+        [&](int64_t b) { return lagAt(b) - static_cast<double>(heardStart); }, kMagnitudePoints);
+    const std::vector<double> groupDelay = timing::PathGroupDelay(magnitude, rate);
+    for (Piece& piece : pieces) {
+      if (piece.out.use != PieceUse::Used) continue;
+      const timing::SliceView view =
+          timing::ViewSlice(groupDelay, magnitude, rate, sweepFreq, piece.found.sliceFirst, piece.found.sliceFrames);
+      piece.groupDelay = view.groupDelay;
+      piece.logMagnitude = view.logMagnitude;
+      piece.found.centre = view.centre;
+      piece.out.centre = view.centre;
+      piece.out.delay = piece.Delay();
+    }
+  };
+  readGroupDelays(rawLagAt);
   const auto tolerance = [&](size_t a, size_t b) {
     return kAgreeSeconds * rate + std::abs(pieces[a].groupDelay) + std::abs(pieces[b].groupDelay) +
            0.25 * static_cast<double>(pieces[a].found.step + pieces[b].found.step);
@@ -263,6 +272,44 @@ RunTiming FollowFromStart(std::span<const StereoSample> played, std::span<const 
                        [&](const timing::Change& c) { return c.start2 > from && c.end1 < to; });
   };
 
+  // The magnitude again, now that the damage is known. A stretch of the
+  // sweep that did not come back (a lost piece, an outlier, where the delay
+  // changed) reads as a deep notch, and the minimum-phase group delay of a
+  // notch reaches far along the band: every piece's delay, and the drift
+  // read from them, would carry it. Those stretches are left out (the
+  // readings either side bridge them), and each reading takes its own run's
+  // lag.
+  const Piece& lastUsedPiece = pieces[groups.back().back()];
+  const int64_t usedFrom = pieces[groups.front().front()].out.first;
+  const int64_t usedTo = lastUsedPiece.out.first + lastUsedPiece.out.count;
+  const auto heard = [&](int64_t x) {
+    if (x < usedFrom || x >= usedTo) return true;
+    auto p = static_cast<size_t>(std::clamp<int64_t>(x * kPieces / n, 0, kPieces - 1));
+    while (p > 0 && pieces[p].out.first > x) --p;
+    while (p + 1 < pieces.size() && pieces[p + 1].out.first <= x) ++p;
+    return pieces[p].out.use == PieceUse::Used;
+  };
+  readGroupDelays([&](int64_t b) {
+    constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+    const double f = FrequencyOf(sweepFreq, b);
+    const int64_t half = timing::MagnitudeHalfWindow(rate, f);
+    if (!heard(b - half) || !heard(b) || !heard(b + half - 1)) return kNone;
+    size_t g = 0;
+    for (const timing::Change& c : changes) {
+      if (b + half > c.end1 && b - half < c.start2) return kNone;
+      if (c.start2 <= b) ++g;
+    }
+    double lag = kNone, distance = 1e300;
+    for (const size_t i : groups[std::min(g, groups.size() - 1)]) {
+      const double d = std::abs(pieces[i].found.centre - static_cast<double>(b));
+      if (d < distance) {
+        distance = d;
+        lag = pieces[i].found.lag;
+      }
+    }
+    return lag;
+  });
+
   // One clock for the whole run: a common slope, each run its own offset.
   const auto weight = [&](const Piece& piece) {
     const double sigma = 0.01 * static_cast<double>(piece.found.step) + 0.1 * std::abs(piece.groupDelay) + 0.2;
@@ -280,31 +327,16 @@ RunTiming FollowFromStart(std::span<const StereoSample> played, std::span<const 
            sure(piece) &&
            FrequencyOf(sweepFreq, piece.found.sliceFirst + piece.found.sliceFrames - 1) <= kDriftTop * rate;
   };
-  double sxy = 0, sxx = 0, spanned = 0;
+  std::vector<std::vector<timing::DriftPoint>> runs;
   for (const auto& group : groups) {
-    double w = 0, mx = 0, my = 0, lo = 1e300, hi = -1e300;
-    for (const size_t i : group) {
-      if (!forDrift(pieces[i])) continue;
-      const double wi = weight(pieces[i]);
-      w += wi;
-      mx += wi * pieces[i].found.centre;
-      my += wi * pieces[i].Delay();
-      lo = std::min(lo, pieces[i].found.centre);
-      hi = std::max(hi, pieces[i].found.centre);
-    }
-    if (!(w > 0)) continue;
-    spanned += hi - lo;
-    mx /= w;
-    my /= w;
-    for (const size_t i : group) {
-      if (!forDrift(pieces[i])) continue;
-      const double dx = pieces[i].found.centre - mx;
-      sxy += weight(pieces[i]) * dx * (pieces[i].Delay() - my);
-      sxx += weight(pieces[i]) * dx * dx;
-    }
+    runs.emplace_back();
+    for (const size_t i : group)
+      if (forDrift(pieces[i]))
+        runs.back().push_back({pieces[i].found.centre, pieces[i].Delay(), 1.0 / std::sqrt(weight(pieces[i]))});
   }
-  double slope = sxx > 0 && spanned >= kLeastDriftSpan * static_cast<double>(n) ? sxy / sxx : 0.0;
-  if (std::abs(slope) * spanned < kLeastDriftFrames) slope = 0;
+  const timing::DriftFit drift = timing::FitDrift(runs);
+  double slope = drift.supported && drift.extent >= kLeastDriftSpan * static_cast<double>(n) ? drift.slope : 0.0;
+  if (std::abs(slope) * drift.spanned < kLeastDriftFrames) slope = 0;
   t.driftPpm = slope * 1e6;
   // A drifting capture hears the sweep a little higher or lower, which on a
   // logarithmic sweep looks like a shift of slope / (its rise in ln f per

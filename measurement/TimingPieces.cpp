@@ -208,6 +208,10 @@ PieceFound FindPiece(std::span<const StereoSample> played, std::span<const Stere
   return r;
 }
 
+int64_t MagnitudeHalfWindow(int32_t rate, double f) {
+  return f > 0 ? std::max<int64_t>(32, static_cast<int64_t>(std::min(2.0 * rate / f, 1e12))) : 32;
+}
+
 std::vector<MagnitudePoint> SampleMagnitude(std::span<const StereoSample> played,
                                             std::span<const StereoSample> captured, int32_t rate,
                                             std::span<const float> sweepFreq,
@@ -221,9 +225,11 @@ std::vector<MagnitudePoint> SampleMagnitude(std::span<const StereoSample> played
     const double f = lo * std::pow(hi / lo, (i + 0.5) / points);
     const auto it = std::lower_bound(sweepFreq.begin(), sweepFreq.begin() + n, static_cast<float>(f));
     const int64_t b = it - sweepFreq.begin();
-    const auto half = std::max<int64_t>(32, static_cast<int64_t>(2.0 * rate / f));
+    const int64_t half = MagnitudeHalfWindow(rate, f);
     const int64_t from = std::max<int64_t>(0, b - half), to = std::min<int64_t>(n, b + half);
-    const auto lag = static_cast<int64_t>(std::llround(lagAt(b)));
+    const double at = lagAt(b);
+    if (!std::isfinite(at) || std::abs(at) > 9e15) continue;
+    const auto lag = static_cast<int64_t>(std::llround(at));
     if (from + lag < 0 || to + lag > static_cast<int64_t>(captured.size()) || to - from < 16) continue;
     double ep = 0, ex = 0;
     for (int64_t j = from; j < to; ++j) {

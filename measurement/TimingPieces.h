@@ -37,8 +37,11 @@ PieceFound FindPiece(std::span<const StereoSample> played, std::span<const Stere
                      std::span<const float> sweepFreq, int64_t first, int64_t count, int64_t around, int64_t window);
 
 // The path's magnitude as ln|H| at sweep samples spread evenly in frequency,
-// read as the ratio of captured to played RMS over four periods, with the
-// capture frame of sweep sample b at b + lagAt(b).
+// read as the ratio of captured to played RMS over four periods (sweep
+// samples b - MagnitudeHalfWindow .. b + MagnitudeHalfWindow - 1 about the
+// point's b), with the capture frame of sweep sample b at b + lagAt(b); a
+// point whose lagAt is not a number is not read.
+int64_t MagnitudeHalfWindow(int32_t rate, double f);
 struct MagnitudePoint {
   double freq = 0;
   double logMagnitude = 0;
