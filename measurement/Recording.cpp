@@ -110,8 +110,10 @@ RecordingAnalysis AnalyseRecording(std::span<const StereoSample> played, std::sp
     }
   }
   const auto start = static_cast<int64_t>(std::llround(out.timing.start));
-  if (out.timing.found && start >= 0 && start < static_cast<int64_t>(captured.size())) {
-    const std::span<const StereoSample> aligned = captured.subspan(static_cast<size_t>(start));
+  // A sweep is read wherever its map reaches the recording: one that began
+  // after the sweep did leaves the entries played before it at 0.
+  const bool sweepHeard = out.mode == SignalMode::Sweep && out.timing.found && out.timing.end >= 0;
+  if (sweepHeard || (out.timing.found && start >= 0 && start < static_cast<int64_t>(captured.size()))) {
     if (out.mode == SignalMode::Sweep) {
       const std::span<const StereoSample> rest = captured.subspan(static_cast<size_t>(out.from));
       AnalyseSweep(rest, rate, out.sweep.freq, out.level, out.followed);
@@ -123,6 +125,7 @@ RecordingAnalysis AnalyseRecording(std::span<const StereoSample> played, std::sp
       const auto kept = static_cast<size_t>(std::clamp(std::ceil(end), 0.0, static_cast<double>(rest.size())));
       out.response = SweepResponse(played, rest.first(kept), rate, out.followed);
     } else {
+      const std::span<const StereoSample> aligned = captured.subspan(static_cast<size_t>(start));
       // One frame per twentieth of a second while the noise played.
       C_FFT fft;
       fft.Init(kFftPoints);

@@ -231,7 +231,8 @@ bool DamagesTiming(Reason reason) {
     case Reason::LowHeadroom:
     case Reason::LowSnr:
     case Reason::NoiseUnmeasured:
-    case Reason::Drift: return false;
+    case Reason::Drift:
+    case Reason::CaptureLate: return false;  // what was heard is timed right; only the start is missing
   }
   return false;
 }
@@ -287,6 +288,9 @@ Verdict JudgeRun(std::span<const StereoSample> played, std::span<const StereoSam
     const int32_t gaps = CountGaps(captured, rate, timing, envelope);
     if (gaps > 0) v.reasons.push_back({Reason::CaptureGaps, static_cast<double>(gaps)});
     if (std::abs(timing.driftPpm) > kMaxDriftPpm) v.reasons.push_back({Reason::Drift, timing.driftPpm});
+    // The signal's start arrived before the capture's first frame: what
+    // was played until the capture began is missing from the result.
+    if (timing.start < -kLateFrames) v.reasons.push_back({Reason::CaptureLate, -1000.0 * timing.start / rate});
   }
   if (flags.reported) {
     if (flags.inputOverflow) v.reasons.push_back({Reason::CaptureOverflow});

@@ -33,6 +33,7 @@ enum class Reason {
   CaptureUnderflow,   // the host filled the capture with silence
   PlaybackUnderflow,  // the host inserted a gap into playback
   PlaybackOverflow,   // the host discarded data for playback
+  CaptureLate,        // value: ms of the signal played before the capture began
 };
 
 struct VerdictReason {
@@ -81,6 +82,7 @@ inline constexpr double kBadSnrDb = 20.0;        // under this: bad
 inline constexpr double kMinHeadroomDb = 6.0;    // a capture peak closer to full scale: a warning
 inline constexpr double kMaxDriftPpm = 10.0;     // more drift: a warning (the curve follows it)
 inline constexpr int32_t kMinNoiseFrames = 256;  // least capture without signal to measure its noise
+inline constexpr double kLateFrames = 1.0;       // a signal arriving this far before the capture began: late
 
 // The lowest frequency of the played signals' band; the band runs from here
 // to half the rate and is judged in three parts of equal width on a log scale.

@@ -50,15 +50,16 @@ QString ReasonKey(Reason reason) {
     case Reason::CaptureUnderflow: return QStringLiteral("capture_underflow");
     case Reason::PlaybackUnderflow: return QStringLiteral("playback_underflow");
     case Reason::PlaybackOverflow: return QStringLiteral("playback_overflow");
+    case Reason::CaptureLate: return QStringLiteral("capture_late");
   }
   return {};
 }
 
 std::optional<Reason> ReasonOfKey(const QString& key) {
-  for (const Reason r :
-       {Reason::NoSignal, Reason::Clipped, Reason::LowHeadroom, Reason::LowSnr, Reason::NoiseUnmeasured,
-        Reason::Dropouts, Reason::TimingSteps, Reason::LostPieces, Reason::CaptureGaps, Reason::Drift,
-        Reason::CaptureOverflow, Reason::CaptureUnderflow, Reason::PlaybackUnderflow, Reason::PlaybackOverflow})
+  for (const Reason r : {Reason::NoSignal, Reason::Clipped, Reason::LowHeadroom, Reason::LowSnr,
+                         Reason::NoiseUnmeasured, Reason::Dropouts, Reason::TimingSteps, Reason::LostPieces,
+                         Reason::CaptureGaps, Reason::Drift, Reason::CaptureOverflow, Reason::CaptureUnderflow,
+                         Reason::PlaybackUnderflow, Reason::PlaybackOverflow, Reason::CaptureLate})
     if (ReasonKey(r) == key) return r;
   return std::nullopt;
 }
@@ -140,6 +141,11 @@ QString ReasonSentence(const VerdictReason& r) {
       return QStringLiteral("the sound host inserted a gap into playback (output underflow)");
     case Reason::PlaybackOverflow:
       return QStringLiteral("the sound host discarded data for playback (output overflow)");
+    case Reason::CaptureLate:
+      return QStringLiteral(
+                 "the capture began %1 ms after the signal did; the curve has no points for what played before it: "
+                 "start the recording before the signal")
+          .arg(Number(r.value, 0));
   }
   return {};
 }
@@ -187,6 +193,11 @@ QString ReasonSentenceJa(const VerdictReason& r) {
       return QStringLiteral("サウンドシステムが再生に隙間を入れました（出力アンダーフロー）。");
     case Reason::PlaybackOverflow:
       return QStringLiteral("サウンドシステムが再生データを捨てました（出力オーバーフロー）。");
+    case Reason::CaptureLate:
+      return QStringLiteral(
+                 "録音の開始が信号より %1 ms 遅れました。それまでに再生した部分は曲線に点がありません。"
+                 "信号より先に録音を始めてください。")
+          .arg(Number(r.value, 0));
   }
   return {};
 }

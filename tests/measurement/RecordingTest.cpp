@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -69,6 +70,31 @@ TEST(Recording, ThePlayedSignalIsFoundAnywhereInALongRecording) {
   ASSERT_TRUE(at.has_value());
   EXPECT_NEAR(static_cast<double>(*at), 60000, 6);
   EXPECT_FALSE(LocatePlayed(played, Record(played, 48000, 2, 1, 0, 2), 48000).has_value());
+}
+
+TEST(Recording, ARecordingThatBeganAfterTheSweepIsReadFromThereAndSaysSo) {
+  constexpr int32_t kRate = 48000;
+  const auto played = Sweep(kRate, 2, 23197);
+  // The recorder started 0.5 s into the sweep and ran on for a second.
+  const RecordingAnalysis a = AnalyseRecording(played, Record(played, kRate, -0.5, 1, 0.5, 2), kRate);
+  ASSERT_TRUE(a.timing.found);
+  EXPECT_NEAR(a.timing.start, -0.5 * kRate, 1.0);
+  EXPECT_NE(a.verdict.quality, Quality::Good);
+  ASSERT_TRUE(a.verdict.Has(Reason::CaptureLate));
+  // The sweep played before the recorder started has no level; the rest
+  // has, at the recorder's gain (half, -6 dB, of a -3 dB sine's RMS) below
+  // the top, where a window of four periods holds few samples.
+  const auto lateEntries = static_cast<size_t>(0.5 * kRate);
+  ASSERT_EQ(a.level.size(), played.size());
+  EXPECT_TRUE(std::all_of(a.level.begin(), a.level.begin() + lateEntries - 2, [](int16_t v) { return v == 0; }));
+  int64_t levels = 0;
+  for (size_t i = lateEntries + kRate / 10; i < a.level.size() - kRate / 10; ++i) {
+    levels += a.level[i] > 0 ? 1 : 0;
+    if (a.level[i] > 0 && i < static_cast<size_t>(1.8 * kRate)) {
+      EXPECT_NEAR(20 * std::log10(a.level[i] / (0.5 * 23197 / std::sqrt(2.0))), 0, 0.3) << i;
+    }
+  }
+  EXPECT_EQ(levels, static_cast<int64_t>(a.level.size() - lateEntries - kRate / 5));
 }
 
 TEST(Recording, ASweepRecordingReadsTheFiltersResponse) {

@@ -170,6 +170,23 @@ TEST_F(RunVerdictTest, TheHostsFlagsReachTheVerdict) {
 
 namespace {
 
+// A capture that began 500 ms after the playback: the first 490 ms of the
+// sweep (the cable's 10 ms delay less) were never recorded.
+TEST_F(RunVerdictTest, ACaptureThatBeganLateIsNeverGoodAndSaysWhy) {
+  sim->SetCaptureStartOffsetNs(500 * kMs);
+  const Verdict& v = Measure(48000);
+  EXPECT_EQ(v.quality, Quality::Warning) << Describe(v);
+  ASSERT_TRUE(v.Has(Reason::CaptureLate)) << Describe(v);
+  const auto late = std::find_if(v.reasons.begin(), v.reasons.end(),
+                                 [](const VerdictReason& r) { return r.reason == Reason::CaptureLate; });
+  ASSERT_NE(late, v.reasons.end());
+  EXPECT_NEAR(late->value, 490, 0.1);
+  const std::vector<int16_t>& envelope = run.Current().envelope;
+  ASSERT_EQ(envelope.size(), 96000u);
+  EXPECT_TRUE(std::all_of(envelope.begin(), envelope.begin() + 23500, [](int16_t e) { return e == 0; }));
+  EXPECT_GT(envelope[48000], 0);
+}
+
 // Frames lost by the input part-way, short and long: the curve has no
 // points there, and the run says so.
 TEST_F(RunVerdictTest, ALossInTheCaptureIsNeverGood) {

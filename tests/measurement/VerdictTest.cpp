@@ -194,6 +194,22 @@ TEST(Verdict, TimingEventsAndDriftAreWarnings) {
   EXPECT_EQ(Judge(r).quality, Quality::Good);
 }
 
+TEST(Verdict, ASignalThatArrivedBeforeTheCaptureBeganIsLate) {
+  HandRun r = MakeRun(48000, 2, -3, -6, kNoise80);
+  EXPECT_FALSE(Judge(r).Has(Reason::CaptureLate));
+  // The sweep's first sample arrived 100 ms before the capture's first frame.
+  r.timing.start = -4800;
+  Verdict v = Judge(r);
+  EXPECT_EQ(v.quality, Quality::Warning);
+  ASSERT_TRUE(v.Has(Reason::CaptureLate));
+  EXPECT_NEAR(Find(v, Reason::CaptureLate)->value, 100, 1e-9);
+  EXPECT_EQ(ReasonKey(Reason::CaptureLate), QStringLiteral("capture_late"));
+  EXPECT_TRUE(ReasonSentenceJa(*Find(v, Reason::CaptureLate)).contains(QStringLiteral("100 ms")));
+  // Under a frame early is the delay's own uncertainty.
+  r.timing.start = -0.5;
+  EXPECT_FALSE(Judge(r).Has(Reason::CaptureLate));
+}
+
 TEST(Verdict, HostFlagsCountOnlyWhereTheHostReportsThem) {
   const HandRun r = MakeRun(48000, 2, -3, -6, kNoise80);
   HostFlags flags;
@@ -209,7 +225,7 @@ TEST(Verdict, HostFlagsCountOnlyWhereTheHostReportsThem) {
 }
 
 TEST(Verdict, EveryReasonHasItsWords) {
-  for (int i = 0; i <= static_cast<int>(Reason::PlaybackOverflow); ++i) {
+  for (int i = 0; i <= static_cast<int>(Reason::CaptureLate); ++i) {
     const VerdictReason r{static_cast<Reason>(i), 12.5, 100, 2000};
     EXPECT_FALSE(ReasonKey(r.reason).isEmpty()) << i;
     EXPECT_FALSE(ReasonSentence(r).isEmpty()) << i;
