@@ -128,10 +128,13 @@ std::optional<double> ResponseArrival(const ImpulseResponse& ir) {
     return std::log(std::max(1e-12, std::cos(w) / std::sin(w)));
   };
   // The fall is fitted over the top octave taken as measured (two points
-  // alone would carry the noise at its top into it).
+  // alone would carry the noise at its top into it) and taken as a whole
+  // number of zeros at the Nyquist frequency, as a bilinear filter of that
+  // order has: a path that only levels off towards the top (a one-pole
+  // low-pass, fitted 0.15) is carried on level, not down to nothing.
   const size_t half = std::max(last / 2, first);
-  const double fall =
-      std::clamp(FittedSlope(half, last, logCot, [&](size_t k) { return logMagnitude[k]; }), 0.0, 2 * kSteepest);
+  const double fall = std::round(
+      std::clamp(FittedSlope(half, last, logCot, [&](size_t k) { return logMagnitude[k]; }), 0.0, 2 * kSteepest));
   const double atFirst = logMagnitude[first], atLast = logMagnitude[last];
   for (size_t k = 0; k < first; ++k)
     logMagnitude[k] = atFirst + rise * std::log(std::max(0.5, static_cast<double>(k)) / static_cast<double>(first));

@@ -111,7 +111,10 @@ TEST(ResponseArrival, NothingIsFoundWithoutAResponseAboveItsNoise) {
 
 // A recording made elsewhere through a one-pole low-pass at 1 kHz (as a
 // sound server's plug-in filters), 0.2 s after the recorder started: its
-// response reads the filter's phase from 50 Hz to 10 kHz.
+// response reads the filter's phase from 50 Hz to 10 kHz. The one-pole
+// levels off towards the Nyquist frequency rather than falling to nothing
+// there; carried on down, its top would shift the arrival by 0.007 frames
+// (half a degree at 10 kHz).
 TEST(ResponseArrival, ARecordingThroughAOnePoleLowPassReadsItsPhase) {
   const int32_t rate = 48000;
   std::vector<StereoSample> played(static_cast<size_t>(5 * rate));
@@ -131,10 +134,10 @@ TEST(ResponseArrival, ARecordingThroughAOnePoleLowPassReadsItsPhase) {
   const RecordingAnalysis analysis = AnalyseRecording(played, captured, rate);
   const ImpulseResponse& ir = analysis.response;
   ASSERT_FALSE(ir.Empty());
-  EXPECT_NEAR(static_cast<double>(analysis.from) + ir.timing.delayFrames, kDelay, 0.02);
+  EXPECT_NEAR(static_cast<double>(analysis.from) + ir.timing.delayFrames, kDelay, 0.002);
   for (const ResponsePoint& p : FrequencyResponse(ir, LogFrequencies(50, 10000, 12))) {
     const std::complex<double> h = truth.ResponseAt(rate, p.hz);
     EXPECT_NEAR(p.gainDb, 20 * std::log10(std::abs(h)), 0.1) << p.hz << " Hz";
-    ASSERT_NEAR(WrapDeg(p.phaseDeg - Deg(h)), 0, 3) << p.hz << " Hz";
+    ASSERT_NEAR(WrapDeg(p.phaseDeg - Deg(h)), 0, 0.2) << p.hz << " Hz";
   }
 }
