@@ -133,6 +133,14 @@ void DrawLegend(Surface& picture, const PlotView& view, const PlotScale& s) {
   }
 }
 
+QString AxisUnitText(PlotAxis axis) { return axis == PlotAxis::Time ? QStringLiteral("(ms)") : QStringLiteral("(Hz)"); }
+
+// The height of the band above the data area that holds the view's title.
+int TitleBand(const Surface& picture, const PlotView& view) {
+  if (view.title.isEmpty()) return 0;
+  return basic::Round32(picture.TextHeight() / picture.TwipsPerPixel()) + 2;
+}
+
 void DrawPane(Surface& picture, const PlotView& view, const PlotScale& s, int paneTop, int paneHeight) {
   const int tpp = picture.TwipsPerPixel();
   const int width = picture.PixelWidth();
@@ -168,7 +176,11 @@ void DrawPane(Surface& picture, const PlotView& view, const PlotScale& s, int pa
   picture.LineTo(s.Left(), s.Bottom());
   picture.LineTo(s.Left(), s.Top());
 
-  double lastRight = -1e9;
+  // The x axis's unit in the strip's left corner, under the value labels;
+  // a tick label that would touch it is left out.
+  const QString unit = AxisUnitText(view.xAxis);
+  PrintAt(picture, 3, stripTop + 1, unit, kPlotText);
+  double lastRight = 3 + picture.TextWidth(unit) / tpp;
   for (const AxisTick& t : xTicks) {
     if (!t.major) continue;
     const QString text = TickText(t.value, view.xAxis);
@@ -191,7 +203,8 @@ void DrawPane(Surface& picture, const PlotView& view, const PlotScale& s, int pa
   for (const PlotCurve& curve : view.curves) DrawCurve(picture, s, curve);
   if (view.legend) DrawLegend(picture, view, s);
 
-  if (!view.title.isEmpty()) PrintAt(picture, s.Left() + 4, s.Top() + 2, view.title, kPlotText);
+  // In its own band above the data area, where no curve reaches.
+  if (!view.title.isEmpty()) PrintAt(picture, s.Left() + 4, paneTop + 1, view.title, kPlotText);
   if (!view.note.isEmpty()) {
     // Line by line, centred in the data area.
     const QStringList lines = view.note.split(QLatin1Char('\n'));
@@ -218,7 +231,8 @@ PlotScale ScaleOfPane(const Surface& picture, const PlotView& view, int index, i
   const std::vector<PlotPane> panes = StackPanes(picture.PixelHeight(), count);
   const PlotPane pane = index >= 0 && static_cast<size_t>(index) < panes.size() ? panes[static_cast<size_t>(index)]
                                                                                 : PlotPane{0, picture.PixelHeight()};
-  return PlotScale(view, 0, pane.top, picture.PixelWidth(), pane.height, PlotLabelWidth(picture),
+  const int band = std::min(TitleBand(picture, view), pane.height / 2);
+  return PlotScale(view, 0, pane.top + band, picture.PixelWidth(), pane.height - band, PlotLabelWidth(picture),
                    PlotLabelHeight(picture));
 }
 

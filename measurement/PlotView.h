@@ -35,7 +35,7 @@ struct PlotView {
   double xMin = 10, xMax = 24000;
   double yMin = -60, yMax = 10;
   ValueUnit yUnit = ValueUnit::Decibel;
-  QString title;  // printed at the top left of the pane
+  QString title;  // printed above the data area, at its left
   QString note;   // printed in the middle of the pane (what is missing)
   std::vector<PlotCurve> curves;
   // A key at the top right: each curve's name beside a stroke of its colour.
