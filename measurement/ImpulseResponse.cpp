@@ -199,7 +199,10 @@ ImpulseResponse Deconvolve(std::span<const StereoSample> played, std::span<const
     return result;
   const double gap = sweep.HarmonicLead(kMaxHarmonic + 1) - lead;
   const auto before = static_cast<int64_t>(std::ceil((lead + kLeadMargin * gap) * rate));
-  const auto after = static_cast<int64_t>(std::ceil(kKeptAfterSeconds * rate));
+  // The peak stands a little past the place the timing gives (a fraction of
+  // a frame, a path's own lag, an arrival moved later): room for it keeps a
+  // whole second after it.
+  const auto after = static_cast<int64_t>(std::ceil((kKeptAfterSeconds + kPeakRoomSeconds) * rate));
   const int64_t shift = std::llround(timing.delayFrames);
   const uint64_t need = static_cast<uint64_t>(frames + before + after + std::abs(shift));
   if (need > (uint64_t{1} << 26)) return result;

@@ -4,7 +4,7 @@
 // exponential (its frequency f1 * (f2/f1)^(t/T) over T seconds), so a path's
 // harmonic distortion of order n turns up as its own response L ln n before
 // the linear one, L = T / ln(f2 / f1); the response kept reaches back past the
-// ninth harmonic's and on at least a second past the linear one.
+// ninth harmonic's and on at least a second past the linear one's peak.
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -80,8 +80,10 @@ struct ImpulseResponse {
   int64_t End() const { return static_cast<int64_t>(samples.size()) - origin; }
 };
 
-// Seconds kept after the linear response's arrival.
+// Seconds kept after the linear response's peak, and the room kept for the
+// peak past the place the run's timing gives.
 inline constexpr double kKeptAfterSeconds = 1.0;
+inline constexpr double kPeakRoomSeconds = 0.005;
 
 // The sweep GenerateSweep plays over frames at rate.
 SweepShape SweepShapeFor(int32_t rate, int64_t frames);
