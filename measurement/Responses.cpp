@@ -237,15 +237,20 @@ std::vector<DistortionPoint> Distortion(const ImpulseResponse& ir, std::span<con
       if (fn >= ir.sweep.f2Hz) break;
       const Levels::Reading h = harmonics[static_cast<size_t>(n - 2)].Read(fn, span);
       const double pn = h.power;
-      sum += pn;
-      if (n > kLastReportedHarmonic) continue;
-      out[i].harmonicDb[static_cast<size_t>(n - kFirstReportedHarmonic)] = PowerDb(pn / p1);
+      // What the run's noise alone reaches in this harmonic's band. Each
+      // harmonic's noise would add up to well above the floor drawn for
+      // one, so THD counts only the harmonics that stand above their own.
+      double own = 0;
       if (!ir.noise.Empty()) {
         // Independent readings in the band: its width times the window's
         // effective length (its tapers take about a third off).
         const double k = (fn * ratio - fn / ratio) * h.seconds * 0.6;
-        floor = std::max(floor, ir.noise.At(fn) * h.weight * NoiseQuantile(k) / p1);
+        own = ir.noise.At(fn) * h.weight * NoiseQuantile(k) / p1;
       }
+      if (pn / p1 > own) sum += pn;
+      if (n > kLastReportedHarmonic) continue;
+      out[i].harmonicDb[static_cast<size_t>(n - kFirstReportedHarmonic)] = PowerDb(pn / p1);
+      floor = std::max(floor, own);
     }
     out[i].thdPercent = 100.0 * std::sqrt(sum / p1);
     out[i].noiseFloorDb = PowerDb(floor);

@@ -78,7 +78,9 @@ struct DistortionPoint {
   double hz = 0;  // the fundamental
   // H2..H5 in dB re the fundamental; nullopt where n * hz is beyond the sweep.
   std::array<std::optional<double>, kLastReportedHarmonic - kFirstReportedHarmonic + 1> harmonicDb;
-  // 100 * sqrt(sum of H2..H9 power) / fundamental, over the harmonics inside the sweep.
+  // 100 * sqrt(sum of H2..H9 power) / fundamental, over the harmonics inside
+  // the sweep that stand above the level the run's noise alone reaches in
+  // their own band; 0 when none does.
   double thdPercent = 0;
   // The level, in dB re the fundamental, that the run's noise alone reaches
   // (one time in a million) in the highest reported harmonic's band at this
