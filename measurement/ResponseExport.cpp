@@ -23,7 +23,15 @@ QString FrdText(const ImpulseResponse& ir, Smoothing smoothing, int perOctave, c
   lines << QStringLiteral("* program zarin");
   lines << QStringLiteral("* date %1").arg(date);
   lines << QStringLiteral("* rate %1 Hz").arg(ir.rate);
-  lines << QStringLiteral("* delay %1 ms (%2 frames), removed from the phase")
+  // Two different delays: the run's (what it reports, from where its
+  // reference says) and the response's arrival in the capture's frames,
+  // which the phase is read against.
+  if (!info.delayReference.isEmpty())
+    lines << QStringLiteral("* delay %1 ms (from the start of %2)")
+                 .arg(Number(info.delayMs, 3))
+                 .arg(info.delayReference == QLatin1String("capture start") ? QStringLiteral("capture")
+                                                                            : QStringLiteral("playback"));
+  lines << QStringLiteral("* arrival %1 ms (%2 frames from the start of capture; the phase is read against it)")
                .arg(Number(rate > 0 ? ir.timing.delayFrames / rate * 1000.0 : 0.0, 4))
                .arg(Number(ir.timing.delayFrames, 2));
   lines << QStringLiteral("* smoothing %1")

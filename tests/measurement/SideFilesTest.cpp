@@ -195,6 +195,23 @@ FrdRows ReadFrd(const QString& text) {
   return rows;
 }
 
+TEST(ResponseExport, TheFrdNamesTheRunsDelayAndTheResponsesArrivalApart) {
+  const ImpulseResponse ir = SomeResponse();  // heard 100.25 frames into the capture
+  SideInfo info;
+  info.delayMs = 10.019;
+  info.delayReference = QStringLiteral("playback start");
+  const QStringList lines = FrdText(ir, Smoothing::None, 3, QStringLiteral("d"), {}, info).split(QLatin1Char('\n'));
+  EXPECT_TRUE(lines.contains(QStringLiteral("* delay 10.019 ms (from the start of playback)")));
+  EXPECT_TRUE(lines.contains(
+      QStringLiteral("* arrival %1 ms (100.25 frames from the start of capture; the phase is read against it)")
+          .arg(QString::number(100.25 / 48, 'f', 4))));
+  EXPECT_EQ(lines.filter(QStringLiteral("delay")).size(), 1);
+  // Without the run's readings there is only the arrival.
+  const QString bare = FrdText(ir, Smoothing::None, 3, QStringLiteral("d"));
+  EXPECT_FALSE(bare.contains(QStringLiteral("* delay")));
+  EXPECT_TRUE(bare.contains(QStringLiteral("* arrival ")));
+}
+
 TEST(ResponseExport, TheCorrectionFilesComeOffTheFrdAndTheCsvsPhase) {
   const ImpulseResponse ir = SomeResponse();
   Calibration calibration;
