@@ -31,7 +31,7 @@ int ExportCommand(const QCommandLineParser& parser) {
   measurement::Calibration calibration;
   if (!ReadOutputOptions(parser, request) ||
       !KeepsClearOf(Destinations(request) + ResponseDestinations(parser), path) ||
-      !ReadCalibrationOptions(parser, calibration))
+      !ReadCalibrationOptions(parser, calibration) || !CheckResponseOptions(parser))
     return 1;
   std::optional<int32_t> levelTenthsDb;
   if (parser.isSet(QStringLiteral("level"))) {

@@ -53,6 +53,10 @@ QStringList ResponseDestinations(const QCommandLineParser& parser) {
 }
 
 bool CheckResponseOptions(const QCommandLineParser& parser) {
+  if (parser.isSet(kSmooth) && !parser.isSet(kFrd) && !parser.isSet(kDistortion)) {
+    Complain(QStringLiteral("--smooth smooths the FRD and the distortion CSV: give --frd or --distortion with it"));
+    return false;
+  }
   if (!measurement::ParseSmoothing(parser.value(kSmooth).toStdString())) {
     Complain(
         QStringLiteral("--smooth takes none, 1/48, 1/24, 1/12, 1/6 or 1/3, not \"%1\"").arg(parser.value(kSmooth)));

@@ -166,6 +166,23 @@ TEST_F(CommandLineTest, ASweepWithSideFilesExportsItsResponses) {
   EXPECT_TRUE(Read(F("d.csv")).startsWith("frequency_hz,thd_percent,h2_db,h3_db,h4_db,h5_db\n"));
   EXPECT_EQ(Zarin({"export", F("01.dat"), "--frd", F("b.frd"), "--smooth", "1/5"}).status, 1);
   EXPECT_EQ(Zarin({"export", F("01.dat"), "--frd", F("b.frd"), "--points", "0"}).status, 1);
+  // Smoothing with nothing to smooth is a mistake, not a quiet no-op.
+  const QStringList before = QDir(dir.path()).entryList(QDir::Files);
+  const QByteArray json = Read(F("01.json")).toUtf8();
+  for (const QStringList& args : {QStringList{"export", F("01.dat"), "--smooth", "1/6"},
+                                  QStringList{"export", F("01.dat"), "--smooth", "1/3", "--ir", F("b.wav")}}) {
+    const Outcome smooth = Zarin(args);
+    EXPECT_EQ(smooth.status, 1) << args.join(' ').toStdString();
+    EXPECT_TRUE(smooth.err.contains("--smooth")) << smooth.err.toStdString();
+    EXPECT_TRUE(smooth.out.isEmpty());
+  }
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), before);
+  EXPECT_EQ(Read(F("01.json")).toUtf8(), json);
+  const Outcome analysed = Zarin({"analyse", "--folder", dir.path(), "--played", F("p.wav"), "--captured", F("c.wav"),
+                                  "--smooth", "1/6", "--ir", F("b.wav")});
+  EXPECT_EQ(analysed.status, 1);
+  EXPECT_TRUE(analysed.err.contains("--smooth")) << analysed.err.toStdString();
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), before);
   EXPECT_FALSE(Read(F("a.frd")).contains("phase not")) << Read(F("a.frd")).toStdString();
   // A run whose host put silence into the capture: the header says so.
   measurement::SideInfo doubted{QStringLiteral("warning"), -200};
